@@ -3,6 +3,18 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QTimer>
+
+namespace {
+// Sleeps in the event loop until the next event, woken at least every few
+// milliseconds so that the caller can look at its condition and its deadline.
+void WaitForNextEvent()
+{
+    QTimer wake;
+    wake.start(5);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+} // namespace
 
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
 {
@@ -10,8 +22,7 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-        QCoreApplication::sendPostedEvents();
+        WaitForNextEvent();
     }
     return true;
 }
@@ -20,6 +31,5 @@ void PumpFor(int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                        int(qMax<qint64>(1, deadline.remainingTime())));
+        WaitForNextEvent();
 }

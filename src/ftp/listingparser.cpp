@@ -1,0 +1,122 @@
+#include "ftp/listingparser.h"
+
+#include "core/codepage.h"
+
+#include <limits>
+
+namespace {
+// A listing line is cut to this many characters before it is split.
+constexpr qsizetype kMaxLineLength = 255;
+constexpr int kFieldCount = 8;
+constexpr int kSizeField = 5;
+constexpr qsizetype kAttributeLength = 10;
+
+bool isBlank(QChar ch)
+{
+    return ch.unicode() <= 0x20;
+}
+
+// Spaces and control characters off both ends.
+QStringView trimmed(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// The leading decimal digits of text as a number (0 when there are none);
+// a number too large for 64 bits stays at the largest one.
+qint64 leadingNumber(QStringView text)
+{
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    qint64 value = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            break;
+        const int digit = ch.unicode() - '0';
+        if (value > (kMax - digit) / 10)
+            return kMax;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// One line with its line feed (already cut to kMaxLineLength) into an entry;
+// false when the line holds no entry.
+bool parseLine(QStringView line, TRemoteEntry& entry)
+{
+    if (line.isEmpty())
+        return false;
+    const QChar first = line[0];
+    if (first == QLatin1Char('d') || first == QLatin1Char('l'))
+        entry.kind = ekDirectory;
+    else if (first == QLatin1Char('-'))
+        entry.kind = ekFile;
+    else
+        return false;
+
+    // Eight fields split off one after the other. A step that finds the text
+    // empty takes back the text remembered before the previous split.
+    QStringView text = line;
+    QStringView remembered = line;
+    QStringView sizeField;
+    for (int field = 1; field <= kFieldCount; ++field) {
+        if (text.isEmpty()) {
+            text = remembered;
+            continue;
+        }
+        remembered = text;
+        const qsizetype space = text.indexOf(QLatin1Char(' '));
+        const QStringView value = space < 0 ? QStringView() : text.left(space);
+        text = trimmed(space < 0 ? text : text.mid(space + 1));
+        if (field == kSizeField)
+            sizeField = value;
+    }
+
+    QStringView name = text;
+    const qsizetype arrow = name.indexOf(QLatin1String(" -> "));
+    if (arrow >= 0)
+        name = name.left(arrow);
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+
+    entry.name = name.toString();
+    entry.attributes = line.left(kAttributeLength).toString();
+    entry.sizeText = GroupThousands(sizeField);
+    entry.size = entry.kind == ekFile ? leadingNumber(sizeField) : 0;
+    return true;
+}
+} // namespace
+
+QString GroupThousands(QStringView digits)
+{
+    QString grouped;
+    grouped.reserve(digits.size() + digits.size() / 3);
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        const qsizetype fromRight = digits.size() - i;
+        if (i > 0 && fromRight % 3 == 0)
+            grouped += QLatin1Char(',');
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
+{
+    table.Clear();
+    table.Reserve(int(qMin<qsizetype>(rawListing.count('\n'), std::numeric_limits<int>::max() - 1)) + 1);
+    qsizetype start = 0;
+    for (qsizetype feed = rawListing.indexOf('\n'); feed >= 0; feed = rawListing.indexOf('\n', start)) {
+        const qsizetype length = qMin(feed + 1 - start, kMaxLineLength);
+        const QString line = FromCp1250(QByteArrayView(rawListing.constData() + start, length));
+        start = feed + 1;
+        TRemoteEntry entry;
+        if (parseLine(line, entry))
+            table.Append(std::move(entry));
+    }
+    rawListing.clear();
+}

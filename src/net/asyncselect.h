@@ -1,0 +1,50 @@
+#pragma once
+// TAsyncSelect: socket notifications routed to a component's notification
+// object, with the re-enabling rules of WSAAsyncSelect.
+//
+// Contract (per selected socket handle; all on the UI thread):
+// - FD_ACCEPT: once when a connection waits on a listening socket; again only
+//   after the next accept.
+// - FD_CONNECT: once when a non-blocking connect finishes, carrying the
+//   connect's error (0 on success). A connect that fails at once (refused,
+//   unreachable) is reported the same way, so the caller always sees a
+//   would-block connect followed by FD_CONNECT.
+// - FD_WRITE: once after a connect succeeded, once after selecting a
+//   connected (accepted) or datagram socket, and again only after a send that
+//   would have blocked.
+// - FD_READ: once when data can be read; again only after the next recv or
+//   recvfrom (posted again at once when data remains).
+// - FD_CLOSE: once, after the peer closed the connection (error 0) or reset it
+//   (error 10054), and only after the FD_READs for data still unread: it is
+//   found when a receive has emptied the socket. With FD_READ not selected, a
+//   connection whose unread data is never received reports no FD_CLOSE.
+// - The notifiers are disabled while a notification is outstanding, so a
+//   program that never receives costs nothing (no busy loop).
+// - Each notification is posted as message `msg` (first parameter: the handle;
+//   second: low word the event bit, high word the error) and carries the
+//   serial of its selection. IsCurrent() tells whether that selection still
+//   exists; closing the handle ends it, so a notification posted before the
+//   close is never mistaken for one of a later socket that reuses the number.
+// tWinsockAPI calls the After*/Connect*/Listening hooks from its own recv,
+// send, accept, connect and listen; socket classes need not call them.
+#include <QtGlobal>
+
+class TSockWindow;
+
+class TAsyncSelect {
+public:
+    // Selects (mask non-zero) or cancels (mask 0) notifications for handle s.
+    static void Select(int s, TSockWindow* window, int msg, long mask);
+    // Ends the selection of s (called before the handle is closed).
+    static void Cancel(int s);
+    static void CancelAll();
+    static bool IsCurrent(int s, quint64 serial);
+
+    static void AfterRecv(int s);
+    static void AfterSend(int s, bool wouldBlock);
+    static void AfterAccept(int s);
+    // Connect issued: error 0 = connected at once, EINPROGRESS = pending,
+    // anything else = failed at once (errno value).
+    static void ConnectStarted(int s, int error);
+    static void Listening(int s);
+};

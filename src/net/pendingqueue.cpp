@@ -1,0 +1,63 @@
+#include "net/pendingqueue.h"
+
+#include "core/exception.h"
+#include "net/sockctrl.h"
+
+TPendingQueue& PendingQueue()
+{
+    static TPendingQueue queue;
+    return queue;
+}
+
+int& WaitDepth()
+{
+    static int depth = 0;
+    return depth;
+}
+
+void WaitEnded()
+{
+    if (WaitDepth() > 0)
+        --WaitDepth();
+    if (WaitDepth() == 0)
+        PendingQueue().PostDrain();
+}
+
+void TPendingQueue::Append(const TSockMessage& message, TSockCtrl* component)
+{
+    m_entries.push_back({message, component});
+}
+
+void TPendingQueue::Void(const TSockCtrl* component)
+{
+    for (Entry& entry : m_entries)
+        if (entry.Component == component)
+            entry.Component = nullptr;
+}
+
+void TPendingQueue::PostDrain()
+{
+    while (!m_entries.empty() && !m_entries.front().Component)
+        m_entries.pop_front();
+    if (m_entries.empty())
+        return;
+    TSockMessage drain;
+    drain.Msg = DrainQueue;
+    m_entries.front().Component->Window()->Post(drain);
+}
+
+void TPendingQueue::DeliverNext()
+{
+    if (WaitDepth() > 0 || m_entries.empty())
+        return;
+    const Entry entry = m_entries.front();
+    m_entries.pop_front();
+    try {
+        if (entry.Component)
+            entry.Component->DeliverSelect(entry.Message);
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+    if (WaitDepth() == 0)
+        PostDrain();
+}

@@ -1,0 +1,385 @@
+#include "net/sockctrl.h"
+
+#include "net/asyncselect.h"
+#include "net/pendingqueue.h"
+#include "net/resolver.h"
+#include "net/sockerror.h"
+#include "net/timeoutlist.h"
+#include "net/winsockapi.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <arpa/inet.h>
+
+namespace {
+int& liveComponents()
+{
+    static int count = 0;
+    return count;
+}
+
+struct TProtocolEntry {
+    int Number;
+    const char* Name;
+};
+constexpr TProtocolEntry protocolTable[] = {{0, "IP"},   {1, "ICMP"}, {2, "GGP"}, {6, "TCP"},  {12, "PUP"},
+                                            {17, "UDP"}, {22, "IDP"}, {77, "ND"}, {255, "RAW"}};
+
+// A text of decimal digits only, as a number; -1 when it is not one.
+qint64 decimalNumber(const QString& text, qint64 limit)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return -1;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+    const qint64 value = text.toLongLong();
+    return value <= limit ? value : -1;
+}
+
+constexpr int maxText = 255;
+} // namespace
+
+TSockCtrl::TSockCtrl(QObject* owner, TSocketClass socketClass)
+    : QObject(owner), m_alive(std::make_shared<bool>(true)), m_socketClass(socketClass)
+{
+    m_window = new TSockWindow(this);
+    try {
+        if (!WinsockStarted())
+            liveComponents() = 0;
+        StartWinsock();
+    } catch (...) {
+        DestroyWindow();
+        throw;
+    }
+    SetProtocol(QStringLiteral("tcp"));
+    ++liveComponents();
+}
+
+TSockCtrl::~TSockCtrl()
+{
+    *m_alive = false;
+    DisarmTimeOut();
+    m_socket.reset();
+    m_asyncRequests.clear();
+    PendingQueue().Void(this);
+    DestroyWindow();
+    if (WaitDepth() == 0)
+        PendingQueue().PostDrain(); // the drain may have been addressed to this component
+    if (--liveComponents() <= 0)
+        StopWinsock();
+}
+
+void TSockCtrl::DestroyWindow()
+{
+    TResolver::CancelWindow(m_window);
+    m_window->Release();
+    m_window = nullptr;
+}
+
+TSocketBase* TSockCtrl::Socket()
+{
+    if (!m_socket)
+        m_socket.reset(CreateSocket());
+    return m_socket.get();
+}
+
+TSocketBase* TSockCtrl::CreateSocket()
+{
+    if (!m_socketClass)
+        RaiseSocketError(0, sockErrNoSocketClass);
+    return m_socketClass(this);
+}
+
+void TSockCtrl::SetSocketClass(TSocketClass socketClass)
+{
+    if (socketClass == m_socketClass)
+        return;
+    m_socket.reset();
+    m_socketClass = socketClass;
+}
+
+void TSockCtrl::SetAddress(const QString& address)
+{
+    m_address = address.left(maxText);
+    if (WinsockAPI().inet_addr(m_address) != INADDR_NONE || m_address == QLatin1String("255.255.255.255")) {
+        m_ipAddress = m_address;
+        m_hostName.clear();
+    } else {
+        m_hostName = m_address;
+        m_ipAddress.clear();
+    }
+}
+
+void TSockCtrl::SetPort(const QString& port)
+{
+    m_port = port.left(maxText);
+    const auto alive = m_alive;
+    const qint64 number = decimalNumber(m_port, 0xFFFF);
+    if (number >= 0) {
+        m_portNumber = quint16(number);
+        m_serviceName.clear();
+        if (!WinsockStarted())
+            return;
+        try {
+            const QString name = LookupPortName(m_portNumber);
+            if (*alive)
+                m_serviceName = name;
+        } catch (...) {
+        }
+    } else {
+        m_serviceName = m_port;
+        m_portNumber = 0;
+        if (!WinsockStarted())
+            return;
+        try {
+            const quint16 found = LookupService(m_port);
+            if (*alive)
+                m_portNumber = found;
+        } catch (...) {
+        }
+    }
+}
+
+void TSockCtrl::SetProtocol(const QString& protocol)
+{
+    m_protocol = protocol.left(maxText);
+    const qint64 number = decimalNumber(m_protocol, 0x7FFFFFFF);
+    if (number >= 0) {
+        m_protocolNumber = int(number);
+        m_protocolName.clear();
+        for (const TProtocolEntry& entry : protocolTable)
+            if (entry.Number == number)
+                m_protocolName = QString::fromLatin1(entry.Name);
+        return;
+    }
+    m_protocolName = m_protocol;
+    m_protocolNumber = -1;
+    for (const TProtocolEntry& entry : protocolTable)
+        if (m_protocol.compare(QLatin1String(entry.Name), Qt::CaseInsensitive) == 0)
+            m_protocolNumber = entry.Number;
+}
+
+void TSockCtrl::StoreBoundPort(quint16 port)
+{
+    m_portNumber = port;
+    m_port = QString::number(port);
+}
+
+void TSockCtrl::ArmTimeOut()
+{
+    if (m_timeOut == 0 || !OnTimeOut)
+        return;
+    TTimeOutList::Arm(this);
+}
+
+void TSockCtrl::DisarmTimeOut()
+{
+    TTimeOutList::Disarm(this);
+}
+
+void TSockCtrl::TimeOutTick()
+{
+    if (m_countdown <= 0)
+        return;
+    if (--m_countdown > 0)
+        return;
+    DisarmTimeOut();
+    DoInfo(Socket(), icTimedOut);
+    DoTimeOut(Socket());
+}
+
+void TSockCtrl::DeliverSelect(const TSockMessage& message)
+{
+    // A notification of a handle closed since it was posted belongs to no
+    // socket any more (the number may already name a new one).
+    if (!TAsyncSelect::IsCurrent(int(message.WParam), message.Serial))
+        return;
+    HandleSelect(message);
+}
+
+void TSockCtrl::StoreLookupResult(const TSockMessage& message)
+{
+    auto it = m_lookupAnswers.find(quint32(message.WParam));
+    if (it == m_lookupAnswers.end())
+        return; // nobody waits for it any more
+    it->second.Error = HiWord(message.LParam);
+    it->second.BufferLength = LoWord(message.LParam);
+    it->second.Done = true;
+}
+
+void TSockCtrl::SocketFreed(TSocketBase*)
+{
+    PendingQueue().Void(this);
+}
+
+void TSockCtrl::AddAsyncRequest(std::unique_ptr<TAsyncInfo> request)
+{
+    m_asyncRequests.push_back(std::move(request));
+}
+
+void TSockCtrl::AsyncRequestDone(const TSockMessage& message)
+{
+    auto it = std::find_if(m_asyncRequests.begin(), m_asyncRequests.end(), [&](const auto& request) {
+        return request->TaskHandle == quint32(message.WParam);
+    });
+    if (it == m_asyncRequests.end())
+        return;
+    DisarmTimeOut();
+    std::unique_ptr<TAsyncInfo> request = std::move(*it);
+    m_asyncRequests.erase(it);
+    request->Error = HiWord(message.LParam);
+    if (OnAsyncComplete)
+        OnAsyncComplete(this, request.get());
+}
+
+void TSockCtrl::DoClose(TSocketBase* socket)
+{
+    socket->Disconnect();
+}
+
+void TSockCtrl::DoInfo(TSocketBase* socket, TSockInfo code)
+{
+    socket->DoInfo(code);
+}
+
+void TSockCtrl::DoRead(TSocketBase* socket)
+{
+    socket->DoRead();
+}
+
+void TSockCtrl::DoWrite(TSocketBase* socket)
+{
+    socket->DoWrite();
+}
+
+void TSockCtrl::DoTimeOut(TSocketBase* socket)
+{
+    m_timedOut = true;
+    socket->DoTimeOut();
+}
+
+int TSockCtrl::WaitForLookup(quint32 task)
+{
+    const auto alive = m_alive;
+    ++WaitDepth();
+    m_lookupAnswers[task] = {};
+    bool abandoned = false;
+    // processEvents with a time limit never sleeps (it drops WaitForMoreEvents),
+    // so the loop sleeps until the next event and a 50 ms timer bounds the sleep.
+    QTimer wakeUp;
+    wakeUp.start(50);
+    while (!m_lookupAnswers[task].Done && !m_timedOut && !abandoned) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!*alive) {
+            TResolver::Cancel(task);
+            WaitEnded();
+            RaiseSocketError(WSAEINTR, 0);
+        }
+        if (m_socket)
+            abandoned = m_socket->State() == ssClosing;
+        if (QCoreApplication::closingDown())
+            abandoned = true;
+        if (abandoned) {
+            m_countdown = 0;
+            WinsockAPI().WSACancelAsyncRequest(task);
+        }
+    }
+    const TLookupAnswer answer = m_lookupAnswers[task];
+    m_lookupAnswers.erase(task);
+    WaitEnded();
+    if (answer.Done)
+        return answer.Error;
+    WinsockAPI().WSACancelAsyncRequest(task);
+    return m_timedOut && !abandoned ? WSAETIMEDOUT : WSAEINTR;
+}
+
+TLookupResult TSockCtrl::AwaitLookup(quint32 task, int startFailureId)
+{
+    if (task == 0)
+        RaiseSocketError(WinsockAPI().WSAGetLastError(), startFailureId);
+    TLookupResult result;
+    result.Error = WaitForLookup(task);
+    if (result.Error == 0) {
+        if (auto answer = TResolver::TakeResult(task))
+            result = *answer;
+        else
+            result.Error = WSAEINTR;
+    }
+    TResolver::Cancel(task);
+    return result;
+}
+
+QString TSockCtrl::LocalHostName()
+{
+    if (!WinsockStarted())
+        return {};
+    char name[256] = {};
+    if (WinsockAPI().gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return QString::fromLocal8Bit(name).left(maxText);
+}
+
+quint32 TSockCtrl::LookupHost(const QString& name)
+{
+    const auto alive = m_alive;
+    ArmTimeOut();
+    auto disarm = qScopeGuard([&] {
+        if (*alive)
+            DisarmTimeOut();
+    });
+    const TLookupResult result =
+        AwaitLookup(WinsockAPI().WSAAsyncGetHostByName(m_window, LookupDone, name), sockErrGetHostByName);
+    if (result.Error)
+        RaiseSocketError(result.Error, sockErrFindingAddress);
+    return result.Address;
+}
+
+QString TSockCtrl::LookupHostName(const QString& text)
+{
+    const quint32 address = WinsockAPI().inet_addr(text);
+    if (address == 0)
+        RaiseSocketError(0, sockErrReverseZero);
+    if (address == INADDR_NONE && text != QLatin1String("255.255.255.255"))
+        RaiseSocketError(WSAHOST_NOT_FOUND, sockErrFindingHost); // not an address: nothing to ask
+    const auto alive = m_alive;
+    ArmTimeOut();
+    auto disarm = qScopeGuard([&] {
+        if (*alive)
+            DisarmTimeOut();
+    });
+    const TLookupResult result =
+        AwaitLookup(WinsockAPI().WSAAsyncGetHostByAddr(m_window, LookupDone, address), sockErrGetHostByAddr);
+    if (result.Error)
+        RaiseSocketError(result.Error, sockErrFindingHost);
+    return result.Name;
+}
+
+quint16 TSockCtrl::LookupService(const QString& name)
+{
+    const auto alive = m_alive;
+    ArmTimeOut();
+    auto disarm = qScopeGuard([&] {
+        if (*alive)
+            DisarmTimeOut();
+    });
+    const TLookupResult result = AwaitLookup(
+        WinsockAPI().WSAAsyncGetServByName(m_window, LookupDone, name, m_protocolName), sockErrGetServByName);
+    return result.Error ? 0 : result.Port;
+}
+
+QString TSockCtrl::LookupPortName(quint16 port)
+{
+    const auto alive = m_alive;
+    ArmTimeOut();
+    auto disarm = qScopeGuard([&] {
+        if (*alive)
+            DisarmTimeOut();
+    });
+    const TLookupResult result = AwaitLookup(
+        WinsockAPI().WSAAsyncGetServByPort(m_window, LookupDone, port, m_protocolName), sockErrGetServByPort);
+    return result.Error ? QString() : result.Name;
+}

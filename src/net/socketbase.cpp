@@ -1,0 +1,164 @@
+#include "net/socketbase.h"
+
+#include "net/sockctrl.h"
+#include "net/winsockapi.h"
+
+#include <sys/ioctl.h>
+
+TSocketBase::TSocketBase(TSockCtrl* owner) : m_owner(owner)
+{
+    m_sockAddr.sin_family = AF_INET;
+}
+
+TSocketBase::~TSocketBase()
+{
+    if (m_handle == -1)
+        return;
+    if (m_owner)
+        m_owner->SetCountdown(0);
+    WinsockAPI().closesocket(m_handle);
+}
+
+void TSocketBase::DoRead()
+{
+    if (m_owner->OnRead)
+        m_owner->OnRead(m_owner, this);
+}
+
+void TSocketBase::DoWrite()
+{
+    if (m_owner->OnWrite)
+        m_owner->OnWrite(m_owner, this);
+}
+
+void TSocketBase::DoAccept()
+{
+    m_owner->FireAccept(this);
+}
+
+void TSocketBase::DoConnect()
+{
+    m_owner->FireConnect(this);
+}
+
+void TSocketBase::DoReject()
+{
+    m_owner->FireReject(this);
+}
+
+void TSocketBase::DoTimeOut()
+{
+    if (m_owner->OnTimeOut)
+        m_owner->OnTimeOut(m_owner, this);
+}
+
+void TSocketBase::Disconnect()
+{
+    DoInfo(icDisconnected);
+    if (m_owner->OnDisconnect)
+        m_owner->OnDisconnect(m_owner, this);
+    Close();
+}
+
+void TSocketBase::DoInfo(TSockInfo code)
+{
+    if (code == icListening)
+        m_state = ssListening;
+    else if (code == icClosed)
+        m_state = ssInactive;
+    if (m_owner->OnInfo)
+        m_owner->OnInfo(m_owner, code, this);
+}
+
+QString TSocketBase::SocketName()
+{
+    static int counter = 0;
+    if (m_socketName.isEmpty())
+        m_socketName = QStringLiteral("socket%1").arg(counter++);
+    return m_socketName;
+}
+
+int TSocketBase::CheckError(int result, int tolerated, int messageId)
+{
+    if (result != -1) {
+        m_lastError = 0;
+        return result;
+    }
+    m_lastError = WinsockAPI().WSAGetLastError();
+    if (m_lastError == tolerated)
+        return 0;
+    RaiseSocketError(m_lastError, messageId);
+}
+
+int TSocketBase::BytesAvailable()
+{
+    quint32 count = 0;
+    CheckError(WinsockAPI().ioctlsocket(m_handle, FIONREAD, &count), 0, sockErrBytesInBuffer);
+    return int(qMin<quint32>(count, 0xFFFF));
+}
+
+quint16 TSocketBase::LocalPort()
+{
+    if (m_handle == -1)
+        return 0;
+    sockaddr_in local{};
+    int length = sizeof local;
+    CheckError(WinsockAPI().getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &length), 0,
+               sockErrGetSockName);
+    return WinsockAPI().ntohs(local.sin_port);
+}
+
+void TSocketBase::DrainInput()
+{
+    for (int waiting = BytesAvailable(); waiting > 0 && m_handle != -1;) {
+        m_owner->DoRead(this);
+        if (m_handle == -1)
+            return;
+        const int left = BytesAvailable();
+        if (left >= waiting)
+            return; // the handler took nothing: stop rather than spin
+        waiting = left;
+    }
+}
+
+void TSocketBase::Close()
+{
+    if (!WinsockStarted() || m_handle == -1)
+        return;
+    m_owner->SetCountdown(0);
+    const bool wasConnected = m_state == ssConnected;
+    m_state = ssClosing;
+    if (wasConnected && m_owner->OnRead) {
+        DrainInput();
+        if (m_handle == -1)
+            return; // a handler closed it meanwhile
+    }
+    // The handle is forgotten before OnInfo(icClosed) fires, so a handler
+    // that closes again cannot close a descriptor number reused meanwhile;
+    // nothing touches this object after the event.
+    WinsockAPI().closesocket(m_handle);
+    m_handle = -1;
+    TSockMessage closed;
+    closed.Msg = SocketClosed;
+    closed.LParam = reinterpret_cast<qintptr>(this);
+    m_owner->Window()->Post(closed);
+    DoInfo(icClosed);
+}
+
+void TSocketBase::ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
+                                 QString& ipAddress)
+{
+    quint32 address = 0;
+    if (!hostName.isEmpty()) {
+        address = m_owner->LookupHost(hostName);
+        ipAddress = WinsockAPI().inet_ntoa(address).left(255);
+    } else if (ipAddress.isEmpty()) {
+        RaiseSocketError(0, sockErrNoAddress);
+    } else if (ipAddress != QLatin1String("0.0.0.0")) {
+        address = WinsockAPI().inet_addr(ipAddress);
+    }
+    if (!serviceName.isEmpty())
+        port = m_owner->LookupService(serviceName);
+    m_sockAddr.sin_port = WinsockAPI().htons(port);
+    m_sockAddr.sin_addr.s_addr = address;
+}

@@ -1,0 +1,118 @@
+#pragma once
+// TSocketBase: one operating-system socket owned by a socket component.
+//
+// Contract:
+// - A socket object never talks to the user: every event goes through its
+//   owner's event members (Sender = the owner, Socket = this object).
+//   DoRead/DoWrite/DoTimeOut fire OnRead/OnWrite/OnTimeOut when assigned;
+//   DoConnect/DoAccept/DoReject reach the owner's FireConnect/FireAccept/
+//   FireReject (the client and server components fire their own events).
+//   DoInfo(code) first updates State (icListening -> ssListening, icClosed ->
+//   ssInactive), then fires OnInfo. Disconnect (the peer closed): DoInfo
+//   (icDisconnected), OnDisconnect, then Close.
+// - Close: nothing when the library has not started or Handle is -1.
+//   Otherwise the owner's countdown is set to 0, State becomes ssClosing; a
+//   connected socket whose owner has OnRead first delivers its unread input
+//   (OnRead while BytesAvailable > 0, stopping when a handler takes nothing);
+//   then the handle is closed, Handle becomes -1, SocketClosed (2136) is
+//   posted to the owner (which voids its queued notifications when it
+//   arrives), and last OnInfo(icClosed) fires (State ssInactive). The object
+//   stays usable. Handlers may call Close again from inside; the work is done
+//   once.
+// - Destroying an object that still holds a handle closes it silently (no
+//   event, no message) and zeroes the owner's countdown.
+// - Socket classes built on this one create handles with
+//   WinsockAPI().socket(AF_INET, SocketType(), 0), ask for notifications with
+//   WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify,
+//   mask), and receive and send through WinsockAPI().recv/send: those calls
+//   re-enable FD_READ and FD_WRITE themselves (see asyncselect.h).
+#include "net/sockinfo.h"
+
+#include <QFlags>
+#include <QString>
+
+#include <netinet/in.h>
+
+class TSockCtrl;
+
+enum TSocketState : quint8 { ssInactive = 0, ssConnected = 1, ssClosing = 2, ssListening = 3 };
+
+// Which notifications a socket asks for besides connect and close.
+enum TAsyncOption { csoRead = 1, csoWrite = 2, csoOOB = 4 };
+Q_DECLARE_FLAGS(TAsyncOptions, TAsyncOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TAsyncOptions)
+
+class TSocketBase {
+public:
+    explicit TSocketBase(TSockCtrl* owner);
+    virtual ~TSocketBase();
+    TSocketBase(const TSocketBase&) = delete;
+    TSocketBase& operator=(const TSocketBase&) = delete;
+
+    int LastError() const { return m_lastError; }
+    void SetLastError(int error) { m_lastError = error; }
+    int Handle() const { return m_handle; }
+    TSockCtrl* Owner() const { return m_owner; }
+    sockaddr_in& SockAddr() { return m_sockAddr; }
+    TSocketState State() const { return m_state; }
+    void SetState(TSocketState state) { m_state = state; }
+    int SocketType() const { return m_socketType; }
+
+    virtual void DoRead();
+    virtual void DoWrite();
+    virtual void DoAccept();
+    virtual void DoConnect();
+    virtual void Disconnect();
+    virtual void DoInfo(TSockInfo code);
+    virtual void DoTimeOut();
+    virtual void DoReject();
+    virtual QString SocketName();
+    virtual bool Connected() const { return m_state == ssConnected; }
+    virtual void SetSocketType(int value) { m_socketType = value; }
+    virtual int Send(const void* buf, int len) = 0;
+    virtual int Recv(void* buf, int len) = 0;
+    virtual void SetSocketOptions() {}
+    virtual void Listen(const QString& hostName, int queueLength, quint16 port, const QString& serviceName,
+                        QString& ipAddress) = 0;
+    virtual void Connect(const QString& hostName, TAsyncOptions options, quint16 port,
+                         const QString& serviceName, QString& ipAddress) = 0;
+    virtual void Close();
+
+    // result -1: LastError := the platform's error; the tolerated code yields 0,
+    // any other raises (code, messageId). Otherwise LastError := 0, result returned.
+    int CheckError(int result, int tolerated, int messageId);
+    // Bytes waiting to be received (at most 65535; more is reported as 65535).
+    int BytesAvailable();
+    // The bound local port in host byte order; 0 without a handle.
+    quint16 LocalPort();
+    // OnRead while input waits and the handler keeps taking it.
+    void DrainInput();
+    // Fills SockAddr for a connect, bind or send: a host name is looked up
+    // (waits; written back as dotted text into ipAddress) and wins over the
+    // dotted address; neither raises "No address specified"; a service name
+    // is looked up and wins over the port (0 when unknown).
+    void ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
+                        QString& ipAddress);
+    // Adopts a handle (socket creation, or a connection the server accepted).
+    void SetHandle(int handle) { m_handle = handle; }
+
+private:
+    int m_lastError = 0;
+    int m_handle = -1;
+    TSockCtrl* m_owner;
+    sockaddr_in m_sockAddr{};
+    TSocketState m_state = ssInactive;
+    int m_socketType = 1;
+    QString m_socketName;
+};
+
+// A class reference for socket objects: makes a new object for an owner.
+using TSocketClass = TSocketBase* (*)(TSockCtrl* owner);
+
+template <class T> TSocketBase* NewSocketOf(TSockCtrl* owner)
+{
+    return new T(owner);
+}
+
+// The class reference of T: SocketClassOf<TStreamSocket>.
+template <class T> inline constexpr TSocketClass SocketClassOf = &NewSocketOf<T>;

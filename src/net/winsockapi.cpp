@@ -1,0 +1,629 @@
+#include "net/winsockapi.h"
+
+#include "net/asyncselect.h"
+#include "net/pendingqueue.h"
+#include "net/resolver.h"
+#include "net/sockerror.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+#include <cerrno>
+#include <memory>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+std::unique_ptr<tWinsockAPI>& binding()
+{
+    static std::unique_ptr<tWinsockAPI> instance;
+    return instance;
+}
+
+// Texts by resource id: socket error code + 5000, and message id + 5000.
+const QHash<int, QString>& errorTexts()
+{
+    static const QHash<int, QString> texts = {
+        {15004, "Interrupted system call"},
+        {15009, "Bad file number"},
+        {15013, "Permission denied"},
+        {15014, "Bad address"},
+        {15022, "Invalid argument"},
+        {15024, "Too many open files"},
+        {15035, "Operation would block"},
+        {15036, "Operation now in progress"},
+        {15037, "Operation, already in progress"},
+        {15038, "Socket operation on non-socket"},
+        {15039, "Destination address required"},
+        {15040, "Message too long"},
+        {15041, "Protocol wrong type for socket"},
+        {15042, "Bad protocol option"},
+        {15043, "Protocol not supported"},
+        {15044, "Socket type not supported"},
+        {15045, "Operation not supported on socket"},
+        {15046, "Protocol family not supported"},
+        {15047, "Address family not supported by protocol family"},
+        {15048, "Address already in use"},
+        {15049, "Can't assign requested address"},
+        {15050, "Network is down"},
+        {15051, "Network is unreachable"},
+        {15052, "Net dropped connection or reset"},
+        {15053, "Software caused connection abort"},
+        {15054, "Connection reset by peer"},
+        {15055, "No buffer space available"},
+        {15056, "Socket is already connected"},
+        {15057, "Socket is not connected"},
+        {15058, "Can't send after socket shutdown"},
+        {15059, "Too many references, can't splice"},
+        {15060, "Connection timed out"},
+        {15061, "Connection refused"},
+        {15062, "Too many levels of symbolic links"},
+        {15063, "File name too long"},
+        {15064, "Host is down"},
+        {15065, "No Route to Host"},
+        {15066, "Directory not empty"},
+        {15067, "Too many processes"},
+        {15068, "Too many users"},
+        {15069, "Disc Quota Exceeded"},
+        {15070, "Stale NFS file handle"},
+        {15071, "Too many levels of remote in path"},
+        {15091, "Network SubSystem is unavailable"},
+        {15092, "WINSOCK DLL Version out of range"},
+        {15093, "Successful WSASTARTUP not yet performed"},
+        {15101, "Socket Disconnected"},
+        {16001, "Host not found"},
+        {16002, "Non-Authoritative Host not found"},
+        {16003, "Non-Recoverable errors: FORMERR, REFUSED, NOTIMP"},
+        {16004, "Valid name, no data record of requested type"},
+        {25001, "Error %d (%s) finding address for host"},
+        {25002, "Error %d (%s) calling WSAAsyncGetHostByAddr"},
+        {25003, "Error %d (%s) calling WSAAsyncGetHostByName"},
+        {25004, "Error %d (%s) calling WSAAsyncGetServByName"},
+        {25005, "Error %d (%s) calling WSAAsyncGetServByPort"},
+        {25006, "Error %d (%s) finding host for address"},
+        {25007, "Error %d (%s) Binding Socket"},
+        {25008, "Error %d (%s) connecting"},
+        {25009, "Error %d (%s) creating new socket"},
+        {25010, "Error %d (%s) calling getpeername"},
+        {25011, "Error %d (%s) calling getsockname"},
+        {25012, "Error %d (%s) getting # of bytes in Receive Buffer"},
+        {25013, "Error %d (%s) listining"},
+        {25014, "Error %d (%s) recieving"},
+        {25015, "Error %d (%s) sending"},
+        {25016, "Error %d (%s) starting up WinSock"},
+        {25017, "No address specified"},
+        {25018, "Socket not open"},
+        {25019, "Can't do reverse lookup on address 0.0.0.0"},
+        {25020, "Socket Already opened"},
+        {25021, "Datagram exceeds Winsock's max UDP packet size"},
+        {25022, "Winsock DLL Already Loaded, Cannot change name"},
+        {25023, "Invalid type for a Stream socket"},
+        {25024, "Invalid type for a Datagram socket"},
+        {25025, "Error %d (%s) peeking"},
+        {25026, "No Socket Class Defined"},
+    };
+    return texts;
+}
+
+socklen_t length(const int* len)
+{
+    return len ? socklen_t(*len) : 0;
+}
+
+} // namespace
+
+int WsaErrorFromErrno(int error)
+{
+    switch (error) {
+    case 0:
+        return 0;
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
+    case EACCES:
+    case EPERM:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
+    case EMFILE:
+    case ENFILE:
+        return 10024;
+    case EAGAIN:
+    case EINPROGRESS:
+        return 10035;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
+    case ECONNRESET:
+    case EPIPE:
+        return 10054;
+    case ENOBUFS:
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case ESHUTDOWN:
+        return 10058;
+    case ETOOMANYREFS:
+        return 10059;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTEMPTY:
+        return 10066;
+    case EUSERS:
+        return 10068;
+    case EDQUOT:
+        return 10069;
+    case ESTALE:
+        return 10070;
+    case EREMOTE:
+        return 10071;
+    default:
+        return 12000 + error;
+    }
+}
+
+int WsaErrorFromResolver(int eaiError, int savedErrno)
+{
+    switch (eaiError) {
+    case 0:
+        return 0;
+    case EAI_NONAME:
+        return WSAHOST_NOT_FOUND;
+    case EAI_AGAIN:
+        return WSATRY_AGAIN;
+    case EAI_FAIL:
+        return WSANO_RECOVERY;
+    case EAI_NODATA:
+    case EAI_ADDRFAMILY:
+        return WSANO_DATA;
+    case EAI_MEMORY:
+        return 10055;
+    case EAI_SYSTEM:
+        return WsaErrorFromErrno(savedErrno);
+    default:
+        return WSANO_RECOVERY;
+    }
+}
+
+QString SocketErrorText(int code)
+{
+    if (code == 0)
+        return {};
+    const QString text = errorTexts().value(code + 5000);
+    return (text.isEmpty() ? QStringLiteral("Unknown Error %1").arg(code) : text).left(255);
+}
+
+QString FormatSocketMessage(const QString& format, int code)
+{
+    const int d = format.indexOf(QLatin1String("%d"), 0, Qt::CaseInsensitive);
+    const int s = format.indexOf(QLatin1String("%s"), 0, Qt::CaseInsensitive);
+    if (d < 0 && s < 0)
+        return format;
+    const QString number = QString::number(code);
+    const QString text = SocketErrorText(code);
+    const QString args[2] = {d >= 0 && (s < 0 || d < s) ? number : text,
+                             d >= 0 && (s < 0 || d < s) ? text : number};
+    // Each %d or %s, in order, takes the next argument; any beyond two stays as written.
+    QString message;
+    int used = 0;
+    for (int i = 0; i < format.size(); ++i) {
+        const QChar next = i + 1 < format.size() ? format.at(i + 1).toLower() : QChar();
+        if (format.at(i) == QLatin1Char('%') && (next == QLatin1Char('d') || next == QLatin1Char('s')) &&
+            used < 2) {
+            message += args[used++];
+            ++i;
+        } else {
+            message += format.at(i);
+        }
+    }
+    return message;
+}
+
+void RaiseSocketError(int code, int messageId)
+{
+    const QString format = SocketErrorText(messageId);
+    if (format.isEmpty())
+        throw ESockError(SocketErrorText(code));
+    throw ESockError(FormatSocketMessage(format, code));
+}
+
+tWinsockAPI& WinsockAPI()
+{
+    if (!binding())
+        binding() = std::make_unique<tWinsockAPI>();
+    return *binding();
+}
+
+bool WinsockStarted()
+{
+    return WinsockAPI().Started();
+}
+
+void StartWinsock()
+{
+    if (WinsockStarted())
+        return;
+    WaitDepth() = 0;
+    static bool finalisationRegistered = false;
+    if (!finalisationRegistered) {
+        qAddPostRoutine(StopWinsock);
+        finalisationRegistered = true;
+    }
+    const int result = WinsockAPI().WSAStartup(257);
+    if (result != 0)
+        RaiseSocketError(result, sockErrStartingUp);
+}
+
+void StopWinsock()
+{
+    if (binding() && binding()->Started()) {
+        if (binding()->WSAIsBlocking())
+            binding()->WSACancelBlockingCall();
+        binding()->WSACleanup();
+    }
+    TAsyncSelect::CancelAll();
+    TResolver::CancelAll();
+    PendingQueue().Clear();
+    WaitDepth() = 0;
+    // The POSIX binding loads no library, so no pause is needed before
+    // forgetting it (a pause would stall the UI thread).
+    binding().reset();
+}
+
+void tWinsockAPI::SetLibraryName(const QString& name)
+{
+    if (m_loaded)
+        RaiseSocketError(0, sockErrDllLoaded);
+    if (!m_libraryName.isEmpty() && m_libraryName.compare(name, Qt::CaseInsensitive) == 0)
+        return;
+    m_libraryName.clear();
+    if (name.isEmpty())
+        return;
+    const bool hasExtension = name.lastIndexOf(QLatin1Char('.')) > name.lastIndexOf(QLatin1Char('/'));
+    m_libraryName = hasExtension ? name : name + QLatin1String(".DLL");
+}
+
+int tWinsockAPI::Fail()
+{
+    m_lastError = WsaErrorFromErrno(errno);
+    return -1;
+}
+
+int tWinsockAPI::accept(int s, sockaddr* addr, int* addrlen)
+{
+    Bind();
+    socklen_t len = length(addrlen);
+    const int handle = ::accept4(s, addr, addr ? &len : nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int saved = errno;
+    TAsyncSelect::AfterAccept(s);
+    if (handle < 0) {
+        errno = saved;
+        return Fail();
+    }
+    if (addrlen)
+        *addrlen = int(len);
+    return handle;
+}
+
+int tWinsockAPI::bind(int s, const sockaddr* addr, int namelen)
+{
+    Bind();
+    return ::bind(s, addr, socklen_t(namelen)) == 0 ? 0 : Fail();
+}
+
+int tWinsockAPI::closesocket(int s)
+{
+    Bind();
+    TAsyncSelect::Cancel(s);
+    return ::close(s) == 0 ? 0 : Fail();
+}
+
+int tWinsockAPI::connect(int s, const sockaddr* name, int namelen)
+{
+    Bind();
+    const int rc = ::connect(s, name, socklen_t(namelen));
+    const int error = rc == 0 ? 0 : errno;
+    switch (error) {
+    case 0:
+    case EINPROGRESS:
+    case ECONNREFUSED:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ETIMEDOUT: {
+        // A stream connect always completes through FD_CONNECT, as with
+        // Windows Sockets; a datagram connect is done at once.
+        int type = 0;
+        socklen_t typeLength = sizeof type;
+        ::getsockopt(s, SOL_SOCKET, SO_TYPE, &type, &typeLength);
+        if (type == SOCK_STREAM) {
+            TAsyncSelect::ConnectStarted(s, error);
+            m_lastError = WSAEWOULDBLOCK;
+            return -1;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (rc == 0)
+        return 0;
+    errno = error;
+    return Fail();
+}
+
+int tWinsockAPI::ioctlsocket(int s, unsigned long cmd, quint32* argp)
+{
+    Bind();
+    if (!argp) {
+        m_lastError = 10014;
+        return -1;
+    }
+    if (cmd == FIONBIO) {
+        const int flags = ::fcntl(s, F_GETFL);
+        if (flags < 0)
+            return Fail();
+        return ::fcntl(s, F_SETFL, *argp ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0 ? 0 : Fail();
+    }
+    if (cmd != FIONREAD) {
+        m_lastError = WSAEINVAL;
+        return -1;
+    }
+    int count = 0;
+    if (::ioctl(s, FIONREAD, &count) != 0)
+        return Fail();
+    *argp = quint32(count);
+    return 0;
+}
+
+int tWinsockAPI::getsockname(int s, sockaddr* name, int* namelen)
+{
+    Bind();
+    socklen_t len = length(namelen);
+    if (::getsockname(s, name, &len) != 0)
+        return Fail();
+    *namelen = int(len);
+    return 0;
+}
+
+quint16 tWinsockAPI::htons(quint16 hostshort)
+{
+    Bind();
+    return ::htons(hostshort);
+}
+
+quint16 tWinsockAPI::ntohs(quint16 netshort)
+{
+    Bind();
+    return ::ntohs(netshort);
+}
+
+quint32 tWinsockAPI::inet_addr(const QString& cp)
+{
+    Bind();
+    in_addr address{};
+    const QByteArray text = cp.toLatin1();
+    if (cp.isEmpty() || text.contains(' ') || ::inet_aton(text.constData(), &address) == 0)
+        return INADDR_NONE;
+    return address.s_addr;
+}
+
+QString tWinsockAPI::inet_ntoa(quint32 addr)
+{
+    Bind();
+    char text[INET_ADDRSTRLEN];
+    in_addr address{};
+    address.s_addr = addr;
+    return QString::fromLatin1(::inet_ntop(AF_INET, &address, text, sizeof text));
+}
+
+int tWinsockAPI::listen(int s, int backlog)
+{
+    Bind();
+    if (::listen(s, backlog) != 0)
+        return Fail();
+    TAsyncSelect::Listening(s);
+    return 0;
+}
+
+int tWinsockAPI::recv(int s, void* buf, int len, int flags)
+{
+    Bind();
+    const ssize_t n = ::recv(s, buf, size_t(qMax(len, 0)), flags);
+    const int saved = errno;
+    TAsyncSelect::AfterRecv(s);
+    errno = saved;
+    return n < 0 ? Fail() : int(n);
+}
+
+int tWinsockAPI::recvfrom(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen)
+{
+    Bind();
+    socklen_t fromLength = length(fromlen);
+    const ssize_t n = ::recvfrom(s, buf, size_t(qMax(len, 0)), flags, from, from ? &fromLength : nullptr);
+    const int saved = errno;
+    TAsyncSelect::AfterRecv(s);
+    errno = saved;
+    if (n < 0)
+        return Fail();
+    if (fromlen)
+        *fromlen = int(fromLength);
+    return int(n);
+}
+
+int tWinsockAPI::send(int s, const void* buf, int len, int flags)
+{
+    Bind();
+    const ssize_t n = ::send(s, buf, size_t(qMax(len, 0)), flags | MSG_NOSIGNAL);
+    const int saved = errno;
+    TAsyncSelect::AfterSend(s, n < 0 && (saved == EAGAIN || saved == EWOULDBLOCK));
+    errno = saved;
+    return n < 0 ? Fail() : int(n);
+}
+
+int tWinsockAPI::sendto(int s, const void* buf, int len, int flags, const sockaddr* to, int tolen)
+{
+    Bind();
+    const ssize_t n = ::sendto(s, buf, size_t(qMax(len, 0)), flags | MSG_NOSIGNAL, to, socklen_t(tolen));
+    const int saved = errno;
+    TAsyncSelect::AfterSend(s, n < 0 && (saved == EAGAIN || saved == EWOULDBLOCK));
+    errno = saved;
+    return n < 0 ? Fail() : int(n);
+}
+
+int tWinsockAPI::socket(int af, int type, int protocol)
+{
+    Bind();
+    const int handle = ::socket(af, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    return handle < 0 ? Fail() : handle;
+}
+
+int tWinsockAPI::gethostname(char* name, int namelen)
+{
+    Bind();
+    if (::gethostname(name, size_t(namelen)) != 0)
+        return Fail();
+    return 0;
+}
+
+int tWinsockAPI::WSAStartup(quint16 versionRequested)
+{
+    Bind();
+    int result = 0;
+    if ((versionRequested & 0xFF) < 1) {
+        result = 10092;
+    } else {
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        m_maxSockets = quint16(qMin<rlim_t>(files.rlim_cur, 0xFFFF));
+        m_maxUdpDg = 65507; // largest IPv4 UDP payload
+        m_version = 257;
+        m_highVersion = 257;
+        m_description = QStringLiteral("Kvado sockets over POSIX");
+        m_systemStatus = QStringLiteral("Running");
+        m_vendorInfo = 0;
+    }
+    m_started = result == 0;
+    return result;
+}
+
+int tWinsockAPI::WSACleanup()
+{
+    Bind();
+    m_started = false;
+    return 0;
+}
+
+bool tWinsockAPI::WSAIsBlocking()
+{
+    Bind();
+    return false; // the binding never blocks
+}
+
+int tWinsockAPI::WSACancelBlockingCall()
+{
+    Bind();
+    return 0;
+}
+
+quint32 tWinsockAPI::StartLookup(TLookupKind kind, TSockWindow* window, int msg, const QString& text,
+                                 quint32 number, const QString& proto)
+{
+    Bind();
+    if (!window) {
+        m_lastError = WSAEINVAL;
+        return 0;
+    }
+    return TResolver::Start(kind, window, msg, text, number, proto);
+}
+
+quint32 tWinsockAPI::WSAAsyncGetHostByName(TSockWindow* window, int msg, const QString& name)
+{
+    return StartLookup(TLookupKind::HostByName, window, msg, name, 0, {});
+}
+
+quint32 tWinsockAPI::WSAAsyncGetHostByAddr(TSockWindow* window, int msg, quint32 addr)
+{
+    return StartLookup(TLookupKind::HostByAddr, window, msg, {}, addr, {});
+}
+
+quint32 tWinsockAPI::WSAAsyncGetServByName(TSockWindow* window, int msg, const QString& name,
+                                           const QString& proto)
+{
+    return StartLookup(TLookupKind::ServByName, window, msg, name, 0, proto);
+}
+
+quint32 tWinsockAPI::WSAAsyncGetServByPort(TSockWindow* window, int msg, quint16 port, const QString& proto)
+{
+    return StartLookup(TLookupKind::ServByPort, window, msg, {}, port, proto);
+}
+
+int tWinsockAPI::WSACancelAsyncRequest(quint32 task)
+{
+    Bind();
+    TResolver::Cancel(task);
+    return 0;
+}
+
+int tWinsockAPI::WSAAsyncSelect(int s, TSockWindow* window, int msg, long event)
+{
+    Bind();
+    if (s < 0 || (event && !window)) {
+        m_lastError = s < 0 ? 10038 : WSAEINVAL;
+        return -1;
+    }
+    TAsyncSelect::Select(s, window, msg, event);
+    return 0;
+}

@@ -1,0 +1,358 @@
+// Component life cycle, the notification queue and its delivery rules, and
+// the socket object's Close.
+#include "netfixture.h"
+
+#include "net/sockerror.h"
+#include "support/exceptionrecorder.h"
+
+#include <memory>
+
+namespace {
+// A wait on a task that only ends when the test answers it.
+constexpr quint32 heldTask = 900001;
+
+void answerHeldTask(TSockCtrl* component)
+{
+    TSockMessage done;
+    done.Msg = LookupDone;
+    done.WParam = heldTask;
+    component->Window()->Post(done);
+}
+
+void selectRead(TSockCtrl* component, int handle)
+{
+    ASSERT_EQ(WinsockAPI().WSAAsyncSelect(handle, component->Window(), SocketNotify, FD_READ | FD_CLOSE), 0);
+}
+} // namespace
+
+TEST(SocketLibrary, StartsOnceForTwoComponentsAndCleansUpAfterBoth)
+{
+    ASSERT_FALSE(WinsockStarted());
+    auto first = std::make_unique<TRecordingCtrl>();
+    ASSERT_TRUE(WinsockStarted());
+    const tWinsockAPI* binding = &WinsockAPI();
+    auto second = std::make_unique<TRecordingCtrl>();
+    EXPECT_EQ(&WinsockAPI(), binding) << "the second component must not start the library again";
+    first.reset();
+    EXPECT_TRUE(WinsockStarted()) << "cleaned up while a component lives";
+    second.reset();
+    EXPECT_FALSE(WinsockStarted());
+    TRecordingCtrl third; // a later component starts a fresh binding
+    EXPECT_TRUE(WinsockStarted());
+}
+
+TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
+{
+    std::vector<TNotification> log;
+    TRecordingCtrl a(&log), waiter(&log), c(&log);
+    TSocketPair pairA, pairC;
+    a.TestSocket()->Adopt(pairA.Mine);
+    c.TestSocket()->Adopt(pairC.Mine);
+    selectRead(&a, pairA.Mine);
+    selectRead(&c, pairC.Mine);
+    bool waiting = false;
+    std::vector<bool> deliveredWhileWaiting;
+    auto record = [&](const TSockMessage&) { deliveredWhileWaiting.push_back(waiting); };
+    a.OnSelect = record;
+    c.OnSelect = record;
+
+    int step = 0;
+    RunSteps([&] {
+        switch (step) {
+        case 0:
+            pairA.Write("a");
+            ++step;
+            return false;
+        case 1:
+            if (PendingQueue().Count() == 1) {
+                pairC.Write("c");
+                ++step;
+            }
+            return false;
+        case 2:
+            if (PendingQueue().Count() == 2) {
+                answerHeldTask(&waiter);
+                return true;
+            }
+            return false;
+        }
+        return true;
+    });
+    waiting = true;
+    EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);
+    waiting = false;
+    EXPECT_TRUE(log.empty());
+    ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+    EXPECT_EQ(log[0], (TNotification{&a, pairA.Mine, FD_READ, 0}));
+    EXPECT_EQ(log[1], (TNotification{&c, pairC.Mine, FD_READ, 0}));
+    EXPECT_EQ(deliveredWhileWaiting, (std::vector<bool>{false, false}));
+    EXPECT_EQ(WaitDepth(), 0);
+}
+
+TEST(Dispatch, ClosingVoidsEveryQueuedNotificationOfTheComponent)
+{
+    std::vector<TNotification> log;
+    TRecordingCtrl a(&log), waiter(&log), c(&log);
+    TSocketPair own, other, pairC;
+    a.TestSocket()->Adopt(own.Mine);
+    selectRead(&a, other.Mine); // a second handle routed to the same component
+    selectRead(&c, pairC.Mine);
+    int step = 0;
+    RunSteps([&] {
+        switch (step) {
+        case 0:
+            other.Write("x");
+            ++step;
+            return false;
+        case 1:
+            if (PendingQueue().Count() == 1) {
+                pairC.Write("y");
+                ++step;
+            }
+            return false;
+        case 2:
+            if (PendingQueue().Count() == 2) {
+                a.Socket()->Close(); // posts SocketClosed, handled within the wait
+                ++step;
+            }
+            return false;
+        case 3:
+            answerHeldTask(&waiter);
+            return true;
+        }
+        return true;
+    });
+    waiter.WaitForLookup(heldTask);
+    ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }));
+    PumpFor(50);
+    ASSERT_EQ(log.size(), 1u) << "the notification of the other handle must have been voided";
+    EXPECT_EQ(log[0].Component, &c);
+    WinsockAPI().closesocket(other.Mine);
+}
+
+TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
+{
+    std::vector<TNotification> log;
+    auto doomed = std::make_unique<TRecordingCtrl>(&log);
+    TRecordingCtrl waiter(&log), c(&log);
+    TSocketPair pairD, pairC;
+    doomed->TestSocket()->Adopt(pairD.Mine);
+    c.TestSocket()->Adopt(pairC.Mine);
+    selectRead(doomed.get(), pairD.Mine);
+    selectRead(&c, pairC.Mine);
+    int step = 0;
+    RunSteps([&] {
+        switch (step) {
+        case 0:
+            pairD.Write("d");
+            ++step;
+            return false;
+        case 1:
+            if (PendingQueue().Count() == 1) {
+                pairC.Write("c");
+                ++step;
+            }
+            return false;
+        case 2:
+            if (PendingQueue().Count() == 2) {
+                doomed.reset();
+                answerHeldTask(&waiter);
+                return true;
+            }
+            return false;
+        }
+        return true;
+    });
+    waiter.WaitForLookup(heldTask);
+    ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }));
+    PumpFor(50);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].Component, &c);
+}
+
+TEST(Dispatch, HandlerExceptionsAreReportedAndDeliveryGoesOn)
+{
+    std::vector<TNotification> log;
+    TRecordingCtrl a(&log);
+    TSocketPair pair;
+    a.TestSocket()->Adopt(pair.Mine);
+    selectRead(&a, pair.Mine);
+    a.OnSelect = [&](const TSockMessage&) {
+        char buffer[8];
+        a.Socket()->Recv(buffer, sizeof buffer);
+        throw ESockError("handler failed");
+    };
+    pair.Write("1");
+    ASSERT_TRUE(PumpUntil([&] { return ExceptionRecorder::Count() == 1; }));
+    EXPECT_EQ(ExceptionRecorder::MessageAt(0), "handler failed");
+    pair.Write("2");
+    ASSERT_TRUE(PumpUntil([&] { return ExceptionRecorder::Count() == 2; }));
+    EXPECT_EQ(log.size(), 2u);
+}
+
+TEST(SocketClose, ClosedHandleDoesNothingOpenOneReportsAndDrains)
+{
+    TRecordingCtrl a;
+    std::vector<TSockInfo> infos;
+    a.OnInfo = [&](TSockCtrl* sender, TSockInfo code, TSocketBase* socket) {
+        EXPECT_EQ(sender, &a);
+        EXPECT_EQ(socket, a.Socket());
+        infos.push_back(code);
+    };
+    a.Socket()->Close(); // Handle -1: nothing at all
+    EXPECT_TRUE(infos.empty());
+
+    TSocketPair pair;
+    a.TestSocket()->Adopt(pair.Mine);
+    a.Socket()->SetState(ssConnected);
+    pair.Write("unread input");
+    QByteArray drained;
+    a.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+        char buffer[5];
+        const int n = socket->Recv(buffer, sizeof buffer);
+        drained.append(buffer, n);
+    };
+    a.SetCountdown(7);
+    a.Socket()->Close();
+    EXPECT_EQ(drained, "unread input");
+    EXPECT_EQ(infos, (std::vector<TSockInfo>{icClosed}));
+    EXPECT_EQ(a.Socket()->Handle(), -1);
+    EXPECT_EQ(a.Socket()->State(), ssInactive);
+    EXPECT_EQ(a.Countdown(), 0);
+    a.Socket()->Close(); // a double close is harmless
+    EXPECT_EQ(infos.size(), 1u);
+}
+
+TEST(SocketClose, DrainStopsWhenTheReadHandlerTakesNothing)
+{
+    TRecordingCtrl a;
+    TSocketPair pair;
+    a.TestSocket()->Adopt(pair.Mine);
+    a.Socket()->SetState(ssConnected);
+    pair.Write("ignored");
+    int reads = 0;
+    a.OnRead = [&](TSockCtrl*, TSocketBase*) { ++reads; };
+    a.Socket()->Close();
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(a.Socket()->Handle(), -1);
+}
+
+TEST(SocketBase, CheckErrorBytesAvailableAndLocalPort)
+{
+    TRecordingCtrl a;
+    TTestSocket* socket = a.TestSocket();
+    EXPECT_EQ(socket->LocalPort(), 0);
+    const int handle = WinsockAPI().socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(handle, 0);
+    socket->Adopt(handle);
+    sockaddr_in address = Loopback(0);
+    ASSERT_EQ(WinsockAPI().bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_GT(socket->LocalPort(), 0);
+    EXPECT_EQ(socket->BytesAvailable(), 0);
+
+    char byte;
+    EXPECT_EQ(socket->CheckError(WinsockAPI().recv(handle, &byte, 1, 0), 10057, sockErrReceiving), 0);
+    EXPECT_EQ(socket->LastError(), 10057);
+    try {
+        socket->CheckError(WinsockAPI().recv(handle, &byte, 1, 0), 0, sockErrReceiving);
+        ADD_FAILURE() << "no exception";
+    } catch (const ESockError& e) {
+        EXPECT_EQ(e.Message(), "Error 10057 (Socket is not connected) recieving");
+    }
+    EXPECT_EQ(socket->CheckError(5, 0, sockErrReceiving), 5);
+    EXPECT_EQ(socket->LastError(), 0);
+    socket->Close();
+    try {
+        socket->BytesAvailable();
+        ADD_FAILURE() << "no exception";
+    } catch (const ESockError& e) {
+        EXPECT_EQ(e.Message(), "Error 10009 (Bad file number) getting # of bytes in Receive Buffer");
+    }
+}
+
+TEST(SocketClass, NoneRaisesAndChangingItReplacesTheObject)
+{
+    class TBare : public TSockCtrl {
+    public:
+        TBare() : TSockCtrl(nullptr, nullptr) {}
+        void HandleSelect(const TSockMessage&) override {}
+    } bare;
+    try {
+        bare.Socket();
+        ADD_FAILURE() << "no exception";
+    } catch (const ESockError& e) {
+        EXPECT_EQ(e.Message(), "No Socket Class Defined");
+    }
+    bare.SetSocketClass(SocketClassOf<TTestSocket>);
+    TSocketBase* first = bare.Socket();
+    bare.SetSocketClass(SocketClassOf<TTestSocket>);
+    EXPECT_EQ(bare.Socket(), first);
+}
+
+TEST(AsyncRequests, CompletionFiresOnceForTheMatchingTask)
+{
+    TRecordingCtrl a;
+    auto request = std::make_unique<TAsyncInfo>();
+    request->TaskHandle = 31;
+    a.AddAsyncRequest(std::move(request));
+    std::vector<std::pair<quint32, quint16>> done;
+    a.OnAsyncComplete = [&](TSockCtrl* sender, TAsyncInfo* info) {
+        EXPECT_EQ(sender, &a);
+        done.emplace_back(info->TaskHandle, info->Error);
+    };
+    TSockMessage message;
+    message.Msg = AsyncDone;
+    message.WParam = 30; // not queued: ignored
+    message.LParam = MakeLong(0, 11001);
+    a.Window()->Post(message);
+    message.WParam = 31;
+    a.Window()->Post(message);
+    a.Window()->Post(message); // already removed: ignored
+    PumpFor(50);
+    EXPECT_EQ(done, (std::vector<std::pair<quint32, quint16>>{{31, 11001}}));
+}
+
+TEST(AsyncSelect, DatagramSocketReportsWriteThenEachReceipt)
+{
+    TRecordingCtrl a;
+    tWinsockAPI& api = WinsockAPI();
+    const int handle = api.socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = Loopback(0);
+    ASSERT_EQ(api.bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    int length = sizeof address;
+    api.getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length);
+    ASSERT_EQ(api.WSAAsyncSelect(handle, a.Window(), SocketNotify, FD_READ | FD_WRITE), 0);
+    ASSERT_TRUE(PumpUntil([&] { return a.Count(FD_WRITE) == 1; }));
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(api.sendto(handle, "d", 1, 0, reinterpret_cast<sockaddr*>(&address), sizeof address), 1);
+    ASSERT_TRUE(PumpUntil([&] { return a.Count(FD_READ) == 1; }));
+    char byte;
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    EXPECT_EQ(api.recvfrom(handle, &byte, 1, 0, reinterpret_cast<sockaddr*>(&from), &fromLength), 1);
+    EXPECT_EQ(from.sin_port, address.sin_port);
+    ASSERT_TRUE(PumpUntil([&] { return a.Count(FD_READ) == 2; }));
+    EXPECT_EQ(api.recv(handle, &byte, 1, 0), 1);
+    PumpFor(50);
+    EXPECT_EQ(a.Count(FD_READ), 2);
+    EXPECT_EQ(a.Count(FD_WRITE), 1);
+    api.closesocket(handle);
+}
+
+TEST(Dispatch, AHandlerMayDestroyItsOwnComponent)
+{
+    std::vector<TNotification> log;
+    auto self = std::make_unique<TRecordingCtrl>(&log);
+    TRecordingCtrl other(&log);
+    TSocketPair mine, theirs;
+    self->TestSocket()->Adopt(mine.Mine);
+    other.TestSocket()->Adopt(theirs.Mine);
+    selectRead(self.get(), mine.Mine);
+    selectRead(&other, theirs.Mine);
+    self->OnSelect = [&](const TSockMessage&) { self.reset(); };
+    mine.Write("1");
+    ASSERT_TRUE(PumpUntil([&] { return !self; }));
+    theirs.Write("2");
+    ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+    EXPECT_EQ(log[1].Component, &other);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// A pyftpdlib server on 127.0.0.1 for one test, serving RootPath() (a fresh
+// temporary folder) to the anonymous user (with every write right unless the
+// fixture is made read-only) and to the named user kUser/kPassword (every
+// write right). Runs with Debian's /usr/bin/python3.
+//
+//   PyftpdServer server;
+//   QString error;
+//   ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+//   server.PutFile("pub/a.txt", "hello");      // then connect to server.Port()
+//
+// The server is stopped when the fixture is destroyed.
+#include "support/ftpserverprocess.h"
+
+class PyftpdServer : public FtpServerProcess {
+public:
+    static constexpr const char* kUser = "kvado";
+    static constexpr const char* kPassword = "geslo";
+
+    explicit PyftpdServer(bool anonymousWrite = true);
+    bool Start(QString* error = nullptr);
+    QString RootPath() const override;
+
+private:
+    bool m_anonymousWrite;
+};
