@@ -1,0 +1,125 @@
+#include "sites/initext.h"
+
+#include <QList>
+
+namespace {
+
+QByteArray sectionName(const QByteArray& line)
+{
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.size() >= 2 && trimmed.startsWith('[') && trimmed.endsWith(']'))
+        return trimmed.mid(1, trimmed.size() - 2);
+    return QByteArray();
+}
+
+QByteArray keyOf(const QByteArray& line)
+{
+    const qsizetype equals = line.indexOf('=');
+    return equals < 0 ? QByteArray() : line.left(equals).trimmed();
+}
+
+bool isHexDigit(char16_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+} // namespace
+
+TIniText::TIniText(const QByteArray& text)
+{
+    m_sections.push_back(Section{});
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QByteArray name = sectionName(line);
+        if (!name.isEmpty())
+            m_sections.push_back(Section{name, {}});
+        m_sections.back().lines.push_back(line);
+    }
+}
+
+TIniText::Section& TIniText::section(const QByteArray& name)
+{
+    for (Section& s : m_sections)
+        if (s.name == name)
+            return s;
+    Section& last = m_sections.back();
+    if (!last.lines.empty() && !last.lines.back().trimmed().isEmpty())
+        last.lines.emplace_back();
+    m_sections.push_back(Section{name, {'[' + name + ']'}});
+    return m_sections.back();
+}
+
+void TIniText::SetValue(const QString& group, const QString& key, const QString& value)
+{
+    Section& s = section(group.isEmpty() ? QByteArray("General") : group.toUtf8());
+    const QByteArray name = key.toUtf8();
+    const QByteArray line = name + '=' + Quoted(value);
+    bool replaced = false;
+    for (std::size_t i = 1; i < s.lines.size(); ++i) {
+        if (keyOf(s.lines[i]) == name) {
+            s.lines[i] = line;
+            replaced = true;
+        }
+    }
+    if (replaced)
+        return;
+    std::size_t at = s.lines.size();
+    while (at > 1 && s.lines[at - 1].trimmed().isEmpty())
+        --at;
+    s.lines.insert(s.lines.begin() + std::ptrdiff_t(at), line);
+}
+
+QByteArray TIniText::Text() const
+{
+    QByteArray text;
+    for (const Section& s : m_sections)
+        for (const QByteArray& line : s.lines)
+            text += line + '\n';
+    return text;
+}
+
+QByteArray TIniText::Quoted(const QString& value)
+{
+    QString out = QStringLiteral("\"");
+    if (value.startsWith('@'))
+        out += '@';
+    bool afterHexEscape = false;
+    for (QChar ch : value) {
+        const char16_t c = ch.unicode();
+        if (afterHexEscape && isHexDigit(c)) {
+            out += "\\x" + QString::number(c, 16);
+            continue;
+        }
+        afterHexEscape = false;
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\x" + QString::number(c, 16);
+                afterHexEscape = true;
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+    return out.toUtf8();
+}
