@@ -121,3 +121,109 @@ inline void RunSteps(std::function<bool()> step)
     });
     timer->start();
 }
+
+// ---- Loopback peers for the client and server component tests ----
+
+#include <QStringList>
+
+#include <poll.h>
+#include <sys/resource.h>
+
+// A plain listening socket on a loopback address, port chosen by the system.
+struct TRawListener {
+    int Fd = -1;
+    quint16 Port = 0;
+    explicit TRawListener(int backlog = 5, const char* address = "127.0.0.1")
+    {
+        Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local = Loopback(0);
+        ::inet_pton(AF_INET, address, &local.sin_addr);
+        socklen_t length = sizeof local;
+        if (::bind(Fd, reinterpret_cast<sockaddr*>(&local), length) == 0 && ::listen(Fd, backlog) == 0 &&
+            ::getsockname(Fd, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+            Port = ntohs(local.sin_port);
+    }
+    ~TRawListener()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    // The next waiting connection (blocking descriptor), or -1 after timeoutMs.
+    int Accept(int timeoutMs = 5000) const
+    {
+        pollfd wanted{Fd, POLLIN, 0};
+        if (::poll(&wanted, 1, timeoutMs) != 1)
+            return -1;
+        return ::accept4(Fd, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+};
+
+// A blocking connection to 127.0.0.1:port, from the loopback address from
+// when given; -1 on failure.
+inline int RawConnect(quint16 port, const char* from = nullptr)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from) {
+        sockaddr_in local = Loopback(0);
+        ::inet_pton(AF_INET, from, &local.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
+    const sockaddr_in remote = Loopback(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Closes a descriptor with a reset instead of an orderly close.
+inline void ResetAndClose(int fd)
+{
+    linger hard{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::close(fd);
+}
+
+// Whether the peer of fd has closed (reads until end of stream, at most timeoutMs).
+inline bool PeerClosed(int fd, int timeoutMs = 5000)
+{
+    char buffer[256];
+    for (;;) {
+        pollfd wanted{fd, POLLIN, 0};
+        if (::poll(&wanted, 1, timeoutMs) != 1)
+            return false;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return true;
+    }
+}
+
+// User plus system CPU seconds this process has used so far.
+inline double ProcessCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Records a component's progress codes and events as short texts
+// ("info3", "read", "write", "disconnect", "timeout") in log.
+inline void RecordEvents(TSockCtrl& component, QStringList& log)
+{
+    component.OnInfo = [&log](TSockCtrl*, TSockInfo code, TSocketBase*) { log << QStringLiteral("info%1").arg(code); };
+    component.OnRead = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("read"); };
+    component.OnWrite = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("write"); };
+    component.OnDisconnect = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("disconnect"); };
+    component.OnTimeOut = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("timeout"); };
+}
+
+// log without the entries in skipped.
+inline QStringList Without(QStringList log, const QStringList& skipped)
+{
+    log.removeIf([&](const QString& entry) { return skipped.contains(entry); });
+    return log;
+}
