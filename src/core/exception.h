@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <exception>
 #include <functional>
+#include <utility>
 
 class Exception : public std::exception {
 public:
@@ -33,3 +34,17 @@ void ReportException(std::exception_ptr error) noexcept;
 
 // The message text of any exception: Message() for Exception, what() otherwise.
 QString ExceptionMessage(std::exception_ptr error);
+
+// Raises an event from inside a Qt event: the handler runs when assigned, and
+// an exception that escapes it goes to the reporter, so a failing handler
+// never unwinds through Qt's event dispatch.
+template <class Handler, class... Args> void FireEvent(const Handler& handler, Args&&... args)
+{
+    if (!handler)
+        return;
+    try {
+        handler(std::forward<Args>(args)...);
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}

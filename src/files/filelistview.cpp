@@ -25,18 +25,6 @@ namespace {
 constexpr int LargeIconSize = 32;
 constexpr int SmallIconSize = 16;
 
-// Calls a handler raised from inside a Qt event; what escapes goes to the reporter.
-template <class Handler, class... Args> void Fire(const Handler& handler, Args&&... args)
-{
-    if (!handler)
-        return;
-    try {
-        handler(std::forward<Args>(args)...);
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
-
 QString NameOfPath(const QString& path)
 {
     QString trimmed = path;
@@ -178,7 +166,7 @@ void TFileListView::ConnectItemHooks()
         if (OnInsert)
             OnInsert(this, item);
     };
-    m_items->Deleting = [this](TListItem* item) { Fire(OnDeletion, this, item); };
+    m_items->Deleting = [this](TListItem* item) { FireEvent(OnDeletion, this, item); };
     m_items->Changing = [this](TListItem* item, TItemChange change) {
         bool allow = true;
         if (OnChanging)
@@ -397,7 +385,7 @@ void TFileListView::SetRedraw(bool redraw)
 bool TFileListView::BeginEdit(const QModelIndex& index)
 {
     bool allow = true;
-    Fire(OnEditing, this, m_items->Item(index.row()), allow);
+    FireEvent(OnEditing, this, m_items->Item(index.row()), allow);
     return allow;
 }
 
@@ -414,7 +402,7 @@ void TFileListView::SelectionChanged(const QItemSelection& selected, const QItem
             if (range.left() != 0)
                 continue; // a row is reported once, through its first column
             for (int row = range.top(); row <= range.bottom() && row < m_items->Count(); ++row)
-                Fire(OnChange, this, m_items->Item(row), ctState);
+                FireEvent(OnChange, this, m_items->Item(row), ctState);
         }
     }
 }
@@ -436,14 +424,14 @@ bool TFileListView::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = static_cast<QWidget*>(watched)->mapTo(this, mouse->position().toPoint());
         if (event->type() == QEvent::MouseButtonPress)
-            Fire(OnMouseDown, this, mouse->button(), mouse->modifiers(), at.x(), at.y());
+            FireEvent(OnMouseDown, this, mouse->button(), mouse->modifiers(), at.x(), at.y());
         else if (event->type() == QEvent::MouseMove)
-            Fire(OnMouseMove, this, mouse->modifiers(), at.x(), at.y());
+            FireEvent(OnMouseMove, this, mouse->modifiers(), at.x(), at.y());
         else if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             ForwardThenFire(watched, event, OnDblClick);
             return true;
         } else if (event->type() == QEvent::MouseButtonRelease) {
-            Fire(OnMouseUp, this, mouse->button(), mouse->modifiers(), at.x(), at.y());
+            FireEvent(OnMouseUp, this, mouse->button(), mouse->modifiers(), at.x(), at.y());
             if (mouse->button() == Qt::LeftButton) {
                 ForwardThenFire(watched, event, OnClick);
                 return true;
@@ -489,7 +477,7 @@ void TFileListView::FocusMoved(bool in)
     if (!in && now && (now == this || isAncestorOf(now)))
         return;
     m_focusInside = in;
-    Fire(in ? OnEnter : OnExit, this);
+    FireEvent(in ? OnEnter : OnExit, this);
 }
 
 void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEvent& handler)
@@ -498,7 +486,7 @@ void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event, const TNot
     viewport->removeEventFilter(this);
     QCoreApplication::sendEvent(viewport, event);
     viewport->installEventFilter(this);
-    Fire(handler, this);
+    FireEvent(handler, this);
 }
 
 bool TFileListView::HandleKey(QEvent* event)
@@ -506,15 +494,15 @@ bool TFileListView::HandleKey(QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
     int code = key->key();
     if (event->type() == QEvent::KeyRelease) {
-        Fire(OnKeyUp, this, code, key->modifiers());
+        FireEvent(OnKeyUp, this, code, key->modifiers());
         return code == 0;
     }
-    Fire(OnKeyDown, this, code, key->modifiers());
+    FireEvent(OnKeyDown, this, code, key->modifiers());
     if (code == 0)
         return true;
     if (!key->text().isEmpty()) {
         QChar character = key->text().at(0);
-        Fire(OnKeyPress, this, character);
+        FireEvent(OnKeyPress, this, character);
         if (character.isNull())
             return true;
     }
@@ -533,7 +521,7 @@ bool TFileListView::HandleDrop(QWidget* viewport, QEvent* event)
     drop->accept();
     if (event->type() == QEvent::Drop) {
         const QPoint at = viewport->mapTo(this, drop->position().toPoint());
-        Fire(OnFileDrop, files, at.x(), at.y());
+        FireEvent(OnFileDrop, files, at.x(), at.y());
     }
     return true;
 }

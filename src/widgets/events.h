@@ -1,7 +1,6 @@
 #pragma once
-// Raising an event of a control: the handler runs when assigned, and an
-// exception that escapes it goes to the application-wide reporter, so a
-// failing handler never unwinds through Qt's event dispatch.
+// The event types shared by the controls; they are raised with FireEvent
+// (core/exception.h).
 #include "core/exception.h"
 
 #include <QtCore/qnamespace.h>
@@ -19,14 +18,3 @@ using TMouseEvent =
     std::function<void(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
 using TMouseMoveEvent =
     std::function<void(QObject* sender, Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y)>;
-
-template <class Handler, class... Args> void FireEvent(const Handler& handler, Args&&... args)
-{
-    if (!handler)
-        return;
-    try {
-        handler(std::forward<Args>(args)...);
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
