@@ -54,10 +54,15 @@ void TSocketBase::DoTimeOut()
 
 void TSocketBase::Disconnect()
 {
+    // A handler may destroy the owner, and this object with it.
+    const auto alive = m_owner->AliveToken();
     DoInfo(icDisconnected);
+    if (!*alive)
+        return;
     if (m_owner->OnDisconnect)
         m_owner->OnDisconnect(m_owner, this);
-    Close();
+    if (*alive)
+        Close();
 }
 
 void TSocketBase::DoInfo(TSockInfo code)
@@ -110,9 +115,10 @@ quint16 TSocketBase::LocalPort()
 
 void TSocketBase::DrainInput()
 {
+    const auto alive = m_owner->AliveToken();
     for (int waiting = BytesAvailable(); waiting > 0 && m_handle != -1;) {
         m_owner->DoRead(this);
-        if (m_handle == -1)
+        if (!*alive || m_handle == -1)
             return;
         const int left = BytesAvailable();
         if (left >= waiting)
@@ -129,9 +135,10 @@ void TSocketBase::Close()
     const bool wasConnected = m_state == ssConnected;
     m_state = ssClosing;
     if (wasConnected && m_owner->OnRead) {
+        const auto alive = m_owner->AliveToken();
         DrainInput();
-        if (m_handle == -1)
-            return; // a handler closed it meanwhile
+        if (!*alive || m_handle == -1)
+            return; // a handler destroyed the owner or closed this socket meanwhile
     }
     // The handle is forgotten before OnInfo(icClosed) fires, so a handler
     // that closes again cannot close a descriptor number reused meanwhile;

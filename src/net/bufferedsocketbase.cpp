@@ -1,0 +1,420 @@
+#include "net/bufferedsocketbase.h"
+
+#include "net/asyncselect.h"
+#include "net/sockerror.h"
+#include "net/winsockapi.h"
+
+#include <QIODevice>
+
+#include <cstring>
+
+namespace {
+constexpr int connectionReset = 10054;
+} // namespace
+
+TBufferedSocketBase::TBufferedSocketBase(TSockCtrl* owner) : TStreamSocket(owner) {}
+
+TBufferedSocketBase::~TBufferedSocketBase()
+{
+    *m_alive = false;
+    ReleaseSendStream();
+    ReleaseReceiveStream();
+}
+
+void TBufferedSocketBase::Fire(const TBufferedSocketEvent& event)
+{
+    if (!event)
+        return;
+    const TBufferedSocketEvent handler = event; // the handler may destroy this object and its members
+    handler(this);
+}
+
+void TBufferedSocketBase::SetReadBufferSize(int size)
+{
+    m_read.Resize(size);
+    ResumeReading();
+}
+
+void TBufferedSocketBase::SetWriteBufferSize(int size)
+{
+    m_write.Resize(size);
+}
+
+int TBufferedSocketBase::Send(const void*, int)
+{
+    RaiseBufferedSocketError(BufferedSocketText::SendRecv);
+}
+
+int TBufferedSocketBase::Recv(void*, int)
+{
+    RaiseBufferedSocketError(BufferedSocketText::SendRecv);
+}
+
+void TBufferedSocketBase::DoRead()
+{
+    const auto alive = m_alive;
+    FillReadBuffer();
+    if (*alive)
+        TStreamSocket::DoRead();
+}
+
+void TBufferedSocketBase::DoWrite()
+{
+    const auto alive = m_alive;
+    Flush();
+    if (*alive)
+        TStreamSocket::DoWrite();
+}
+
+void TBufferedSocketBase::Connect(const QString& hostName, TAsyncOptions options, quint16 port,
+                                  const QString& serviceName, QString& ipAddress)
+{
+    if (!Connected()) {
+        m_read.Clear();
+        m_write.Clear();
+        m_readStalled = false;
+    }
+    TStreamSocket::Connect(hostName, options, port, serviceName, ipAddress);
+}
+
+void TBufferedSocketBase::Close()
+{
+    const auto alive = m_alive;
+    TStreamSocket::Close();
+    if (!*alive)
+        return;
+    m_readStalled = false;
+    ReleaseSendStream();
+    ReleaseReceiveStream();
+}
+
+void TBufferedSocketBase::DoReadBufferEmpty()
+{
+    Fire(OnReadBufferEmpty);
+}
+
+void TBufferedSocketBase::DoReadBufferFull()
+{
+    const auto alive = m_alive;
+    Fire(OnReadBufferFull);
+    if (*alive && m_read.Free() == 0)
+        RaiseBufferedSocketError(BufferedSocketText::ReadBufferFull);
+}
+
+void TBufferedSocketBase::DoWriteBufferEmpty()
+{
+    if (m_sendStream && m_sendStream->atEnd()) {
+        ReleaseSendStream();
+        const auto alive = m_alive;
+        DoSendStreamDone();
+        if (!*alive)
+            return;
+    }
+    Fire(OnWriteBufferEmpty);
+}
+
+void TBufferedSocketBase::DoWriteBufferFull()
+{
+    Fire(OnWriteBufferFull);
+}
+
+void TBufferedSocketBase::DoDataSent()
+{
+    Fire(OnDataSent);
+}
+
+void TBufferedSocketBase::DoDataReceived()
+{
+    Fire(OnDataReceived);
+}
+
+void TBufferedSocketBase::DoSendStreamDone()
+{
+    Fire(OnSendStreamDone);
+}
+
+void TBufferedSocketBase::DoReceiveStreamDone()
+{
+    Fire(OnReceiveStreamDone);
+}
+
+// --- reading -------------------------------------------------------------
+
+void TBufferedSocketBase::TakeFromReadBuffer(int n)
+{
+    if (n <= 0)
+        return;
+    m_read.Remove(n);
+    ResumeReading();
+    if (m_read.Count() == 0)
+        DoReadBufferEmpty();
+}
+
+void TBufferedSocketBase::ResumeReading()
+{
+    if (!m_readStalled || m_read.Free() == 0)
+        return;
+    m_readStalled = false;
+    if (Handle() != -1)
+        TAsyncSelect::AfterRecv(Handle()); // asks for FD_READ again; data still waiting reports at once
+}
+
+int TBufferedSocketBase::ReadBuf(void* buf, int len)
+{
+    const int n = qBound(0, len, m_read.Count());
+    if (n > 0)
+        std::memcpy(buf, m_read.Data(), size_t(n));
+    TakeFromReadBuffer(n);
+    return n;
+}
+
+int TBufferedSocketBase::ReadToStream(QIODevice* stream, int len)
+{
+    const int n = qBound(0, len, m_read.Count());
+    if (n == 0)
+        return 0;
+    const qint64 written = stream->write(m_read.Data(), n);
+    if (written < 0)
+        throw EBufferedSocketException(stream->errorString()); // keeps the bytes
+    TakeFromReadBuffer(int(written));
+    return int(written);
+}
+
+bool TBufferedSocketBase::ReadBlock(void* buf, int size)
+{
+    if (size <= 0)
+        RaiseBufferedSocketError(BufferedSocketText::BlockSizeZero);
+    if (m_read.Count() < size)
+        return false;
+    ReadBuf(buf, size);
+    return true;
+}
+
+bool TBufferedSocketBase::ReadRecord(void* buf)
+{
+    return ReadBlock(buf, m_recordSize);
+}
+
+bool TBufferedSocketBase::ReadUntil(QByteArray& text, QByteArrayView terminator, bool keep)
+{
+    const int at = m_read.Find(terminator);
+    if (at < 0)
+        return false;
+    const int taken = at + int(terminator.size());
+    text = QByteArray(m_read.Data(), keep ? taken : at);
+    TakeFromReadBuffer(taken);
+    return true;
+}
+
+bool TBufferedSocketBase::ReadUntilPChar(char* buf, int capacity, bool keep, const char* terminator)
+{
+    const QByteArrayView wanted(terminator);
+    const int at = m_read.Find(wanted);
+    if (at < 0)
+        return false;
+    const int taken = at + int(wanted.size());
+    const int length = keep ? taken : at;
+    if (length >= capacity)
+        return false; // the text and its zero byte would not fit
+    std::memcpy(buf, m_read.Data(), size_t(length));
+    buf[length] = '\0';
+    TakeFromReadBuffer(taken);
+    return true;
+}
+
+// --- writing -------------------------------------------------------------
+
+void TBufferedSocketBase::AfterWriteAppended()
+{
+    if (m_write.Free() == 0)
+        DoWriteBufferFull();
+}
+
+int TBufferedSocketBase::WriteBuf(const void* buf, int len)
+{
+    if (len > m_write.Size())
+        RaiseBufferedSocketError(BufferedSocketText::WriteBufferFull);
+    const int n = m_write.Append(buf, len);
+    if (n > 0)
+        AfterWriteAppended();
+    return n;
+}
+
+int TBufferedSocketBase::WriteFromStream(QIODevice* stream, int len)
+{
+    if (len > m_write.Size())
+        RaiseBufferedSocketError(BufferedSocketText::WriteBufferFull);
+    const int wanted = qBound(0, len, m_write.Free());
+    if (wanted == 0)
+        return 0;
+    const qint64 n = stream->read(m_write.FreeEnd(), wanted);
+    if (n < 0)
+        throw EBufferedSocketException(stream->errorString());
+    if (n == 0)
+        return 0;
+    m_write.Commit(int(n));
+    AfterWriteAppended();
+    return int(n);
+}
+
+bool TBufferedSocketBase::WriteBlock(const void* buf, int len)
+{
+    if (len > m_write.Free())
+        RaiseBufferedSocketError(BufferedSocketText::BlockTooLarge);
+    if (len <= 0)
+        return true;
+    m_write.Append(buf, len);
+    AfterWriteAppended();
+    return true;
+}
+
+bool TBufferedSocketBase::WriteRecord(const void* buf)
+{
+    return WriteBlock(buf, m_recordSize);
+}
+
+bool TBufferedSocketBase::WriteStr(QByteArrayView text, QByteArrayView terminator)
+{
+    if (m_write.Free() < text.size() + terminator.size())
+        return false;
+    WriteBlock(text.data(), int(text.size()));
+    if (!terminator.isEmpty())
+        WriteBlock(terminator.data(), int(terminator.size()));
+    return true;
+}
+
+bool TBufferedSocketBase::WritePChar(const char* text, const char* terminator)
+{
+    return TBufferedSocketBase::WriteStr(QByteArrayView(text), QByteArrayView(terminator));
+}
+
+// --- moving bytes --------------------------------------------------------
+
+void TBufferedSocketBase::HandleSocketError()
+{
+    if (LastError() != connectionReset)
+        throw;
+    Disconnect();
+}
+
+void TBufferedSocketBase::Flush()
+{
+    if (m_write.Count() == 0)
+        return;
+    const auto alive = m_alive;
+    try {
+        for (;;) {
+            SetLastError(0); // a refusal without a platform error must not look like a reset
+            const int n = TStreamSocket::Send(m_write.Data(), m_write.Count());
+            if (n <= 0)
+                return;
+            m_write.Remove(n);
+            if (m_write.Count() == 0) {
+                DoWriteBufferEmpty();
+                if (!*alive)
+                    return;
+            }
+            DoDataSent();
+            if (!*alive)
+                return;
+            RefillFromSendStream();
+        }
+    } catch (const ESockError&) {
+        if (!*alive)
+            throw;
+        HandleSocketError();
+    }
+}
+
+void TBufferedSocketBase::FillReadBuffer()
+{
+    const auto alive = m_alive;
+    try {
+        int n = 0;
+        do {
+            if (m_read.Free() == 0) {
+                m_readStalled = true; // no receive: FD_READ stays off until room is made
+                return;
+            }
+            SetLastError(0);
+            n = TStreamSocket::Recv(m_read.FreeEnd(), m_read.Free());
+            if (n <= 0)
+                return;
+            m_read.Commit(n);
+            DoDataReceived();
+            if (!*alive)
+                return;
+            MoveToReceiveStream();
+            if (!*alive)
+                return;
+            if (m_read.Free() == 0) {
+                DoReadBufferFull();
+                if (!*alive)
+                    return;
+            }
+        } while (Connected());
+    } catch (const ESockError&) {
+        if (!*alive)
+            throw;
+        HandleSocketError();
+    }
+}
+
+// --- streams -------------------------------------------------------------
+
+void TBufferedSocketBase::StartSendStream(QIODevice* stream, bool owned)
+{
+    ReleaseSendStream();
+    m_sendStream = stream;
+    m_sendStreamOwned = owned;
+    RefillFromSendStream();
+    if (m_write.Count() == 0)
+        DoWriteBufferEmpty(); // an empty stream is done at once
+    else
+        Flush();
+}
+
+void TBufferedSocketBase::StartReceiveStream(QIODevice* stream, qint64 target, bool owned)
+{
+    ReleaseReceiveStream();
+    m_receiveStream = stream;
+    m_receiveStreamOwned = owned;
+    m_receiveTarget = target;
+    MoveToReceiveStream();
+}
+
+void TBufferedSocketBase::RefillFromSendStream()
+{
+    if (!m_sendStream)
+        return;
+    const qint64 left = m_sendStream->isSequential() ? m_sendStream->bytesAvailable()
+                                                     : m_sendStream->size() - m_sendStream->pos();
+    WriteFromStream(m_sendStream, int(qBound<qint64>(0, left, qint64(m_write.Free()))));
+}
+
+void TBufferedSocketBase::MoveToReceiveStream()
+{
+    if (!m_receiveStream)
+        return;
+    const auto alive = m_alive;
+    const qint64 expected = m_receiveTarget - m_receiveStream->pos();
+    ReadToStream(m_receiveStream, int(qBound<qint64>(0, expected, qint64(m_read.Count()))));
+    if (!*alive || !m_receiveStream || m_receiveStream->pos() < m_receiveTarget)
+        return;
+    ReleaseReceiveStream();
+    DoReceiveStreamDone();
+}
+
+void TBufferedSocketBase::ReleaseSendStream()
+{
+    QIODevice* stream = std::exchange(m_sendStream, nullptr);
+    if (stream && std::exchange(m_sendStreamOwned, false))
+        delete stream;
+}
+
+void TBufferedSocketBase::ReleaseReceiveStream()
+{
+    QIODevice* stream = std::exchange(m_receiveStream, nullptr);
+    if (stream && std::exchange(m_receiveStreamOwned, false))
+        delete stream;
+}

@@ -1,0 +1,3 @@
+#include "net/linesocket.h"
+
+TLineSocket::TLineSocket(TSockCtrl* owner) : TLineSocketBase(owner) {}

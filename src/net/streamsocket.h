@@ -1,0 +1,60 @@
+#pragma once
+// TStreamSocket: one TCP socket object, used by the client component (an
+// outgoing connection), by the server component (the listening socket and
+// every accepted connection) and as the base of the buffered sockets.
+//
+// Contract:
+// - Construction: no handle, address family Internet, port and address 0,
+//   State ssInactive, SocketType 1. SetSocketType accepts only 1; any other
+//   value raises "Invalid type for a Stream socket".
+// - Connect(hostName, options, port, serviceName, ipAddress): raises the text
+//   of 10093 before start-up and of 10056 when already connected. Creates the
+//   handle, reports OnInfo(icLookUp), resolves the address (may wait for
+//   lookups, may raise; a resolved address is written back into ipAddress),
+//   asks for notifications ((options & 7) | FD_CONNECT | FD_CLOSE), arms the
+//   owner's time-out, reports OnInfo(icConnecting) and issues the connect.
+//   It returns before the connect completes (State stays ssInactive); the
+//   outcome arrives at the owner as FD_CONNECT. A would-block connect is the
+//   normal outcome; any other connect error closes the socket and raises
+//   "Error %d (%s) connecting". When anything after the arming raises, the
+//   time-out is disarmed before the exception leaves.
+// - Listen(hostName, queueLength, port, serviceName, ipAddress): creates the
+//   handle, resolves the local address ("0.0.0.0" = any interface), binds
+//   (raises "Error %d (%s) Binding Socket" and closes), stores the bound port
+//   in the owner (port 0 lets the system choose, the owner's Port then shows
+//   it), asks for FD_ACCEPT | FD_CLOSE, listens (raises
+//   "Error %d (%s) listining" and closes), then OnInfo(icListening).
+// - Send(buf, len): 0 for len 0 (nothing reported). Otherwise
+//   OnInfo(icSending); 0 without a handle or when not connected; would-block
+//   returns 0; other errors raise "Error %d (%s) sending". The count may be
+//   less than len.
+// - Recv(buf, len): OnInfo(icReceiving); raises "Socket not open" without a
+//   handle or unless State is ssConnected or ssClosing; would-block returns 0;
+//   other errors raise "Error %d (%s) recieving"; 0 means the peer closed.
+// - Close: the base Close (see socketbase.h), then the owner's time-out is
+//   disarmed (unless a handler destroyed the owner meanwhile).
+// - Choice: a handle left behind by an earlier Connect or Listen that failed
+//   or is still pending (a failed lookup, a connect that never completed) is
+//   closed silently when Connect or Listen starts again, so no handle leaks.
+//   Its queued notifications are dropped with it.
+#include "net/socketbase.h"
+
+class TStreamSocket : public TSocketBase {
+public:
+    explicit TStreamSocket(TSockCtrl* owner);
+
+    void SetSocketType(int value) override;
+    int Send(const void* buf, int len) override;
+    int Recv(void* buf, int len) override;
+    void Listen(const QString& hostName, int queueLength, quint16 port, const QString& serviceName,
+                QString& ipAddress) override;
+    void Connect(const QString& hostName, TAsyncOptions options, quint16 port, const QString& serviceName,
+                 QString& ipAddress) override;
+    void Close() override;
+
+protected:
+    // Raises the text of 10093 before the library has started.
+    static void RequireStarted();
+    // Closes a leftover handle silently and creates a fresh one.
+    void CreateHandle();
+};
