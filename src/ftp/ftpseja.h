@@ -1,0 +1,264 @@
+#pragma once
+// TFtpSeja: Kvado's FTP session engine. It owns the control connection
+// Odjemalec1 (opened with TLineSocket), the data connection server Streznik1,
+// the phase and flags, and the remote listing table; it talks to the window
+// only through TSejaView.
+//
+// Contract:
+// - Everything runs on the UI thread. Socket events reach the Odjemalec1... and
+//   Streznik1... handlers; every reply line reaches BeriMedpom, which acts
+//   only on a line whose fourth character is a space and dispatches on the
+//   code and Faza. The engine does not queue commands: Faza says how the
+//   next reply is read.
+// - The download and upload commands wait between files (running the event
+//   loop) until the previous transfer has ended; any handler may run nested
+//   meanwhile. Reply handlers never wait: an end of transfer whose reply
+//   overtakes the data connection's events is completed once the data
+//   connection has closed (Odlozi). Every wait ends when the control
+//   connection closes, and the transfer state is then cleared, so nothing
+//   spins for ever. Destroying the engine from inside a nested handler is not
+//   allowed.
+// - Uploads start sending only once the server has answered STOR with 1xx.
+// - Data connections are active: PripraviPrenos listens on the control
+//   connection's own local address at VrataPodatkov and admits a connection
+//   only from the control connection's peer address.
+// - A name received from the server is never used as a local file name unless
+//   IsSafeLocalName accepts it, and no command containing CR, LF or NUL is
+//   ever sent: both are refused with a status line.
+// - A local file being downloaded is opened (created or truncated) only when
+//   the server connects the data connection, so a refused RETR leaves the
+//   user's file untouched.
+// - Sizes, offsets and byte counts are 64-bit.
+#include "ftp/remotelisting.h"
+#include "ftp/sejaview.h"
+
+#include "net/basicclientsocket.h"
+#include "net/basicserversocket.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class TLineSocketBase;
+
+// The phases: what the last command sent was for.
+enum TFaza : quint8 {
+    fzNic = 0,
+    fzCWD = 2,
+    fzCDUP = 3,
+    fzPrejem = 9,
+    fzOddaja = 10,
+    fzNadaljujPrejem = 11,
+    fzNadaljujOddajo = 12,
+    fzRNFR = 13,
+    fzRNTO = 14,
+    fzPrekini = 15,
+    fzDELE = 16,
+    fzMKD = 17,
+    fzPWD = 18,
+    fzLIST = 19,
+    fzRMD = 24,
+};
+
+// The transfer-type choice.
+enum TTipPrenosa : quint8 { tpSamodejno = 0, tpSlika = 1, tpBinarno = 2, tpTekst = 3 };
+
+// The main window's values for the current connection.
+struct TSejaParametri {
+    QString host;
+    QString user;
+    QString password;
+    QString port = QStringLiteral("21");
+    int readBufferSize = 4096;
+    int writeBufferSize = 4096;
+    QString remoteDirectory; // initial remote directory, may be empty
+    TTipPrenosa transferType = tpSamodejno;
+    quint8 loginKind = 0;      // 0 anonymous, 1 named user
+    QString anonymousPassword; // the default anonymous password of the settings
+};
+
+class TFtpSeja : public QObject {
+public:
+    static constexpr int kBlok = 4096;      // at most this many bytes per read and per send
+    static constexpr int kPrvaVrata = 1280; // data ports 1280..1600
+    static constexpr int kZadnjaVrata = 1600;
+
+    explicit TFtpSeja(TSejaView* view, QObject* parent = nullptr);
+    ~TFtpSeja() override;
+
+    // Session parameters, written by the connect forms.
+    TSejaParametri& Parametri() { return m_parametri; }
+    // The connection time-out (seconds) from the settings.
+    void SetTimeOut(int seconds) { Odjemalec1.SetTimeOut(seconds); }
+
+    // What the connect forms do to start a session: address and port, open
+    // with TLineSocket, buffer sizes and OnLine; enable the disconnect, stop
+    // and transfer-type buttons. An exception of the socket layer leaves here.
+    void Povezi();
+    bool Connected() { return Odjemalec1.Connected(); }
+
+    // Handlers of Odjemalec1.
+    void Odjemalec1Connect(TSockCtrl* sender, TSocketBase* socket);
+    void Odjemalec1Info(TSockCtrl* sender, TSockInfo icode, TSocketBase* socket);
+    void Odjemalec1TimeOut(TSockCtrl* sender, TSocketBase* socket);
+    void Odjemalec1Disconnect(TSockCtrl* sender, TSocketBase* socket);
+    void BeriMedpom(TLineSocketBase* sender, const QByteArray& line, bool complete);
+    // The user's disconnect.
+    void HitriGumb2Click();
+
+    // Data connection.
+    bool PripraviPrenos();
+    void Streznik1Accept(TSockCtrl* sender, TSocketBase* socket);
+    void Streznik1Read(TSockCtrl* sender, TSocketBase* socket);
+    void Streznik1Write(TSockCtrl* sender, TSocketBase* socket);
+    void Streznik1Disconnect(TSockCtrl* sender, TSocketBase* socket);
+
+    // Transfer-type choice.
+    void gsSamodejnoClick();
+    void gsSlikaClick();
+    void gsBinarnoClick();
+    void gsTekstClick();
+
+    // Transfers.
+    void Pla1PrenesiClick();
+    void Pla2PrenesiClick();
+    void STOPFTPClick();
+
+    // Remote pane commands.
+    void FTPDat1DblClick();
+    void FTPDat1Backspace();
+    void Pla1SkociClick();
+    void Pla1OsveziFTPClick();
+    void Pla1UsMapoClick();
+    void Pla1IzbrisiClick();
+    void FTPDat1Edited();
+    void Pla1IzberiVseClick();
+    // The remote pane's popup menu opens: download and delete need a selection and no transfer.
+    void PlavajociMenu1Popup();
+    // The selection of the remote pane changed: status panel 1.
+    void FTPDat1Change();
+
+    // Builds the remote listing table and the pane from the raw listing.
+    void RazcleniSeznam();
+
+    // State, for the window and for tests.
+    TFaza Faza() const { return m_faza; }
+    QString TrenutnaMapa() const { return m_trenutnaMapa; }
+    bool PrenosTece() const { return m_prenosTece; }
+    bool OddajaTece() const { return m_oddajaTece; }
+    bool VecBrisanje() const { return m_vecBrisanje; }
+    int VrataPodatkov() const { return m_vrataPodatkov; }
+    void SetVrataPodatkov(int port) { m_vrataPodatkov = port; }
+    QChar IzbraniTip() const { return m_izbraniTip; }
+    QChar ZadnjiTip() const { return m_zadnjiTip; }
+    const TRemoteListing& Seznam() const { return m_seznam; }
+    qint64 PrejetoBajtov() const { return m_prejetoBajtov; }
+
+    // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
+    static QString PortArgument(quint32 address, int port);
+
+    TBasicClientSocket Odjemalec1;
+    TBasicServerSocket Streznik1;
+
+private:
+    // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
+    bool Poslji(const QString& line);
+    // Whether a command line may be sent (no CR, LF or NUL); a status line says why not.
+    bool VeljavenUkaz(const QString& line);
+    // Logs the command with its label and argument, then sends it; false when refused.
+    bool Ukaz(const QString& label, const QString& argument, const QString& line);
+    void Dnevnik(const QString& label, const QString& argument = {});
+    void Stanje(const QString& text);
+    // A message of the main window's word table in the active language.
+    QString Beseda(const char* key);
+
+    // The session state machine.
+    void Odgovor(int koda, const QString& vrstica);
+    void Zavrnjeno450();
+    void ZacniOddajo(); // the server has begun a STOR: send
+    void Zavrnjeno550();
+    void KonecPrenosa();
+    // Runs action once done() holds (and, unless afterAccept is false, the data
+    // connection has been accepted), checked after every data connection event
+    // and every 10 ms; at most the connection time-out when no data connection
+    // comes, and at once when the control connection is lost.
+    void Odlozi(std::function<bool()> done, std::function<void()> action, bool afterAccept = true);
+    void PreveriOdlozeno();
+    void IzvediOdlozeno();
+    void Trenutna257(const QString& line);
+    void Izpisi(); // list the directory
+    void PoPrijavi();
+
+    // Runs the event loop until done() holds or the control connection closes;
+    // false when it closed (the transfer state has then been cleared).
+    bool Pocakaj(const std::function<bool()>& done);
+    void ZapriStreznik(); // closes the data connection and stops listening
+    void PocistiPrenos(); // stops listening, clears the transfer flags and the files
+    void NovaVrata();     // a new random data port
+    void NaslednjaVrata();
+    bool Poslusaj(); // listens at the next free data port
+    void TipniKorak();
+
+    // Transfers.
+    QString LokalnaPot(const QString& name); // a name in the local directory
+    // Receives what waits, in reads of 4096 bytes, up to one receive buffer; returns the bytes taken.
+    int Beri(TSocketBase* socket);
+    bool OdpriPrejem(); // the local file of a download, at accept
+    bool OdpriOddajo(); // the source of an upload, before PORT
+    void ZapriDatoteko();
+    void PrikaziNapredek(qint64 count);
+    void Omogoci(std::initializer_list<TSejaItem> items, bool enabled);
+    void PrenesiVnos(const TRemoteEntry& entry); // steps of a new download
+    bool PreveriIme(const QString& name);        // refuses a hostile remote name
+    void NastaviTip(int choice, QChar letter);
+
+    TSejaView* m_view;
+    TSejaParametri m_parametri;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
+    TFaza m_faza = fzNic;
+    QString m_trenutnaMapa;
+    bool m_prenosTece = false;
+    bool m_oddajaTece = false;
+    bool m_vecBrisanje = false;
+    bool m_cakaKonec = false;        // a LIST, RETR or STOR awaits its final reply
+    bool m_oddajaZaceta = false;     // the server has answered the STOR with 1xx
+    bool m_sprejeto = false;         // a data connection was accepted since the last PORT
+    bool m_cwdKorenZavrnjen = false; // "CWD /" has been sent after a refused CWD
+    bool m_dolgaVrstica = false;     // a reply line overflowed the read buffer
+    int m_vrataPodatkov = kPrvaVrata;
+    QChar m_izbraniTip = QLatin1Char('S');
+    QChar m_zadnjiTip;
+    QString m_imeDatoteke;
+    QString m_izvornoIme;
+    qint64 m_zamikPrejema = 0;
+    qint64 m_zamikOddaje = 0;
+    qint64 m_prejetoBajtov = 0;
+    qint64 m_poslanoBajtov = 0;
+    qint64 m_pricakovanaVelikost = 0;
+    QString m_velikostBesedilo;
+    int m_indeksPreimenovanja = 0;
+
+    std::function<void()> m_odlozeno; // the pending action of Odlozi
+    std::function<bool()> m_odlozenoPogoj;
+    bool m_odlozenoPoSprejemu = true;
+    QDeadlineTimer m_odlozenoRok;
+    QTimer m_odlozenoCas;
+    TSocketBase* m_podatkovna = nullptr;       // the admitted data connection
+    QFile m_datoteka;                          // the local file of the running download or upload
+    std::array<char, kBlok> m_medpomnilnik{};  // the send buffer of an upload
+    std::array<char, 32 * kBlok> m_prejemni{}; // what one read event gathers
+    int m_neposlano = 0;
+    int m_odmik = 0;
+    QByteArray m_surovSeznam;
+    TRemoteListing m_seznam;
+    quint32 m_lokalniNaslov = 0; // control connection's own address, host order
+    QString m_naslovStreznika;   // control connection's peer address, dotted
+};

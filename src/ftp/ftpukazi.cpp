@@ -1,0 +1,144 @@
+// The user's commands on the remote pane: open, up, jump, refresh, make
+// directory, delete, rename in place and select all.
+#include "ftp/ftpseja.h"
+
+void TFtpSeja::FTPDat1DblClick()
+{
+    const int fokus = m_view->RemoteFocusedRow();
+    if (fokus < 0 || fokus >= m_seznam.Count() || m_view->RemoteSelectedRows().empty() || m_prenosTece)
+        return;
+    const TRemoteEntry vnos = m_seznam.At(fokus);
+    switch (vnos.kind) {
+    case ekParent:
+        m_faza = fzCDUP;
+        Ukaz(QStringLiteral("CDUP"), {}, QStringLiteral("CDUP"));
+        break;
+    case ekDirectory:
+        m_faza = fzCWD;
+        m_cwdKorenZavrnjen = false;
+        Ukaz(QStringLiteral("CWD"), vnos.name, QStringLiteral("CWD ") + vnos.name);
+        break;
+    case ekFile:
+        if (!PreveriIme(vnos.name))
+            return;
+        m_faza = fzPrejem;
+        m_imeDatoteke = vnos.name;
+        m_zamikPrejema = 0;
+        PrenesiVnos(vnos);
+        break;
+    }
+}
+
+void TFtpSeja::FTPDat1Backspace()
+{
+    m_faza = fzCDUP;
+    Ukaz(QStringLiteral("CDUP"), {}, QStringLiteral("CDUP"));
+}
+
+void TFtpSeja::Pla1SkociClick()
+{
+    if (!Odjemalec1.Connected())
+        return;
+    QString pot = m_trenutnaMapa;
+    if (!m_view->InputBox(QStringLiteral("Kvado - spremeni FTP mapo"),
+                          QStringLiteral("Vnesi pot do FTP mape"), pot))
+        return;
+    pot = pot.left(255);
+    if (pot == m_trenutnaMapa || !VeljavenUkaz(QStringLiteral("CWD ") + pot))
+        return;
+    m_faza = fzCWD;
+    m_cwdKorenZavrnjen = false;
+    Poslji(QStringLiteral("CWD ") + pot);
+}
+
+void TFtpSeja::Pla1OsveziFTPClick()
+{
+    if (Odjemalec1.Connected())
+        Izpisi();
+}
+
+void TFtpSeja::Pla1UsMapoClick()
+{
+    if (!Odjemalec1.Connected())
+        return;
+    m_faza = fzMKD;
+    QString ime = QStringLiteral("Nova mapa");
+    if (m_view->InputBox(QStringLiteral("Kvado - Ustvari FTP mapo"), QStringLiteral("Vnesi ime mape"), ime))
+        Ukaz(QStringLiteral("MKD"), ime, QStringLiteral("MKD ") + ime);
+}
+
+void TFtpSeja::Pla1IzbrisiClick()
+{
+    m_vecBrisanje = true;
+    const std::shared_ptr<bool> alive = m_alive;
+    const auto konec = [this] { m_vecBrisanje = false; };
+    if (m_view->RemoteFocusedRow() < 0)
+        return konec();
+    const std::vector<int> izbrani = m_view->RemoteSelectedRows();
+    if (izbrani.size() >= 2 &&
+        m_view->MessageBox(
+            QStringLiteral("Ali si prepričan, da želiš izbrisati izbrane predmete? (%1)").arg(izbrani.size()),
+            QStringLiteral("Kvado - Brisanje izbranih predmetov na FTP strežniku"), miQuestion,
+            mbYesNo) != mrYes)
+        return konec();
+    for (std::size_t i = 0; i < izbrani.size(); ++i) {
+        if (!*alive)
+            return;
+        const std::vector<int> zdaj = m_view->RemoteSelectedRows();
+        if (zdaj.empty())
+            break;
+        const int vrstica = zdaj.front();
+        if (vrstica > 0 && vrstica < m_seznam.Count()) {
+            const QString ime = m_view->RemoteRowCaption(vrstica);
+            if (m_seznam.At(vrstica).kind == ekDirectory) {
+                m_faza = fzRMD;
+                if (m_view->MessageBox(QStringLiteral("Ali si prepričan, da želiš izbrisati mapo »") + ime +
+                                           QStringLiteral("«?"),
+                                       QStringLiteral("Kvado - Brisanje map na FTP strežniku"), miQuestion,
+                                       mbYesNo) == mrYes)
+                    Ukaz(QStringLiteral("RMD"), ime, QStringLiteral("RMD ") + ime);
+            } else {
+                m_faza = fzDELE;
+                if (izbrani.size() == 1 &&
+                    m_view->MessageBox(QStringLiteral("Ali si prepričan, da želiš izbrisati datoteko »") +
+                                           ime + QStringLiteral("«?"),
+                                       QStringLiteral("Kvado - Brisanje datotek na FTP strežniku"),
+                                       miQuestion, mbYesNo) != mrYes)
+                    return konec();
+                Ukaz(QStringLiteral("DELE"), ime, QStringLiteral("DELE ") + ime);
+            }
+        }
+        if (!*alive)
+            return;
+        m_view->SetRemoteRowSelected(vrstica, false);
+    }
+    konec();
+}
+
+void TFtpSeja::FTPDat1Edited()
+{
+    const int fokus = m_view->RemoteFocusedRow();
+    if (fokus < 0 || fokus >= m_seznam.Count() || m_view->RemoteSelectedRows().empty() || m_prenosTece)
+        return;
+    const TRemoteEntry& vnos = m_seznam.At(fokus);
+    if (vnos.kind == ekParent)
+        return;
+    // The new name goes out with RNTO later: refuse it now if it could never be sent.
+    if (!VeljavenUkaz(QStringLiteral("RNTO ") + m_view->RemoteRowCaption(fokus)))
+        return;
+    m_faza = fzRNFR;
+    m_indeksPreimenovanja = fokus;
+    Ukaz(QStringLiteral("RNFR"), vnos.name, QStringLiteral("RNFR ") + vnos.name);
+}
+
+void TFtpSeja::Pla1IzberiVseClick()
+{
+    for (int i = 1; i < m_seznam.Count(); ++i)
+        m_view->SetRemoteRowSelected(i, true);
+}
+
+void TFtpSeja::PlavajociMenu1Popup()
+{
+    const bool lahko = !m_view->RemoteSelectedRows().empty() && !m_prenosTece;
+    Omogoci({siPla1Prenesi, siPla1Izbrisi}, lahko);
+}

@@ -1,0 +1,516 @@
+// The session engine against Kvado's scripted server: the replies real servers
+// will not give, checked against the exact commands the engine sent.
+#include "fakesejaview.h"
+
+#include "support/pump.h"
+#include "support/scriptedserver.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+const QByteArray kListing = "total 2\r\n"
+                            "drwxr-xr-x   2 user  group   512 Jan  1 12:00 pub\r\n"
+                            "-rw-r--r--   1 user  group  1234567 Jan  1 12:00 big file.bin\r\n";
+
+// PORT, TYPE A and LIST of a listing, answered with these bytes and 226.
+ServerScript& listing(ServerScript& script, const QByteArray& data = kListing, bool typeA = true)
+{
+    script.ExpectMatch("PORT 127,0,0,1,\\d+,\\d+", {"200 PORT ok"});
+    if (typeA)
+        script.Expect("TYPE A", {"200 Type A"});
+    return script.Expect("LIST", {"150 Here"}).DataOpen().DataSend(data).DataClose().Send({"226 Done"});
+}
+
+struct Scripted {
+    explicit Scripted(const ServerScript& script) : server(script)
+    {
+        QString error;
+        started = server.Start(&error);
+        EXPECT_TRUE(started) << error.toStdString();
+    }
+    bool Run(TestSession& s, TSejaParametri parametri = {})
+    {
+        if (!started)
+            return false;
+        s.Connect(server.Port(), parametri);
+        const bool done = server.WaitDone();
+        EXPECT_TRUE(done) << server.Failure().toStdString()
+                          << " events: " << server.Events().join(", ").toStdString();
+        return done;
+    }
+    ScriptedServer server;
+    bool started = false;
+};
+
+QByteArrayList startingWith(const QByteArrayList& commands, const QByteArray& prefix)
+{
+    QByteArrayList found;
+    for (const QByteArray& c : commands)
+        if (c.startsWith(prefix))
+            found << c;
+    return found;
+}
+
+QByteArrayList withoutPorts(QByteArrayList commands)
+{
+    for (QByteArray& c : commands)
+        if (c.startsWith("PORT "))
+            c = "PORT";
+    return commands;
+}
+} // namespace
+
+TEST(SejaScripted, GreetingRepliesOnlyFinalLinesAndLogsInAnonymouslyThenLists)
+{
+    ServerScript script;
+    // A multi-line greeting, a code alone, an indented code and four-space lines: one USER.
+    script.Send({"220-Welcome", "220", "    220 indented", " 220 x", "220 Ready"})
+        .Expect("USER anonymous", {"331-Password,", "    331 still the same reply", "331 please"})
+        .Expect("PASS kvado@test", {"230 In"});
+    listing(script);
+    Scripted s(script);
+    TestSession t;
+    ASSERT_TRUE(s.Run(t));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    EXPECT_EQ(withoutPorts(s.server.Commands()),
+              (QByteArrayList{"USER anonymous", "PASS kvado@test", "PORT", "TYPE A", "LIST"}));
+    EXPECT_EQ(t.view.RowNames(), (QStringList{"..", "pub", "big file.bin"}));
+    EXPECT_EQ(t.view.Rows[2].sizeText, "1,234,567");
+    EXPECT_EQ(t.view.Rows[2].size, 1234567);
+    // Every reply line shown, the USER and PASS arguments never.
+    EXPECT_TRUE(t.view.Replies.contains("    220 indented"));
+    EXPECT_TRUE(t.view.LogLines.contains(QString(23, ' ') + "220"));
+    EXPECT_EQ(t.view.Commands.mid(0, 2), (QStringList{"USER", "PASS"}));
+    EXPECT_FALSE(t.view.LogLines.join("\n").contains("kvado@test"));
+    EXPECT_EQ(t.view.Statuses.last(), t.view.GetWord("@idPriMapo"));
+    EXPECT_EQ(t.view.Sounds, std::vector<int>{1});
+    EXPECT_TRUE(t.view.ItemEnabled(siPla1Izbrisi));
+    EXPECT_TRUE(t.view.ItemEnabled(siPla2Prenesi));
+    EXPECT_EQ(t.seja.Faza(), fzLIST);
+}
+
+TEST(SejaScripted, NamedLoginInitialDirectoryAnd257WithoutClosingQuoteSpace)
+{
+    ServerScript script;
+    script.Send({"220 Ready"})
+        .Expect("USER kvado", {"331 Password"})
+        .Expect("PASS geslo", {"230 In"})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("CWD pub", {"250 ok"})
+        .Expect("PWD", {"257 \"/pub\""});
+    listing(script);
+    Scripted s(script);
+    TestSession t;
+    TSejaParametri p;
+    p.loginKind = 1;
+    p.user = "kvado";
+    p.password = "geslo";
+    p.remoteDirectory = "pub";
+    ASSERT_TRUE(s.Run(t, p));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    EXPECT_EQ(
+        withoutPorts(s.server.Commands()),
+        (QByteArrayList{"USER kvado", "PASS geslo", "PORT", "CWD pub", "PWD", "PORT", "TYPE A", "LIST"}));
+    // No quote followed by a space: the current directory stays empty.
+    EXPECT_EQ(t.seja.TrenutnaMapa(), "");
+    EXPECT_EQ(t.view.Caption, "Kvado - [127.0.0.1]");
+    EXPECT_FALSE(t.view.LogLines.join("\n").contains("geslo"));
+    EXPECT_FALSE(t.view.LogLines.join("\n").contains("kvado "));
+}
+
+TEST(SejaScripted, RefusedPasswordIsOnlyShownAnd421ClosesTheConnection)
+{
+    {
+        ServerScript script;
+        script.Send({"220 Ready"})
+            .Expect("USER anonymous", {"331 Password"})
+            .ExpectMatch("PASS .*", {"530 No"});
+        script.Pause(0.5);
+        Scripted s(script);
+        TestSession t;
+        ASSERT_TRUE(s.Run(t));
+        PumpFor(100);
+        EXPECT_EQ(s.server.Commands().size(), 2);
+        EXPECT_TRUE(t.seja.Connected());
+        EXPECT_EQ(t.seja.Faza(), fzNic);
+    }
+    {
+        ServerScript script;
+        script.Login().ExpectMatch("PORT .*", {"200 ok"}).Expect("TYPE A").Expect("LIST", {"421 Going down"});
+        script.ExpectClose(5);
+        Scripted s(script);
+        TestSession t;
+        ASSERT_TRUE(s.Run(t));
+        EXPECT_FALSE(t.seja.Connected());
+        EXPECT_FALSE(t.view.ItemEnabled(siHitriGumb2));
+        EXPECT_FALSE(t.view.ItemEnabled(siSTOPFTP));
+        EXPECT_FALSE(t.view.ItemEnabled(siGumbTipPrenosa));
+        EXPECT_FALSE(t.seja.PrenosTece());
+    }
+}
+
+TEST(SejaScripted, MissingInitialDirectoryFallsBackToRootOnceOnly)
+{
+    ServerScript script;
+    script.Login()
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("CWD nope", {"550 No such directory"})
+        .Expect("CWD /", {"550 Not even that"})
+        .Pause(0.5);
+    Scripted s(script);
+    TestSession t;
+    TSejaParametri p;
+    p.remoteDirectory = "nope";
+    ASSERT_TRUE(s.Run(t, p));
+    PumpFor(100);
+    // "CWD /" refused as well: not asked again.
+    EXPECT_EQ(withoutPorts(s.server.Commands()).mid(2), (QByteArrayList{"PORT", "CWD nope", "CWD /"}));
+    EXPECT_EQ(t.view.Statuses, QStringList{t.view.GetWord("@idNiMape")});
+    EXPECT_EQ(t.view.Commands.last(), "CWD /");
+}
+
+TEST(SejaScripted, Reply450AnnouncesANewPortThatTheServerCanUse)
+{
+    ServerScript script;
+    script.Login()
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("TYPE A")
+        .Expect("LIST", {"450 Try another port"})
+        .ExpectMatch("PORT 127,0,0,1,\\d+,\\d+", {"200 ok"})
+        .DataOpen()
+        .DataSend(kListing)
+        .DataClose()
+        .Send({"226 Done"});
+    Scripted s(script);
+    TestSession t;
+    t.seja.SetTimeOut(1);
+    ASSERT_TRUE(s.Run(t));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    EXPECT_EQ(t.view.RowNames(), (QStringList{"..", "pub", "big file.bin"}));
+    const QByteArrayList ports = startingWith(s.server.Commands(), "PORT");
+    ASSERT_EQ(ports.size(), 2);
+    const QList<QByteArray> f = ports[1].mid(5).split(',');
+    const int port = f[4].toInt() * 256 + f[5].toInt();
+    EXPECT_GE(port, 1280);
+    EXPECT_LE(port, 1534);
+}
+
+TEST(SejaScripted, DataConnectionFromAThirdHostIsRejected)
+{
+    ServerScript script;
+    script.Login()
+        .ExpectMatch("PORT 127,0,0,1,.*", {"200 ok"})
+        .Expect("TYPE A")
+        .Expect("LIST", {"150 Here"})
+        .DataOpen("127.0.0.2", "third")
+        .DataSend("-rw-r--r-- 1 u g 5 Jan 1 12:00 planted\r\n", "third")
+        .DataExpectClose(3, "third")
+        .Pause(0.3)
+        .DataOpen()
+        .DataSend(kListing)
+        .DataClose()
+        .Send({"226 Done"});
+    Scripted s(script);
+    TestSession t;
+    ASSERT_TRUE(s.Run(t));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    EXPECT_TRUE(s.server.Events().contains("data-closed-by-peer third"))
+        << s.server.Events().join(",").toStdString();
+    EXPECT_EQ(t.view.RowNames(), (QStringList{"..", "pub", "big file.bin"}));
+}
+
+TEST(SejaScripted, HostileListingNamesAreShownButNeverWrittenOutsideTheDirectory)
+{
+    QTemporaryDir base;
+    ASSERT_TRUE(QDir(base.path()).mkdir("local"));
+    const QString local = base.path() + "/local";
+    const QByteArray longName(10000, 'x');
+    const QByteArray hostile = "-rw-r--r-- 1 u g 5 Jan 1 12:00 ..\r\n"
+                               "-rw-r--r-- 1 u g 5 Jan 1 12:00 .\r\n"
+                               "-rw-r--r-- 1 u g 5 Jan 1 12:00 a/b\r\n"
+                               "-rw-r--r-- 1 u g 5 Jan 1 12:00 ../x\r\n"
+                               "-rw-r--r-- 1 u g 5 Jan 1 12:00 evil\rname\r\n"
+                               "-rw-r--r-- 1 u g 5 Jan 1 12:00 " +
+                               longName +
+                               "\r\n"
+                               "-rw-r--r-- 1 u g 2 Jan 1 12:00 ok.txt\r\n";
+    ServerScript script;
+    script.Login();
+    listing(script, hostile)
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .ExpectMatch("RETR x{200,}", {"550 No such file"})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR ok.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("ok")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.view.LocalDir = local;
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    const QStringList names = t.view.RowNames();
+    EXPECT_FALSE(names.mid(1).contains(".."));
+    EXPECT_FALSE(names.contains("."));
+    EXPECT_TRUE(names.contains("a/b"));
+    EXPECT_TRUE(names.contains("evil\rname"));
+    t.seja.Pla1IzberiVseClick();
+    t.view.Focused = 1;
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    // Only ok.txt was asked for and written; nothing outside the local directory.
+    const QByteArrayList retr = startingWith(server.Commands(), "RETR");
+    ASSERT_EQ(retr.size(), 2);
+    EXPECT_EQ(retr[1], "RETR ok.txt");
+    EXPECT_EQ(QDir(local).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"ok.txt"});
+    EXPECT_EQ(QDir(base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"local"});
+    EXPECT_GE(t.view.Statuses.filter(QRegularExpression("^Datoteke s tem imenom ne prenesem")).size(), 2);
+    // The control characters of a name never reach a log line raw.
+    for (const QString& line : t.view.LogLines)
+        EXPECT_FALSE(line.contains('\r') || line.contains('\n'));
+}
+
+TEST(SejaScripted, RefusedRetrLeavesTheLocalFileAndTheNextFileProceeds)
+{
+    QTemporaryDir local;
+    {
+        QFile precious(local.filePath("a.txt"));
+        ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+        precious.write("precious");
+    }
+    ServerScript script;
+    script.Login();
+    listing(script, "-rw-r--r-- 1 u g 3 Jan 1 12:00 a.txt\r\n-rw-r--r-- 1 u g 3 Jan 1 12:00 b.txt\r\n")
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR a.txt", {"550 Permission denied"})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR b.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("bbb")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.view.LocalDir = local.path();
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    t.view.Select({"a.txt", "b.txt"});
+    t.view.PrepisiAnswers = {piPrepisi};
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    QFile a(local.filePath("a.txt"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), "precious");
+    QFile b(local.filePath("b.txt"));
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), "bbb");
+}
+
+TEST(SejaScripted, CommandArgumentsWithLineBreaksAreNeverSent)
+{
+    ServerScript script;
+    script.Login();
+    listing(script, "drwxr-xr-x 2 u g 5 Jan 1 12:00 dir\rX\r\n").Pause(0.8);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    const int before = int(t.view.Statuses.size());
+    t.view.Select({"dir\rX"});
+    t.seja.FTPDat1DblClick(); // CWD of a name with CR
+    t.view.InputAnswers = {QString("evil\r\nDELE x"), QString("/a\nb")};
+    t.seja.Pla1UsMapoClick();
+    t.seja.Pla1SkociClick();
+    t.view.Select({"dir\rX"});
+    t.view.EditedCaptions[1] = "new\r\nname";
+    t.seja.FTPDat1Edited();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    EXPECT_EQ(withoutPorts(server.Commands()).mid(2), (QByteArrayList{"PORT", "TYPE A", "LIST"}));
+    EXPECT_FALSE(server.RawCommands().contains("DELE"));
+    EXPECT_EQ(t.view.Statuses.size() - before, 4);
+}
+
+TEST(SejaScripted, ResumeBeyondFourGiBSendsTheWholeOffsetAndShowsEveryDigit)
+{
+    QTemporaryDir local;
+    const qint64 have = 5LL * 1024 * 1024 * 1024 + 7; // a sparse local file
+    {
+        QFile part(local.filePath("huge.iso"));
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(part.resize(have));
+    }
+    ServerScript script;
+    script.Login();
+    listing(script, "-rw-r--r-- 1 u g 6000000000 Jan 1 12:00 huge.iso\r\n")
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("REST " + QByteArray::number(have), {"350 Restarting"})
+        .Expect("RETR huge.iso", {"150 Sending"})
+        .DataOpen()
+        .DataSend("tail")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.view.LocalDir = local.path();
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    EXPECT_EQ(t.view.Rows[1].size, 6000000000LL);
+    EXPECT_EQ(t.view.Rows[1].sizeText, "6,000,000,000");
+    t.view.Select({"huge.iso"});
+    t.view.PrepisiAnswers = {piNadaljuj};
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return t.view.LocalRefreshes > 0; }));
+    QFile result(local.filePath("huge.iso"));
+    EXPECT_EQ(result.size(), have + 4);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(result.seek(have - 1));
+    EXPECT_EQ(result.read(5), QByteArray("\0tail", 5));
+    EXPECT_TRUE(t.view.Calls.contains("Panel2: 5,368,709,131/6,000,000,000"));
+    EXPECT_EQ(t.view.MaxProgress, 89);
+    EXPECT_EQ(t.view.Statuses.last(), t.view.GetWord("@idNadalj"));
+}
+
+TEST(SejaScripted, LostControlConnectionEndsEveryWaitAndClearsTheTransfer)
+{
+    QTemporaryDir local;
+    ServerScript script;
+    script.Login();
+    listing(script, "-rw-r--r-- 1 u g 9 Jan 1 12:00 a.txt\r\n-rw-r--r-- 1 u g 9 Jan 1 12:00 b.txt\r\n")
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR a.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("aa")
+        .Pause(0.2)
+        .Close();
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.view.LocalDir = local.path();
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    t.view.Select({"a.txt", "b.txt"});
+    // Returns only because the wait for the second file ends with the connection.
+    t.seja.Pla1PrenesiClick();
+    EXPECT_FALSE(t.seja.Connected());
+    EXPECT_FALSE(t.seja.PrenosTece());
+    EXPECT_FALSE(t.seja.OddajaTece());
+    EXPECT_TRUE(t.view.Calls.contains("Panel2: Zaprto"));
+    EXPECT_FALSE(t.view.ItemEnabled(siPla2Prenesi));
+    EXPECT_EQ(startingWith(server.Commands(), "RETR"), QByteArrayList{"RETR a.txt"});
+}
+
+TEST(SejaScripted, ConnectionRefusedAndStatePanelTexts)
+{
+    quint16 port = 0;
+    {
+        ServerScript script;
+        ScriptedServer probe(script);
+        ASSERT_TRUE(probe.Start());
+        port = probe.Port();
+        probe.Stop();
+    }
+    TestSession slovenian;
+    slovenian.view.Panels[2] = "before";
+    slovenian.Connect(port);
+    ASSERT_TRUE(PumpUntil([&] { return !slovenian.view.Messages.isEmpty(); }));
+    EXPECT_EQ(slovenian.view.Messages.first(), slovenian.view.GetWord("@idOpo") + "|" +
+                                                   slovenian.view.GetWord("@idNapaka") +
+                                                   "Connection refused");
+    EXPECT_FALSE(slovenian.view.ItemEnabled(siHitriGumb2));
+    // "Connecting" has no Slovenian text: the panel keeps what it had until a mapped state.
+    EXPECT_FALSE(slovenian.view.Calls.contains("Panel2: Connecting"));
+
+    TestSession english(1);
+    english.Connect(port);
+    ASSERT_TRUE(PumpUntil([&] { return !english.view.Messages.isEmpty(); }));
+    EXPECT_TRUE(english.view.Calls.contains("Panel2: Connecting"));
+    EXPECT_EQ(english.view.Messages.first(),
+              "Kvado warning!|There has been an error while connecting: Connection refused");
+}
+
+TEST(SejaScripted, RemotePaneCommandsAndTheOnesThatSendNothing)
+{
+    QTemporaryDir local;
+    {
+        QFile f(local.filePath("a.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ServerScript script;
+    script.Login();
+    listing(script, "drwxr-xr-x 2 u g 5 Jan 1 12:00 dir\r\n"
+                    "-rw-r--r-- 1 u g 5 Jan 1 12:00 f.txt\r\n"
+                    "-rw-r--r-- 1 u g 5 Jan 1 12:00 A.TXT\r\n")
+        .Expect("DELE f.txt", {"250 Deleted"});
+    listing(script, "-rw-r--r-- 1 u g 5 Jan 1 12:00 A.TXT\r\n", false).Pause(0.3);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.view.LocalDir = local.path();
+    t.Connect(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+
+    t.seja.Pla1IzberiVseClick();
+    EXPECT_EQ(t.view.Selected, (std::set<int>{1, 2, 3}));
+    t.view.Select({"dir", "f.txt"});
+    t.seja.FTPDat1Change();
+    EXPECT_EQ(t.view.Panels[1], "(2)");
+    t.seja.PlavajociMenu1Popup();
+    EXPECT_TRUE(t.view.ItemEnabled(siPla1Prenesi) && t.view.ItemEnabled(siPla1Izbrisi));
+    t.view.Selected.clear();
+    t.seja.PlavajociMenu1Popup();
+    EXPECT_FALSE(t.view.ItemEnabled(siPla1Prenesi) || t.view.ItemEnabled(siPla1Izbrisi));
+
+    // Jumping to the current directory, a cancelled make-directory and renaming ".." send nothing.
+    t.view.InputAnswers = {QString(""), std::nullopt};
+    t.seja.Pla1SkociClick();
+    t.seja.Pla1UsMapoClick();
+    EXPECT_EQ(t.seja.Faza(), fzMKD);
+    t.view.Select({".."});
+    t.view.EditedCaptions[0] = "up";
+    t.seja.FTPDat1Edited();
+    // An upload whose name matches a remote one in another case asks first; Cancel sends nothing.
+    t.view.LocalSelection = {{"a.txt", "0"}};
+    t.view.PrepisiAnswers = {piPrekini};
+    t.seja.Pla2PrenesiClick();
+    EXPECT_EQ(t.view.PrepisiShown, 1);
+    EXPECT_FALSE(t.seja.PrenosTece());
+
+    // A directory and a file: the multiple question, then the directory's (No), then DELE.
+    t.view.Select({"dir", "f.txt"});
+    t.view.MessageAnswers = {mrYes, mrNo};
+    t.seja.Pla1IzbrisiClick();
+    ASSERT_EQ(t.view.Messages.size(), 2);
+    EXPECT_EQ(
+        t.view.Messages[0],
+        QString::fromUtf8("Kvado - Brisanje izbranih predmetov na FTP strežniku|Ali si prepričan, da želiš "
+                          "izbrisati izbrane predmete? (2)"));
+    EXPECT_TRUE(t.view.Messages[1].endsWith(QString::fromUtf8("mapo »dir«?")));
+    EXPECT_FALSE(t.seja.VecBrisanje());
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+    EXPECT_EQ(withoutPorts(server.Commands()).mid(2),
+              (QByteArrayList{"PORT", "TYPE A", "LIST", "DELE f.txt", "PORT", "LIST"}));
+}

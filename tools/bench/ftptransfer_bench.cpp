@@ -1,0 +1,197 @@
+// Whole-transfer throughput of the session engine on loopback: a 1 GiB file
+// downloaded from and uploaded to pyftpdlib through TFtpSeja (with a window
+// that shows nothing), next to curl downloading the same file from the same
+// server in the same run. Prints MB/s, the ratio to curl and the peak memory.
+//
+//   cmake --build build --target ftptransfer_bench && build/tools/bench/ftptransfer_bench [MiB]
+#include "ftp/ftpseja.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+// A window that shows nothing and answers every dialog with Overwrite.
+class TNullView : public TSejaView {
+public:
+    QString LocalDir;
+    std::vector<TLokalniVnos> Upload;
+    int Listings = 0;
+    int LocalRefreshes = 0;
+    TRemoteListing Rows;
+    std::vector<int> Selected;
+
+    QString GetWord(const QString& key) override { return key; }
+    int ActiveLanguage() override { return 1; }
+    void KvadoUkazi(TSejaLogKind, const QString&, const QString&) override {}
+    void LogReply(const QString&) override {}
+    void LogViewOnly(const QString&) override {}
+    void SetStatusPanel(int, const QString&) override {}
+    void SetItemEnabled(TSejaItem, bool) override {}
+    bool ItemEnabled(TSejaItem) override { return true; }
+    void SetCaption(const QString&) override {}
+    void ShowTransferType(int) override {}
+    void ClearRemoteRows() override {}
+    void ShowRemoteRows(const TRemoteListing& table) override
+    {
+        Rows = table;
+        ++Listings;
+    }
+    int RemoteFocusedRow() override { return Selected.empty() ? -1 : Selected.front(); }
+    std::vector<int> RemoteSelectedRows() override { return Selected; }
+    void SetRemoteRowSelected(int, bool) override {}
+    QString RemoteRowCaption(int row) override { return Rows.At(row).name; }
+    void SetRemoteBusyCursor(bool) override {}
+    QString LocalDirectory() override { return LocalDir; }
+    bool LocalHasFocusedEntry() override { return !Upload.empty(); }
+    std::vector<TLokalniVnos> LocalSelectedEntries() override { return Upload; }
+    void DeselectLocalEntry(const QString&) override {}
+    void RefreshLocal() override { ++LocalRefreshes; }
+    void SetProgress(int) override {}
+    void ShowProgressText(bool) override {}
+    void AnimateLogo(bool) override {}
+    void Efekti(int) override {}
+    TMsgResult MessageBox(const QString&, const QString&, TMsgIcon, TMsgButtons) override { return mrYes; }
+    bool InputBox(const QString&, const QString&, QString&) override { return false; }
+    TPrepisiIzbira PrepisiDialog() override { return piPrepisi; }
+};
+
+bool pumpUntil(const std::function<bool()>& done, int seconds)
+{
+    QDeadlineTimer deadline(seconds * 1000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+bool writeTestFile(const QString& path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(4 << 20, '\0');
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char((i * 131 + i / 4093) & 0xFF);
+    for (qint64 written = 0; written < size; written += block.size())
+        if (file.write(block.constData(), qMin<qint64>(block.size(), size - written)) < 0)
+            return false;
+    return true;
+}
+
+bool sameFiles(const QString& a, const QString& b)
+{
+    QFile fa(a), fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    while (!fa.atEnd())
+        if (fa.read(4 << 20) != fb.read(4 << 20))
+            return false;
+    return true;
+}
+
+double mbPerSecond(qint64 bytes, qint64 ms)
+{
+    return ms > 0 ? double(bytes) / 1e6 / (double(ms) / 1000.0) : 0.0;
+}
+
+long peakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 size = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024) << 20;
+    QTemporaryDir dir;
+    const QString root = dir.filePath("root");
+    const QString local = dir.filePath("local");
+    QDir().mkpath(root);
+    QDir().mkpath(local);
+    if (!writeTestFile(root + "/big.bin", size)) {
+        std::fprintf(stderr, "cannot write the test file\n");
+        return 1;
+    }
+
+    // pyftpdlib with anonymous write access, from the test support folder.
+    const QString script = QFileInfo(QString::fromUtf8(__FILE__))
+                               .dir()
+                               .absoluteFilePath("../../tests/support/ftppyftpdserver.py");
+    QProcess server;
+    server.start("/usr/bin/python3", {script, "--root", root, "--anon-write"});
+    if (!server.waitForStarted() || !server.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "pyftpdlib did not start\n");
+        return 1;
+    }
+    const QByteArray portLine = server.readLine().trimmed();
+    const int port = portLine.mid(5).toInt();
+
+    // curl, active mode like Kvado.
+    QElapsedTimer clock;
+    clock.start();
+    const int curlResult = QProcess::execute("curl", {"-s", "-P", "127.0.0.1", "-o", local + "/curl.bin",
+                                                      QString("ftp://127.0.0.1:%1/big.bin").arg(port)});
+    const qint64 curlMs = clock.elapsed();
+    QFile::remove(local + "/curl.bin");
+
+    TNullView view;
+    view.LocalDir = local;
+    TFtpSeja seja(&view);
+    seja.Parametri().host = "127.0.0.1";
+    seja.Parametri().port = QString::number(port);
+    seja.Parametri().anonymousPassword = "bench@kvado";
+    seja.Parametri().transferType = tpSlika;
+    seja.Povezi();
+    if (!pumpUntil([&] { return view.Listings == 1; }, 20)) {
+        std::fprintf(stderr, "no listing\n");
+        return 1;
+    }
+    for (int i = 0; i < view.Rows.Count(); ++i)
+        if (view.Rows.At(i).name == "big.bin")
+            view.Selected = {i};
+
+    const long memoryBefore = peakKiB();
+    clock.restart();
+    seja.Pla1PrenesiClick();
+    const bool downloaded = pumpUntil([&] { return view.LocalRefreshes == 1 && !seja.PrenosTece(); }, 600);
+    const qint64 downloadMs = clock.elapsed();
+    const long memoryAfter = peakKiB();
+    const bool downloadOk = downloaded && sameFiles(root + "/big.bin", local + "/big.bin");
+
+    QFile::rename(local + "/big.bin", local + "/up.bin");
+    view.Upload = {{"up.bin", QString()}};
+    const int listings = view.Listings;
+    clock.restart();
+    seja.Pla2PrenesiClick();
+    const bool uploaded = pumpUntil([&] { return view.Listings > listings && !seja.PrenosTece(); }, 600);
+    const qint64 uploadMs = clock.elapsed();
+    const bool uploadOk = uploaded && sameFiles(local + "/up.bin", root + "/up.bin");
+
+    const double curlRate = mbPerSecond(size, curlMs);
+    const double downRate = mbPerSecond(size, downloadMs);
+    std::printf("file                 %lld MiB\n", size >> 20);
+    std::printf("curl download        %8.1f MB/s  (%lld ms, exit %d)\n", curlRate, curlMs, curlResult);
+    std::printf("Kvado download       %8.1f MB/s  (%lld ms, %s)  ratio to curl %.2f\n", downRate, downloadMs,
+                downloadOk ? "identical" : "FAILED", curlRate > 0 ? downRate / curlRate : 0.0);
+    std::printf("Kvado upload         %8.1f MB/s  (%lld ms, %s)\n", mbPerSecond(size, uploadMs), uploadMs,
+                uploadOk ? "identical" : "FAILED");
+    std::printf("peak memory          %ld MiB before the download, %ld MiB after\n", memoryBefore / 1024,
+                memoryAfter / 1024);
+    server.terminate();
+    server.waitForFinished(3000);
+    return downloadOk && uploadOk ? 0 : 1;
+}
