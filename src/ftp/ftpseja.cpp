@@ -2,6 +2,7 @@
 #include "ftp/ftpseja.h"
 
 #include "core/codepage.h"
+#include "core/eventwait.h"
 #include "ftp/listingparser.h"
 #include "net/linesocket.h"
 #include "net/winsockapi.h"
@@ -469,7 +470,7 @@ bool TFtpSeja::Pocakaj(const std::function<bool()>& done)
             PocistiPrenos();
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        ProcessEventsOrSleep(50);
         if (!*alive)
             return false;
     }

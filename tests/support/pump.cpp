@@ -1,20 +1,8 @@
 #include "support/pump.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include "core/eventwait.h"
 
-namespace {
-// Sleeps in the event loop until the next event, woken at least every few
-// milliseconds so that the caller can look at its condition and its deadline.
-void WaitForNextEvent()
-{
-    QTimer wake;
-    wake.start(5);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-} // namespace
+#include <QDeadlineTimer>
 
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
 {
@@ -22,7 +10,7 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        WaitForNextEvent();
+        ProcessEventsOrSleep(5);
     }
     return true;
 }
@@ -31,5 +19,5 @@ void PumpFor(int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired())
-        WaitForNextEvent();
+        ProcessEventsOrSleep(int(qMax<qint64>(1, deadline.remainingTime())));
 }
