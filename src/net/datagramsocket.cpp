@@ -111,17 +111,7 @@ void TDatagramSocket::Listen(const QString& hostName, int, quint16 port, const Q
 {
     RequireStarted();
     CreateHandleIfNone();
-    ResolveAddress(hostName, port, serviceName, ipAddress);
-    SetSocketOptions();
-    try {
-        CheckError(
-            WinsockAPI().bind(Handle(), reinterpret_cast<const sockaddr*>(&SockAddr()), sizeof(sockaddr_in)),
-            0, sockErrBinding);
-        Owner()->StoreBoundPort(LocalPort());
-    } catch (...) {
-        Close();
-        throw;
-    }
+    BindLocal(hostName, port, serviceName, ipAddress);
     CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, FD_READ | FD_WRITE), 0,
                sockErrListening);
 }

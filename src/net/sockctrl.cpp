@@ -323,16 +323,23 @@ QString TSockCtrl::LocalHostName()
     return QString::fromLocal8Bit(name).left(maxText);
 }
 
-quint32 TSockCtrl::LookupHost(const QString& name)
+TLookupResult TSockCtrl::ArmedLookup(const std::function<quint32()>& start, int startFailureId)
 {
+    // Every lookup is bounded by the component's time-out; the component may be
+    // destroyed while the lookup waits, so disarming checks that it still lives.
     const auto alive = m_alive;
     ArmTimeOut();
     auto disarm = qScopeGuard([&] {
         if (*alive)
             DisarmTimeOut();
     });
-    const TLookupResult result =
-        AwaitLookup(WinsockAPI().WSAAsyncGetHostByName(m_window, LookupDone, name), sockErrGetHostByName);
+    return AwaitLookup(start(), startFailureId);
+}
+
+quint32 TSockCtrl::LookupHost(const QString& name)
+{
+    const TLookupResult result = ArmedLookup(
+        [&] { return WinsockAPI().WSAAsyncGetHostByName(m_window, LookupDone, name); }, sockErrGetHostByName);
     if (result.Error)
         RaiseSocketError(result.Error, sockErrFindingAddress);
     return result.Address;
@@ -345,14 +352,9 @@ QString TSockCtrl::LookupHostName(const QString& text)
         RaiseSocketError(0, sockErrReverseZero);
     if (address == INADDR_NONE && text != QLatin1String("255.255.255.255"))
         RaiseSocketError(WSAHOST_NOT_FOUND, sockErrFindingHost); // not an address: nothing to ask
-    const auto alive = m_alive;
-    ArmTimeOut();
-    auto disarm = qScopeGuard([&] {
-        if (*alive)
-            DisarmTimeOut();
-    });
     const TLookupResult result =
-        AwaitLookup(WinsockAPI().WSAAsyncGetHostByAddr(m_window, LookupDone, address), sockErrGetHostByAddr);
+        ArmedLookup([&] { return WinsockAPI().WSAAsyncGetHostByAddr(m_window, LookupDone, address); },
+                    sockErrGetHostByAddr);
     if (result.Error)
         RaiseSocketError(result.Error, sockErrFindingHost);
     return result.Name;
@@ -360,26 +362,16 @@ QString TSockCtrl::LookupHostName(const QString& text)
 
 quint16 TSockCtrl::LookupService(const QString& name)
 {
-    const auto alive = m_alive;
-    ArmTimeOut();
-    auto disarm = qScopeGuard([&] {
-        if (*alive)
-            DisarmTimeOut();
-    });
-    const TLookupResult result = AwaitLookup(
-        WinsockAPI().WSAAsyncGetServByName(m_window, LookupDone, name, m_protocolName), sockErrGetServByName);
+    const TLookupResult result = ArmedLookup(
+        [&] { return WinsockAPI().WSAAsyncGetServByName(m_window, LookupDone, name, m_protocolName); },
+        sockErrGetServByName);
     return result.Error ? 0 : result.Port;
 }
 
 QString TSockCtrl::LookupPortName(quint16 port)
 {
-    const auto alive = m_alive;
-    ArmTimeOut();
-    auto disarm = qScopeGuard([&] {
-        if (*alive)
-            DisarmTimeOut();
-    });
-    const TLookupResult result = AwaitLookup(
-        WinsockAPI().WSAAsyncGetServByPort(m_window, LookupDone, port, m_protocolName), sockErrGetServByPort);
+    const TLookupResult result = ArmedLookup(
+        [&] { return WinsockAPI().WSAAsyncGetServByPort(m_window, LookupDone, port, m_protocolName); },
+        sockErrGetServByPort);
     return result.Error ? QString() : result.Name;
 }

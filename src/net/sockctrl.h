@@ -179,6 +179,8 @@ private:
         bool Done = false;
     };
     TLookupResult AwaitLookup(quint32 task, int startFailureId);
+    // Arms the time-out, starts a lookup and waits for its answer.
+    TLookupResult ArmedLookup(const std::function<quint32()>& start, int startFailureId);
     void DestroyWindow();
 
     friend class TTimeOutList;

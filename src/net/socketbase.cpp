@@ -169,3 +169,19 @@ void TSocketBase::ResolveAddress(const QString& hostName, quint16& port, const Q
     m_sockAddr.sin_port = WinsockAPI().htons(port);
     m_sockAddr.sin_addr.s_addr = address;
 }
+
+void TSocketBase::BindLocal(const QString& hostName, quint16 port, const QString& serviceName,
+                            QString& ipAddress)
+{
+    ResolveAddress(hostName, port, serviceName, ipAddress);
+    SetSocketOptions();
+    try {
+        CheckError(
+            WinsockAPI().bind(Handle(), reinterpret_cast<const sockaddr*>(&SockAddr()), sizeof(sockaddr_in)),
+            0, sockErrBinding);
+        Owner()->StoreBoundPort(LocalPort());
+    } catch (...) {
+        Close();
+        throw;
+    }
+}

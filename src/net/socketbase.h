@@ -93,6 +93,9 @@ public:
     // is looked up and wins over the port (0 when unknown).
     void ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
                         QString& ipAddress);
+    // Resolves the local address, binds the handle to it and stores the bound
+    // port in the owner; on failure the socket is closed and the error raised.
+    void BindLocal(const QString& hostName, quint16 port, const QString& serviceName, QString& ipAddress);
     // Adopts a handle (socket creation, or a connection the server accepted).
     void SetHandle(int handle) { m_handle = handle; }
 

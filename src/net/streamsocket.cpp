@@ -67,17 +67,7 @@ void TStreamSocket::Listen(const QString& hostName, int queueLength, quint16 por
 {
     RequireStarted();
     CreateHandle();
-    ResolveAddress(hostName, port, serviceName, ipAddress);
-    SetSocketOptions();
-    try {
-        CheckError(
-            WinsockAPI().bind(Handle(), reinterpret_cast<const sockaddr*>(&SockAddr()), sizeof(sockaddr_in)),
-            0, sockErrBinding);
-        Owner()->StoreBoundPort(LocalPort());
-    } catch (...) {
-        Close();
-        throw;
-    }
+    BindLocal(hostName, port, serviceName, ipAddress);
     CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, FD_ACCEPT | FD_CLOSE),
                0, sockErrListening);
     try {
