@@ -259,11 +259,8 @@ int TFtpSeja::Beri(TSocketBase* socket)
 
 void TFtpSeja::Streznik1Read(TSockCtrl*, TSocketBase* socket)
 {
-    if (socket != m_podatkovna) { // a refused connection hands over its input when closed: drop it
-        char blok[kBlok];
-        socket->Recv(blok, kBlok);
+    if (socket != m_podatkovna) // a refused connection's input, handed over as it closes: unwanted
         return;
-    }
     // Several 4096-byte reads per event keep the event rate down on fast links.
     if (Beri(socket) > 0 && m_faza != fzPrekini)
         PrikaziNapredek(m_prejetoBajtov);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace {
@@ -42,9 +43,55 @@ public:
         Update();
     }
 
-    void AfterRecv()
+    void AfterRecv(bool filled)
     {
+        if (m_readQueued) {
+            m_readStale = true; // the queued read notification is checked when delivered
+            return;
+        }
         m_readOutstanding = false;
+        // A receive that took all it asked for most likely left more: when the
+        // socket says so, the next read notification goes out at once instead
+        // of after a round of the event loop's poll.
+        if (filled && m_phase == TPhase::Connected && (m_mask & FD_READ) && DataWaiting()) {
+            m_readOutstanding = true;
+            Post(FD_READ, 0);
+        }
+        Update();
+    }
+
+    bool TakeDelivery(int event)
+    {
+        if (event != FD_READ || !m_readQueued)
+            return true;
+        m_readQueued = false;
+        if (!m_readStale || ReadWaiting())
+            return true;
+        m_readOutstanding = false; // taken meanwhile: watch the socket again
+        Update();
+        return false;
+    }
+
+    // A queued notification was voided: raise it again when it still holds.
+    void Redetect(int event)
+    {
+        switch (event) {
+        case FD_READ:
+            m_readQueued = false;
+            m_readOutstanding = false;
+            break;
+        case FD_ACCEPT:
+            m_readOutstanding = false;
+            break;
+        case FD_WRITE:
+            m_writeArmed = true;
+            break;
+        case FD_CLOSE:
+            Post(FD_CLOSE, m_closeError);
+            break;
+        default:
+            break;
+        }
         Update();
     }
     void AfterSend(bool wouldBlock)
@@ -54,7 +101,7 @@ public:
             Update();
         }
     }
-    void AfterAccept() { AfterRecv(); }
+    void AfterAccept() { AfterRecv(false); }
     void ConnectStarted(int error)
     {
         if (m_phase == TPhase::Datagram)
@@ -151,15 +198,38 @@ private:
         const ssize_t n = ::recv(m_handle, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (n > 0) {
             m_readOutstanding = true; // also without FD_READ: wait for a receive
-            if (m_mask & FD_READ)
-                Post(FD_READ, 0);
+            Post(FD_READ, 0);
         } else if (n == 0) {
-            m_phase = TPhase::Ended;
-            Post(FD_CLOSE, 0);
+            Ended(0);
         } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            m_phase = TPhase::Ended;
-            Post(FD_CLOSE, WsaErrorFromErrno(errno));
+            Ended(WsaErrorFromErrno(errno));
         }
+    }
+
+    void Ended(int error)
+    {
+        m_phase = TPhase::Ended;
+        m_closeError = error;
+        Post(FD_CLOSE, error);
+    }
+
+    // Data waiting on a connected stream, and not its end (asked without
+    // taking the socket's lock, which a peek would contend for with arriving data).
+    bool DataWaiting() const
+    {
+        pollfd wanted{m_handle, POLLIN | POLLRDHUP, 0};
+        return ::poll(&wanted, 1, 0) == 1 && wanted.revents == POLLIN;
+    }
+
+    // Whether a receive would find something now: data on a stream (its end
+    // or an error is reported as FD_CLOSE instead), anything on a datagram socket.
+    bool ReadWaiting() const
+    {
+        char probe;
+        const ssize_t n = ::recv(m_handle, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (m_phase == TPhase::Datagram)
+            return n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        return n > 0;
     }
 
     void OnWritable()
@@ -186,6 +256,10 @@ private:
     {
         if (!(m_mask & event) || !m_window)
             return;
+        if (event == FD_READ) {
+            m_readQueued = true;
+            m_readStale = false;
+        }
         TSockMessage message;
         message.Msg = m_msg;
         message.WParam = quintptr(m_handle);
@@ -201,7 +275,10 @@ private:
     long m_mask = 0;
     TPhase m_phase = TPhase::Idle;
     bool m_readOutstanding = false;
+    bool m_readQueued = false; // a posted FD_READ not yet delivered
+    bool m_readStale = false;  // received from since it was posted
     bool m_writeArmed = false;
+    int m_closeError = 0;
     std::unique_ptr<QSocketNotifier> m_reader;
     std::unique_ptr<QSocketNotifier> m_writer;
 };
@@ -243,16 +320,23 @@ void TAsyncSelect::CancelAll()
     selections().clear();
 }
 
-bool TAsyncSelect::IsCurrent(int s, quint64 serial)
-{
-    const TSelection* selection = find(s);
-    return selection && selection->Serial() == serial;
-}
-
-void TAsyncSelect::AfterRecv(int s)
+void TAsyncSelect::AfterRecv(int s, bool filled)
 {
     if (TSelection* selection = find(s))
-        selection->AfterRecv();
+        selection->AfterRecv(filled);
+}
+
+bool TAsyncSelect::TakeDelivery(int s, quint64 serial, int event)
+{
+    TSelection* selection = find(s);
+    return selection && selection->Serial() == serial && selection->TakeDelivery(event);
+}
+
+void TAsyncSelect::Dropped(int s, quint64 serial, int event)
+{
+    TSelection* selection = find(s);
+    if (selection && selection->Serial() == serial)
+        selection->Redetect(event);
 }
 
 void TAsyncSelect::AfterSend(int s, bool wouldBlock)

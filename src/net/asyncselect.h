@@ -13,7 +13,11 @@
 //   connected (accepted) or datagram socket, and again only after a send that
 //   would have blocked.
 // - FD_READ: once when data can be read; again only after the next recv or
-//   recvfrom (posted again at once when data remains).
+//   recvfrom (posted again at once when data remains). A recv that filled its
+//   buffer posts the next FD_READ straight away, without waiting for the
+//   socket to be polled; every FD_READ is checked as it is delivered and
+//   dropped when nothing is left to read (a receive took it meanwhile), so a
+//   handler never sees a read notification with nothing to read.
 // - FD_CLOSE: once, after the peer closed the connection (error 0) or reset it
 //   (error 10054), and only after the FD_READs for data still unread: it is
 //   found when a receive has emptied the socket. With FD_READ not selected, a
@@ -22,9 +26,14 @@
 //   program that never receives costs nothing (no busy loop).
 // - Each notification is posted as message `msg` (first parameter: the handle;
 //   second: low word the event bit, high word the error) and carries the
-//   serial of its selection. IsCurrent() tells whether that selection still
-//   exists; closing the handle ends it, so a notification posted before the
-//   close is never mistaken for one of a later socket that reuses the number.
+//   serial of its selection. TakeDelivery() is asked before one is handled:
+//   false when that selection no longer exists (closing the handle ends it, so
+//   a notification posted before the close is never mistaken for one of a
+//   later socket that reuses the number) or when it is a stale FD_READ.
+// - A queued notification that is voided instead of delivered (the pending
+//   queue's rule) must be reported with Dropped(): the selection raises it
+//   again while it still holds, so a voided FD_READ or FD_CLOSE of another
+//   connection of the same component is not lost for good.
 // tWinsockAPI calls the After*/Connect*/Listening hooks from its own recv,
 // send, accept, connect and listen; socket classes need not call them.
 #include <QtGlobal>
@@ -38,9 +47,13 @@ public:
     // Ends the selection of s (called before the handle is closed).
     static void Cancel(int s);
     static void CancelAll();
-    static bool IsCurrent(int s, quint64 serial);
+    // A notification is about to be handled: whether it still should be.
+    static bool TakeDelivery(int s, quint64 serial, int event);
+    // A queued notification was voided without being handled.
+    static void Dropped(int s, quint64 serial, int event);
 
-    static void AfterRecv(int s);
+    // filled: the receive returned all the bytes it asked for.
+    static void AfterRecv(int s, bool filled = false);
     static void AfterSend(int s, bool wouldBlock);
     static void AfterAccept(int s);
     // Connect issued: error 0 = connected at once, EINPROGRESS = pending,

@@ -1,6 +1,7 @@
 #include "net/pendingqueue.h"
 
 #include "core/exception.h"
+#include "net/asyncselect.h"
 #include "net/sockctrl.h"
 
 TPendingQueue& PendingQueue()
@@ -35,10 +36,19 @@ void TPendingQueue::Void(const TSockCtrl* component)
             entry.Component = nullptr;
 }
 
+// A voided entry is not handled; its socket raises it again if it still holds.
+void TPendingQueue::DropVoided(const Entry& entry)
+{
+    TAsyncSelect::Dropped(int(entry.Message.WParam), entry.Message.Serial, LoWord(entry.Message.LParam));
+}
+
 void TPendingQueue::PostDrain()
 {
-    while (!m_entries.empty() && !m_entries.front().Component)
+    while (!m_entries.empty() && !m_entries.front().Component) {
+        const Entry voided = m_entries.front();
         m_entries.pop_front();
+        DropVoided(voided);
+    }
     if (m_entries.empty())
         return;
     TSockMessage drain;
@@ -55,6 +65,8 @@ void TPendingQueue::DeliverNext()
     try {
         if (entry.Component)
             entry.Component->DeliverSelect(entry.Message);
+        else
+            DropVoided(entry);
     } catch (...) {
         ReportException(std::current_exception());
     }

@@ -14,7 +14,9 @@
 //   arrival order across all components.
 // - Void(component) marks the component's entries void (SocketFreed, and the
 //   component's destruction): they are dropped when their turn comes and never
-//   reach the component.
+//   reach the component. A dropped entry is reported to its socket's selection
+//   (TAsyncSelect::Dropped), which raises it again while it still holds: a
+//   voided read or close of another connection is postponed, never lost.
 // - WaitEnded() counts a wait out and restarts the draining.
 #include "net/sockwindow.h"
 
@@ -38,6 +40,8 @@ public:
     void PostDrain();
 
 private:
+    static void DropVoided(const Entry& entry);
+
     std::deque<Entry> m_entries;
 };
 

@@ -195,8 +195,9 @@ void TSockCtrl::TimeOutTick()
 void TSockCtrl::DeliverSelect(const TSockMessage& message)
 {
     // A notification of a handle closed since it was posted belongs to no
-    // socket any more (the number may already name a new one).
-    if (!TAsyncSelect::IsCurrent(int(message.WParam), message.Serial))
+    // socket any more (the number may already name a new one); a read
+    // notification whose data was taken meanwhile has nothing to say.
+    if (!TAsyncSelect::TakeDelivery(int(message.WParam), message.Serial, LoWord(message.LParam)))
         return;
     HandleSelect(message);
 }

@@ -1,47 +1,30 @@
 #include "net/sockwindow.h"
 
 #include "core/exception.h"
+#include "net/messagequeue.h"
 #include "net/pendingqueue.h"
 #include "net/sockctrl.h"
 
 #include <QCoreApplication>
 
-namespace {
-class TSockMessageEvent : public QEvent {
-public:
-    explicit TSockMessageEvent(const TSockMessage& message)
-        : QEvent(TSockWindow::EventType()), m_message(message)
-    {
-    }
-    const TSockMessage& Message() const { return m_message; }
-
-private:
-    TSockMessage m_message;
-};
-} // namespace
-
-QEvent::Type TSockWindow::EventType()
+TSockWindow::~TSockWindow()
 {
-    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
-    return type;
+    SockMessageQueue().Forget(this);
 }
 
 void TSockWindow::Post(const TSockMessage& message)
 {
-    QCoreApplication::postEvent(this, new TSockMessageEvent(message));
+    SockMessageQueue().Post(this, message);
 }
 
-bool TSockWindow::event(QEvent* event)
+void TSockWindow::Deliver(const TSockMessage& message)
 {
-    if (event->type() != EventType())
-        return QObject::event(event);
-    const TSockMessage message = static_cast<TSockMessageEvent*>(event)->Message();
     const bool closingDown = QCoreApplication::closingDown();
     if (closingDown && message.Msg != SocketClosed)
-        return true;
+        return;
     TSockCtrl* owner = m_owner;
     if (!owner)
-        return true; // the component is gone
+        return; // the component is gone
     ++m_dispatching;
     try {
         switch (message.Msg) {
@@ -69,7 +52,6 @@ bool TSockWindow::event(QEvent* event)
     --m_dispatching;
     if (!closingDown)
         PendingQueue().DeliverNext();
-    return true;
 }
 
 void TSockWindow::Release()

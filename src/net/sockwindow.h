@@ -3,11 +3,11 @@
 // messages posted to it.
 //
 // Contract:
-// - Messages are posted with QCoreApplication::postEvent; the posted-event
-//   queue of the UI thread is one FIFO, so messages to all components arrive
-//   in the order they were posted. Messages still queued for a component that
-//   is destroyed are removed with its notification object.
-// - The window procedure (event()) runs on the UI thread:
+// - Messages go through the one socket message queue (messagequeue.h), so
+//   messages to all components arrive in the order they were posted. Messages
+//   still queued for a component that is destroyed are removed with its
+//   notification object.
+// - The window procedure (Deliver()) runs on the UI thread:
 //     2135 SocketNotify: held back in PendingQueue while a lookup waits or the
 //          queue is not empty, otherwise delivered at once to HandleSelect;
 //     2136 SocketClosed: SocketFreed for the socket object in the second
@@ -20,7 +20,6 @@
 //   ReportException and processing continues.
 // - A handler may destroy the component (and so this object) from inside a
 //   delivery; nothing touches it afterwards.
-#include <QEvent>
 #include <QObject>
 
 class TSockCtrl;
@@ -59,6 +58,7 @@ inline qintptr MakeLong(quint16 low, quint16 high)
 class TSockWindow : public QObject {
 public:
     explicit TSockWindow(TSockCtrl* owner) : m_owner(owner) {}
+    ~TSockWindow() override;
 
     TSockCtrl* Owner() const { return m_owner; }
 
@@ -67,14 +67,11 @@ public:
     // detaches it from the component and deletes it later.
     void Release();
 
-    // Posts a message to this window (thread-safe, as postEvent is).
+    // Posts a message to this window (thread-safe).
     void Post(const TSockMessage& message);
 
-    // The custom event type that carries TSockMessage.
-    static QEvent::Type EventType();
-
-protected:
-    bool event(QEvent* event) override;
+    // The window procedure for one message (called by the message queue).
+    void Deliver(const TSockMessage& message);
 
 private:
     TSockCtrl* m_owner;

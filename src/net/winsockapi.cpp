@@ -483,7 +483,7 @@ int tWinsockAPI::recv(int s, void* buf, int len, int flags)
     Bind();
     const ssize_t n = ::recv(s, buf, size_t(qMax(len, 0)), flags);
     const int saved = errno;
-    TAsyncSelect::AfterRecv(s);
+    TAsyncSelect::AfterRecv(s, len > 0 && n == len && !(flags & MSG_PEEK));
     errno = saved;
     return n < 0 ? Fail() : int(n);
 }

@@ -118,6 +118,51 @@ TEST(AsyncSelect, ReadOnceUntilReceiveAgainWhileDataRemainsThenClose)
     EXPECT_EQ(link.Server.Count(FD_CLOSE), 1) << "FD_CLOSE only once";
 }
 
+TEST(AsyncSelect, EveryReadNotificationFindsData)
+{
+    // How much each FD_READ handler takes per receive, and how many receives it makes.
+    struct TCase {
+        const char* Name;
+        int Sent;
+        int Chunk;
+        bool Drain; // receive until nothing is left
+        int Notifications;
+    };
+    const TCase cases[] = {
+        {"one byte per notification", 3000, 1, false, 3000},
+        {"exactly what arrived", 8, 8, false, 1},
+        {"a full receive, then the rest in the same handler", 100, 10, true, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TConnection link;
+        int emptyFirstReceives = 0;
+        int received = 0;
+        link.Server.OnSelect = [&](const TSockMessage& message) {
+            if (LoWord(message.LParam) != FD_READ)
+                return;
+            char buffer[64];
+            int n = WinsockAPI().recv(link.ServerHandle, buffer, c.Chunk, 0);
+            emptyFirstReceives += n <= 0;
+            while (n > 0) {
+                received += n;
+                n = c.Drain ? WinsockAPI().recv(link.ServerHandle, buffer, c.Chunk, 0) : 0;
+            }
+        };
+        const QByteArray data(c.Sent, 'd');
+        ASSERT_EQ(WinsockAPI().send(link.ClientHandle, data.constData(), data.size(), 0), c.Sent);
+        ASSERT_TRUE(PumpUntil([&] { return received == c.Sent; }));
+        PumpFor(50);
+        EXPECT_EQ(link.Server.Count(FD_READ), c.Notifications);
+        EXPECT_EQ(emptyFirstReceives, 0) << "a read notification with nothing to read";
+
+        // The end is still reported once everything was taken.
+        WinsockAPI().closesocket(link.ClientHandle);
+        link.ClientHandle = -1;
+        EXPECT_TRUE(PumpUntil([&] { return link.Server.Count(FD_CLOSE) == 1; }));
+    }
+}
+
 TEST(AsyncSelect, WriteReportedAgainAfterASendWouldBlock)
 {
     TConnection link;

@@ -76,7 +76,7 @@ void connectedPair(TBasicClientSocket& client, TClientRecorder& recorder, TRawLi
 
 TEST(ClientSocket, NormalConnectionReportsEveryStepInOrderForNameAndDottedAddress)
 {
-    for (const QString address : {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) {
+    for (const QString& address : {QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) {
         SCOPED_TRACE(address.toStdString());
         TRawListener listener;
         TBasicClientSocket client;

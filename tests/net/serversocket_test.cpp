@@ -316,3 +316,51 @@ TEST(ServerSocket, UnreadDataDoesNotSpin)
     RecordProperty("unread_data_cpu_seconds_per_second", QString::number(used, 'f', 3).toStdString());
     ::close(fd);
 }
+
+TEST(ServerSocket, RefusedConnectionWithUnreadInputLeavesTheNextOneWorking)
+{
+    TBasicServerSocket server;
+    TServerRecorder recorder(server);
+    server.SetRestriction(hrAccept);
+    server.SetRestrictedHosts({QStringLiteral("127.0.0.1")});
+    TSocketBase* admitted = nullptr;
+    server.OnAccept = [&](TSockCtrl*, TSocketBase* socket) {
+        recorder.Log << QStringLiteral("accept");
+        admitted = socket;
+    };
+    // Only the admitted connection's input is received; a refused one's is left unread.
+    server.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+        if (socket != admitted)
+            return;
+        char buffer[4096];
+        recorder.Received.append(buffer, socket->Recv(buffer, sizeof buffer));
+    };
+    bool disconnected = false;
+    server.OnDisconnect = [&](TSockCtrl*, TSocketBase*) { disconnected = true; };
+    listenOnLoopback(server);
+
+    // The refused peer's input is already there when it is refused, and arrives after.
+    for (bool sendFirst : {true, false}) {
+        SCOPED_TRACE(sendFirst ? "input before the refusal" : "input after the refusal");
+        recorder.Log.clear();
+        recorder.Received.clear();
+        disconnected = false;
+        admitted = nullptr;
+        const int refused = RawConnect(server.PortNumber(), "127.0.0.2");
+        if (sendFirst) {
+            ASSERT_EQ(::send(refused, "unwanted", 8, 0), 8);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return recorder.Log.contains("reject"); }));
+        ::send(refused, "late", 4, MSG_NOSIGNAL);
+        EXPECT_TRUE(PeerClosed(refused));
+        ::close(refused);
+
+        const int wanted = connectAndSettle(server, recorder);
+        ASSERT_EQ(recorder.Log.count("accept"), 1);
+        ASSERT_EQ(::send(wanted, "wanted", 6, 0), 6);
+        EXPECT_TRUE(PumpUntil([&] { return recorder.Received == "wanted"; }));
+        ::close(wanted);
+        EXPECT_TRUE(PumpUntil([&] { return disconnected; }));
+        EXPECT_TRUE(PumpUntil([&] { return server.Connections().empty(); }));
+    }
+}
