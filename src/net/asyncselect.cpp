@@ -94,6 +94,7 @@ public:
         }
         Update();
     }
+
     void AfterSend(bool wouldBlock)
     {
         if (wouldBlock) {

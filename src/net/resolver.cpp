@@ -35,6 +35,13 @@ std::map<quint32, std::shared_ptr<TRequest>>& registry()
     return requests;
 }
 
+// The function answering lookups; guarded by registryLock().
+TResolver::TLookupFunction& lookupFunction()
+{
+    static TResolver::TLookupFunction function;
+    return function;
+}
+
 bool validHostName(const QString& name)
 {
     if (name.isEmpty() || name.size() > TResolver::MaxNameLength)
@@ -153,9 +160,11 @@ quint32 TResolver::Start(TLookupKind kind, TSockWindow* window, int msg, const Q
         nextTask = 1;
     request->Window = window;
     request->Msg = msg;
+    TLookupFunction lookup;
     {
         std::lock_guard guard(registryLock());
         registry()[request->Task] = request;
+        lookup = lookupFunction() ? lookupFunction() : TLookupFunction(&TResolver::Run);
     }
     // Service lookups compare protocol names as the services database writes them: lower case.
     const QByteArray protocol = proto.toLower().toLatin1();
@@ -173,10 +182,16 @@ quint32 TResolver::Start(TLookupKind kind, TSockWindow* window, int msg, const Q
         return request->Task;
     }
     const QByteArray name = text.toLocal8Bit();
-    std::thread([request, kind, name, number, protocol] {
-        finish(request, Run(kind, name, number, protocol));
+    std::thread([request, lookup, kind, name, number, protocol] {
+        finish(request, lookup(kind, name, number, protocol));
     }).detach();
     return request->Task;
+}
+
+void TResolver::SetLookupFunction(TLookupFunction function)
+{
+    std::lock_guard guard(registryLock());
+    lookupFunction() = std::move(function);
 }
 
 void TResolver::Cancel(quint32 task)

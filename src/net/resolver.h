@@ -16,10 +16,14 @@
 //   registry's lock, so a window that cancels its requests before it is
 //   destroyed never receives a message afterwards.
 // - TakeResult(task) hands over (and forgets) the answer of a finished task.
+// - The answering function can be replaced (SetLookupFunction) to stand in for
+//   the system's resolver: a name server that is slow or knows no name. A
+//   lookup already started keeps the function it started with.
 #include "net/winsockapi.h"
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 struct TLookupResult {
@@ -41,7 +45,13 @@ public:
     static void CancelAll();
     static std::optional<TLookupResult> TakeResult(quint32 task);
 
-    // The lookup itself (runs on the worker thread; public for the benchmarks).
+    // The system's lookup (runs on the worker thread; public for the benchmarks).
     static TLookupResult Run(TLookupKind kind, const QByteArray& text, quint32 number,
                              const QByteArray& proto);
+
+    using TLookupFunction =
+        std::function<TLookupResult(TLookupKind kind, const QByteArray& text, quint32 number,
+                                    const QByteArray& proto)>;
+    // Replaces the answering function (called on worker threads); an empty one restores Run.
+    static void SetLookupFunction(TLookupFunction function);
 };

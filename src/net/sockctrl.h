@@ -23,7 +23,8 @@
 //   PendingQueue and delivered after the last wait ends), never for a socket
 //   handle that has been closed since, and never to a destroyed component.
 //   SocketClosed (2136, posted by Close) runs SocketFreed, which voids every
-//   queued notification of this component. Notifications come only from
+//   queued notification of this component (another socket of the component
+//   raises a voided notification again while it still holds: asyncselect.h). Notifications come only from
 //   WinsockAPI().WSAAsyncSelect (each carries its selection's serial).
 // - Address/Port/Protocol setters split the texts: Address into HostName or
 //   IPAddress; Port into PortNumber and ServiceName (looking the other up in

@@ -182,6 +182,53 @@ TEST(ClientSocket, PendingConnectTimesOutOnlyWithAnOnTimeOutHandler)
         ::close(fd);
 }
 
+TEST(ClientSocket, LookupThatOutlastsTheTimeOutRaisesOutOfOpen)
+{
+    TFakeResolver resolver({"slow.name.test"}, {});
+    TRawListener listener;
+    TBasicClientSocket client;
+    TClientRecorder recorder(client);
+    client.SetTimeOut(1);
+    client.SetAddress(QStringLiteral("slow.name.test"));
+    client.SetPort(QString::number(listener.Port));
+    try {
+        client.Open(SocketClassOf<TStreamSocket>);
+        ADD_FAILURE() << "a timed-out lookup must raise out of Open";
+    } catch (const ESockError& error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("Error 10060 (Connection timed out) finding address for host"));
+    }
+    // The time-out events came during the wait, before the raise.
+    EXPECT_EQ(recorder.Log, (QStringList{"info1", "info8", "timeout"}));
+    EXPECT_TRUE(client.TimedOut());
+    EXPECT_FALSE(client.Armed());
+    EXPECT_EQ(WaitDepth(), 0);
+
+    // The component is usable afterwards.
+    client.Close();
+    recorder.Log.clear();
+    client.SetAddress(QStringLiteral("127.0.0.1"));
+    client.Open(SocketClassOf<TStreamSocket>);
+    const int peer = listener.Accept();
+    EXPECT_GE(peer, 0);
+    EXPECT_TRUE(PumpUntil([&] { return client.Connected(); }));
+    ::close(peer);
+}
+
+TEST(ClientSocket, ConnectBeforeTheLibraryStartedRaises)
+{
+    TBasicClientSocket client;
+    TSocketBase* socket = client.Socket();
+    StopWinsock();
+    try {
+        socket->Connect(QStringLiteral("127.0.0.1"), csoRead, 1, QString(), client.IPAddressRef());
+        ADD_FAILURE() << "Connect before start-up must raise";
+    } catch (const ESockError& error) {
+        EXPECT_EQ(error.Message(), QStringLiteral("Successful WSASTARTUP not yet performed"));
+    }
+    EXPECT_EQ(socket->Handle(), -1);
+    StartWinsock();
+}
+
 TEST(ClientSocket, FirstNotificationARead_ConnectComesFirst)
 {
     TRawListener listener;

@@ -227,3 +227,59 @@ inline QStringList Without(QStringList log, const QStringList& skipped)
     log.removeIf([&](const QString& entry) { return skipped.contains(entry); });
     return log;
 }
+
+// ---- A stand-in for the system's name server ----
+
+#include "net/resolver.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+
+// While it lives, lookups of the host names in stalled never answer (their
+// worker waits until this object is destroyed), reverse lookups of the
+// addresses in nameless find no name (11004), and everything else goes to the
+// system's resolver.
+class TFakeResolver {
+public:
+    TFakeResolver(std::set<QByteArray> stalled, std::set<QByteArray> nameless)
+        : m_state(std::make_shared<TState>())
+    {
+        m_state->Stalled = std::move(stalled);
+        m_state->Nameless = std::move(nameless);
+        TResolver::SetLookupFunction([state = m_state](TLookupKind kind, const QByteArray& text,
+                                                       quint32 number, const QByteArray& proto) {
+            if (kind == TLookupKind::HostByName && state->Stalled.count(text)) {
+                std::unique_lock lock(state->Mutex);
+                state->Changed.wait(lock, [&] { return state->Released; });
+                return TLookupResult{WSATRY_AGAIN, 0, {}, 0};
+            }
+            if (kind == TLookupKind::HostByAddr) {
+                in_addr address{number};
+                if (state->Nameless.count(QByteArray(::inet_ntoa(address))))
+                    return TLookupResult{WSANO_DATA, 0, {}, 0};
+            }
+            return TResolver::Run(kind, text, number, proto);
+        });
+    }
+    ~TFakeResolver()
+    {
+        TResolver::SetLookupFunction({});
+        std::lock_guard lock(m_state->Mutex);
+        m_state->Released = true;
+        m_state->Changed.notify_all();
+    }
+    TFakeResolver(const TFakeResolver&) = delete;
+    TFakeResolver& operator=(const TFakeResolver&) = delete;
+
+private:
+    struct TState {
+        std::set<QByteArray> Stalled;
+        std::set<QByteArray> Nameless;
+        std::mutex Mutex;
+        std::condition_variable Changed;
+        bool Released = false;
+    };
+    std::shared_ptr<TState> m_state;
+};

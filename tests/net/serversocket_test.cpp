@@ -160,6 +160,26 @@ TEST(ServerSocket, HostRestrictionWithEmptyAndListedLines)
     }
 }
 
+TEST(ServerSocket, ReverseLookupRequiredRefusesANamelessPeer)
+{
+    TFakeResolver resolver({}, {"127.0.0.2"});
+    TBasicServerSocket server;
+    TServerRecorder recorder(server);
+    server.SetRestriction(hrDeny); // nothing listed: only the name decides
+    server.SetAllowOnlyIfReverseDNS(true);
+    listenOnLoopback(server);
+
+    const int nameless = connectAndSettle(server, recorder, "127.0.0.2");
+    EXPECT_EQ(recorder.Milestones(), (QStringList{"info4", "info11", "reject", "info7"}));
+    EXPECT_TRUE(PeerClosed(nameless));
+
+    recorder.Log.clear();
+    const int named = connectAndSettle(server, recorder, "127.0.0.1");
+    EXPECT_EQ(recorder.Milestones(), (QStringList{"info9", "accept"}));
+    for (int fd : {nameless, named})
+        ::close(fd);
+}
+
 TEST(ServerSocket, HostLineWalk)
 {
     // Address form.
