@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -30,6 +32,11 @@ public:
         QObject::connect(m_writer.get(), &QSocketNotifier::activated, [this] { OnWritable(); });
         m_phase = InitialPhase();
         m_writeArmed = m_phase == TPhase::Connected || m_phase == TPhase::Datagram;
+        // A TCP socket tells with every receive how much it still holds
+        // (tWinsockAPI::recv reads it); other sockets simply do not.
+        const int on = 1;
+        if (m_phase != TPhase::Datagram)
+            ::setsockopt(handle, IPPROTO_TCP, TCP_INQ, &on, sizeof on);
     }
 
     quint64 Serial() const { return m_serial; }
@@ -43,19 +50,21 @@ public:
         Update();
     }
 
-    void AfterRecv(bool filled)
+    void AfterRecv(int left)
     {
         if (m_readQueued) {
-            m_readStale = true; // the queued read notification is checked when delivered
+            // The queued read notification is checked when delivered unless
+            // data certainly remains (a single byte left may be the stream's end).
+            m_readStale = left <= 1;
             return;
         }
         m_readOutstanding = false;
-        // A receive that took all it asked for most likely left more: when the
-        // socket says so, the next read notification goes out at once instead
-        // of after a round of the event loop's poll.
-        if (filled && m_phase == TPhase::Connected && (m_mask & FD_READ) && DataWaiting()) {
+        // While data remains the next read notification goes out at once
+        // instead of after a round of the event loop's poll.
+        if (m_phase == TPhase::Connected && (m_mask & FD_READ) && (left > 0 || (left < 0 && DataWaiting()))) {
             m_readOutstanding = true;
             Post(FD_READ, 0);
+            m_readStale = left == 1;
         }
         Update();
     }
@@ -102,7 +111,7 @@ public:
             Update();
         }
     }
-    void AfterAccept() { AfterRecv(false); }
+    void AfterAccept() { AfterRecv(0); }
     void ConnectStarted(int error)
     {
         if (m_phase == TPhase::Datagram)
@@ -321,10 +330,10 @@ void TAsyncSelect::CancelAll()
     selections().clear();
 }
 
-void TAsyncSelect::AfterRecv(int s, bool filled)
+void TAsyncSelect::AfterRecv(int s, int left)
 {
     if (TSelection* selection = find(s))
-        selection->AfterRecv(filled);
+        selection->AfterRecv(left);
 }
 
 bool TAsyncSelect::TakeDelivery(int s, quint64 serial, int event)

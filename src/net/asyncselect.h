@@ -13,11 +13,12 @@
 //   connected (accepted) or datagram socket, and again only after a send that
 //   would have blocked.
 // - FD_READ: once when data can be read; again only after the next recv or
-//   recvfrom (posted again at once when data remains). A recv that filled its
-//   buffer posts the next FD_READ straight away, without waiting for the
-//   socket to be polled; every FD_READ is checked as it is delivered and
-//   dropped when nothing is left to read (a receive took it meanwhile), so a
-//   handler never sees a read notification with nothing to read.
+//   recvfrom (posted again at once when data remains). A recv that leaves
+//   data behind posts the next FD_READ straight away, without waiting for the
+//   socket to be polled (TCP sockets report what remains with each receive).
+//   An FD_READ is checked as it is delivered when a receive may have taken
+//   its data meanwhile and dropped when nothing is left, so a handler never
+//   sees a read notification with nothing to read.
 // - FD_CLOSE: once, after the peer closed the connection (error 0) or reset it
 //   (error 10054), and only after the FD_READs for data still unread: it is
 //   found when a receive has emptied the socket. With FD_READ not selected, a
@@ -52,8 +53,10 @@ public:
     // A queued notification was voided without being handled.
     static void Dropped(int s, quint64 serial, int event);
 
-    // filled: the receive returned all the bytes it asked for.
-    static void AfterRecv(int s, bool filled = false);
+    // left: bytes the socket still holds after the receive (> 0: that many,
+    // or 1 for its end), 0 when none are known to remain, -1 when the receive
+    // filled its buffer and the socket did not say what remains.
+    static void AfterRecv(int s, int left = 0);
     static void AfterSend(int s, bool wouldBlock);
     static void AfterAccept(int s);
     // Connect issued: error 0 = connected at once, EINPROGRESS = pending,

@@ -9,12 +9,15 @@
 #include <QHash>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -478,12 +481,37 @@ int tWinsockAPI::listen(int s, int backlog)
     return 0;
 }
 
+namespace {
+// recv, also noting in left how many bytes the socket still holds afterwards
+// when it reports that (a TCP socket with TCP_INQ on); left stays -1 otherwise.
+ssize_t receiveNotingRest(int s, void* buf, size_t len, int flags, int& left)
+{
+    iovec part{buf, len};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(s, &message, flags);
+    if (n < 0)
+        return n;
+    for (cmsghdr* item = CMSG_FIRSTHDR(&message); item; item = CMSG_NXTHDR(&message, item))
+        if (item->cmsg_level == SOL_TCP && item->cmsg_type == TCP_CM_INQ)
+            std::memcpy(&left, CMSG_DATA(item), sizeof left);
+    return n;
+}
+} // namespace
+
 int tWinsockAPI::recv(int s, void* buf, int len, int flags)
 {
     Bind();
-    const ssize_t n = ::recv(s, buf, size_t(qMax(len, 0)), flags);
+    int left = -1;
+    const ssize_t n = receiveNotingRest(s, buf, size_t(qMax(len, 0)), flags, left);
     const int saved = errno;
-    TAsyncSelect::AfterRecv(s, len > 0 && n == len && !(flags & MSG_PEEK));
+    if (left < 0 && !(len > 0 && n == len))
+        left = 0; // a short receive emptied the socket
+    TAsyncSelect::AfterRecv(s, left);
     errno = saved;
     return n < 0 ? Fail() : int(n);
 }
