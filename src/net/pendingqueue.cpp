@@ -62,6 +62,9 @@ void TPendingQueue::DeliverNext()
         return;
     const Entry entry = m_entries.front();
     m_entries.pop_front();
+    // The drain goes on before the handler runs: a handler that waits in the
+    // event loop for a notification queued behind its own receives it.
+    PostDrain();
     try {
         if (entry.Component)
             entry.Component->DeliverSelect(entry.Message);
@@ -70,6 +73,4 @@ void TPendingQueue::DeliverNext()
     } catch (...) {
         ReportException(std::current_exception());
     }
-    if (WaitDepth() == 0)
-        PostDrain();
 }

@@ -8,10 +8,12 @@
 //   appended here instead of being handled; so is every notification that
 //   arrives while the queue is not empty, so arrival order is kept.
 // - DeliverNext() is called after every message a notification object handles:
-//   when no wait runs it removes the first entry, hands it to its component's
-//   HandleSelect (unless the entry was voided), and posts DrainQueue (2139) to
-//   keep going while entries remain: one entry per message, strictly in
-//   arrival order across all components.
+//   when no wait runs it removes the first entry, posts DrainQueue (2139) to
+//   keep going while entries remain, and hands the entry to its component's
+//   HandleSelect (unless the entry was voided): one entry per message,
+//   strictly in arrival order across all components. The drain is posted
+//   before the handler runs, so a handler that runs the event loop (waiting
+//   for a notification queued behind its own) does not stop the draining.
 // - Void(component) marks the component's entries void (SocketFreed, and the
 //   component's destruction): they are dropped when their turn comes and never
 //   reach the component. A dropped entry is reported to its socket's selection

@@ -89,6 +89,45 @@ TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
     EXPECT_EQ(WaitDepth(), 0);
 }
 
+TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehindIt)
+{
+    // As a session's reply handler that waits for its data connection's close,
+    // after a lookup held both notifications back.
+    std::vector<TNotification> log;
+    TRecordingCtrl a(&log), waiter(&log), c(&log);
+    TSocketPair pairA, pairC;
+    a.TestSocket()->Adopt(pairA.Mine);
+    c.TestSocket()->Adopt(pairC.Mine);
+    selectRead(&a, pairA.Mine);
+    selectRead(&c, pairC.Mine);
+    bool sawTheOtherInside = false;
+    a.OnSelect = [&](const TSockMessage&) {
+        sawTheOtherInside = PumpUntil([&] { return c.Count(FD_READ) == 1; }, 3000);
+    };
+    int step = 0;
+    RunSteps([&] {
+        switch (step) {
+        case 0:
+            pairA.Write("a");
+            pairC.Write("c");
+            ++step;
+            return false;
+        case 1:
+            if (PendingQueue().Count() == 2) {
+                answerHeldTask(&waiter);
+                return true;
+            }
+            return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);
+    ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+    EXPECT_TRUE(sawTheOtherInside) << "the held notification behind the waiting handler's never came";
+    EXPECT_EQ(log[0].Component, &a);
+    EXPECT_EQ(log[1].Component, &c);
+}
+
 TEST(Dispatch, ClosingVoidsEveryQueuedNotificationOfTheComponent)
 {
     std::vector<TNotification> log;
