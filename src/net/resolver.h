@@ -49,9 +49,8 @@ public:
     static TLookupResult Run(TLookupKind kind, const QByteArray& text, quint32 number,
                              const QByteArray& proto);
 
-    using TLookupFunction =
-        std::function<TLookupResult(TLookupKind kind, const QByteArray& text, quint32 number,
-                                    const QByteArray& proto)>;
+    using TLookupFunction = std::function<TLookupResult(TLookupKind kind, const QByteArray& text,
+                                                        quint32 number, const QByteArray& proto)>;
     // Replaces the answering function (called on worker threads); an empty one restores Run.
     static void SetLookupFunction(TLookupFunction function);
 };

@@ -17,8 +17,8 @@
 #include <netdb.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
-#include <sys/uio.h>
 #include <sys/resource.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {

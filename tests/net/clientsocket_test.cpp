@@ -195,7 +195,8 @@ TEST(ClientSocket, LookupThatOutlastsTheTimeOutRaisesOutOfOpen)
         client.Open(SocketClassOf<TStreamSocket>);
         ADD_FAILURE() << "a timed-out lookup must raise out of Open";
     } catch (const ESockError& error) {
-        EXPECT_EQ(error.Message(), QStringLiteral("Error 10060 (Connection timed out) finding address for host"));
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("Error 10060 (Connection timed out) finding address for host"));
     }
     // The time-out events came during the wait, before the raise.
     EXPECT_EQ(recorder.Log, (QStringList{"info1", "info8", "timeout"}));

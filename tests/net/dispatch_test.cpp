@@ -23,6 +23,19 @@ void selectRead(TSockCtrl* component, int handle)
 {
     ASSERT_EQ(WinsockAPI().WSAAsyncSelect(handle, component->Window(), SocketNotify, FD_READ | FD_CLOSE), 0);
 }
+// Two components reading a socket pair each, and a third one that waits.
+struct TTwoReaders {
+    std::vector<TNotification> Log;
+    TRecordingCtrl A{&Log}, Waiter{&Log}, C{&Log};
+    TSocketPair PairA, PairC;
+    TTwoReaders()
+    {
+        A.TestSocket()->Adopt(PairA.Mine);
+        C.TestSocket()->Adopt(PairC.Mine);
+        selectRead(&A, PairA.Mine);
+        selectRead(&C, PairC.Mine);
+    }
+};
 } // namespace
 
 TEST(SocketLibrary, StartsOnceForTwoComponentsAndCleansUpAfterBoth)
@@ -43,13 +56,8 @@ TEST(SocketLibrary, StartsOnceForTwoComponentsAndCleansUpAfterBoth)
 
 TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
 {
-    std::vector<TNotification> log;
-    TRecordingCtrl a(&log), waiter(&log), c(&log);
-    TSocketPair pairA, pairC;
-    a.TestSocket()->Adopt(pairA.Mine);
-    c.TestSocket()->Adopt(pairC.Mine);
-    selectRead(&a, pairA.Mine);
-    selectRead(&c, pairC.Mine);
+    TTwoReaders r;
+    auto& [log, a, waiter, c, pairA, pairC] = r;
     bool waiting = false;
     std::vector<bool> deliveredWhileWaiting;
     auto record = [&](const TSockMessage&) { deliveredWhileWaiting.push_back(waiting); };
@@ -93,13 +101,8 @@ TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehi
 {
     // As a session's reply handler that waits for its data connection's close,
     // after a lookup held both notifications back.
-    std::vector<TNotification> log;
-    TRecordingCtrl a(&log), waiter(&log), c(&log);
-    TSocketPair pairA, pairC;
-    a.TestSocket()->Adopt(pairA.Mine);
-    c.TestSocket()->Adopt(pairC.Mine);
-    selectRead(&a, pairA.Mine);
-    selectRead(&c, pairC.Mine);
+    TTwoReaders r;
+    auto& [log, a, waiter, c, pairA, pairC] = r;
     bool sawTheOtherInside = false;
     a.OnSelect = [&](const TSockMessage&) {
         sawTheOtherInside = PumpUntil([&] { return c.Count(FD_READ) == 1; }, 3000);

@@ -214,7 +214,9 @@ inline double ProcessCpuSeconds()
 // ("info3", "read", "write", "disconnect", "timeout") in log.
 inline void RecordEvents(TSockCtrl& component, QStringList& log)
 {
-    component.OnInfo = [&log](TSockCtrl*, TSockInfo code, TSocketBase*) { log << QStringLiteral("info%1").arg(code); };
+    component.OnInfo = [&log](TSockCtrl*, TSockInfo code, TSocketBase*) {
+        log << QStringLiteral("info%1").arg(code);
+    };
     component.OnRead = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("read"); };
     component.OnWrite = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("write"); };
     component.OnDisconnect = [&log](TSockCtrl*, TSocketBase*) { log << QStringLiteral("disconnect"); };
