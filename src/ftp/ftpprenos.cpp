@@ -259,7 +259,7 @@ int TFtpSeja::Beri(TSocketBase* socket)
 
 void TFtpSeja::Streznik1Read(TSockCtrl*, TSocketBase* socket)
 {
-    if (socket != m_podatkovna) // a refused connection's input, handed over as it closes: unwanted
+    if (socket != m_podatkovna) // only the data connection carries the transfer
         return;
     // Several 4096-byte reads per event keep the event rate down on fast links.
     if (Beri(socket) > 0 && m_faza != fzPrekini)

@@ -50,8 +50,12 @@ public:
         Update();
     }
 
-    void AfterRecv(int left)
+    quint64 Receipts() const { return m_receipts; }
+
+    void AfterRecv(qint64 count, int left)
     {
+        // A stream's 0 is its end; a datagram socket's 0 is an empty datagram taken.
+        m_receipts += count > 0 || (count == 0 && m_phase == TPhase::Datagram);
         if (m_readQueued) {
             // The queued read notification is checked when delivered unless
             // data certainly remains (a single byte left may be the stream's end).
@@ -111,7 +115,7 @@ public:
             Update();
         }
     }
-    void AfterAccept() { AfterRecv(0); }
+    void AfterAccept() { AfterRecv(-1, 0); }
     void ConnectStarted(int error)
     {
         if (m_phase == TPhase::Datagram)
@@ -287,6 +291,7 @@ private:
     bool m_readOutstanding = false;
     bool m_readQueued = false; // a posted FD_READ not yet delivered
     bool m_readStale = false;  // received from since it was posted
+    quint64 m_receipts = 0;
     bool m_writeArmed = false;
     int m_closeError = 0;
     std::unique_ptr<QSocketNotifier> m_reader;
@@ -330,10 +335,16 @@ void TAsyncSelect::CancelAll()
     selections().clear();
 }
 
-void TAsyncSelect::AfterRecv(int s, int left)
+quint64 TAsyncSelect::Receipts(int s)
+{
+    const TSelection* selection = find(s);
+    return selection ? selection->Receipts() : 0;
+}
+
+void TAsyncSelect::AfterRecv(int s, qint64 count, int left)
 {
     if (TSelection* selection = find(s))
-        selection->AfterRecv(left);
+        selection->AfterRecv(count, left);
 }
 
 bool TAsyncSelect::TakeDelivery(int s, quint64 serial, int event)

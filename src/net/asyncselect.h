@@ -53,10 +53,15 @@ public:
     // A queued notification was voided without being handled.
     static void Dropped(int s, quint64 serial, int event);
 
-    // left: bytes the socket still holds after the receive (> 0: that many,
-    // or 1 for its end), 0 when none are known to remain, -1 when the receive
-    // filled its buffer and the socket did not say what remains.
-    static void AfterRecv(int s, int left = 0);
+    // How many receives on s have taken data (or a datagram) so far; 0 for
+    // a handle not selected.
+    static quint64 Receipts(int s);
+
+    // After a receive on s. count: what it returned (-1: it failed). left:
+    // bytes the socket still holds after it (> 0: that many, or 1 for its
+    // end), 0 when none are known to remain, -1 when the receive filled its
+    // buffer and the socket did not say what remains.
+    static void AfterRecv(int s, qint64 count = -1, int left = 0);
     static void AfterSend(int s, bool wouldBlock);
     static void AfterAccept(int s);
     // Connect issued: error 0 = connected at once, EINPROGRESS = pending,

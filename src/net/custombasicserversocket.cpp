@@ -203,28 +203,53 @@ void TCustomBasicServerSocket::DoAccept()
     connection->SetState(ssConnected);
 
     const auto alive = AliveToken();
-    const auto reject = [&] {
-        DoInfo(connection, icRejecting);
-        if (*alive && StillHeld(connection))
-            DoReject(connection);
-    };
     bool refuse = true;
     try {
         refuse = Refused(connection, alive);
     } catch (...) {
-        if (*alive && StillHeld(connection))
-            reject();
+        if (!*alive || !StillHeld(connection))
+            return; // closed or destroyed while a lookup waited: the test stops quietly
+        Refuse(connection);
         throw;
     }
     if (!*alive || !StillHeld(connection))
         return; // closed or destroyed while a lookup waited
     if (refuse) {
-        reject();
+        Refuse(connection);
         return;
     }
-    DoInfo(connection, icAccepting);
+    try {
+        DoInfo(connection, icAccepting);
+    } catch (...) {
+        // Without its OnAccept the program does not know the connection: not kept.
+        if (*alive && StillHeld(connection))
+            CloseRefused(connection);
+        throw;
+    }
     if (*alive && StillHeld(connection))
         connection->DoAccept();
+}
+
+void TCustomBasicServerSocket::Refuse(TSocketBase* connection)
+{
+    const auto alive = AliveToken();
+    try {
+        DoInfo(connection, icRejecting);
+        if (*alive && StillHeld(connection))
+            DoReject(connection);
+    } catch (...) {
+        // A raising handler must not leave a refused connection admitted.
+        if (*alive && StillHeld(connection))
+            CloseRefused(connection);
+        throw;
+    }
+}
+
+void TCustomBasicServerSocket::CloseRefused(TSocketBase* connection)
+{
+    // Not connected any more: Close then hands none of its unread input to OnRead.
+    connection->SetState(ssClosing);
+    connection->Close();
 }
 
 bool TCustomBasicServerSocket::Refused(TSocketBase* connection, const std::shared_ptr<const bool>& alive)
@@ -251,7 +276,7 @@ void TCustomBasicServerSocket::DoReject(TSocketBase* connection)
     const auto alive = AliveToken();
     connection->DoReject();
     if (*alive && StillHeld(connection))
-        connection->Close();
+        CloseRefused(connection);
 }
 
 void TCustomBasicServerSocket::FireAccept(TSocketBase* socket)

@@ -4,46 +4,62 @@
 //
 // Contract (everything on the UI thread):
 // - Listen(socketClass) replaces the socket object by a new one of that class
-//   and makes it listen on HostName/IPAddress and PortNumber/ServiceName with
-//   QueueLength. Port 0 (or empty) lets the system choose; Port and
-//   PortNumber show the bound port afterwards. Failures raise ESockError
-//   ("... creating new socket", "... Binding Socket", "... listining", lookup
-//   errors); after a failed bind or listen the socket is closed.
+//   (the old listener is released without a report and its port is free
+//   again) and makes it listen on HostName/IPAddress and
+//   PortNumber/ServiceName with QueueLength. Port 0 (or empty) lets the
+//   system choose; Port and PortNumber show the bound port afterwards.
+//   Failures raise ESockError ("... creating new socket", "... Binding
+//   Socket", "... listining", lookup errors); after a failed bind or listen
+//   the socket is closed.
 // - Each waiting connection is accepted into a new object of SocketClass,
 //   appended to Connections (State ssConnected, notifications
 //   (ClientOptions & 7) | FD_CLOSE) and then tested, in this order:
 //   more than MaxConnections entries in Connections (the new one counted) ->
 //   refused; AllowOnlyIfReverseDNS and the peer address has no host name (or
-//   the reverse lookup fails) -> refused; IsHostListed with hrDeny -> refused,
-//   not listed with hrAccept -> refused (an empty list then refuses all).
+//   the reverse lookup fails) -> refused; IsHostListed (virtual: a descendant
+//   may decide by its own list) with hrDeny -> refused, not listed with
+//   hrAccept -> refused (an empty list then refuses all).
 //   Refused: OnInfo(icRejecting), OnReject, then the connection is closed
-//   (OnInfo(icClosed)). Admitted: OnInfo(icAccepting), OnAccept. A failed
-//   accept reports nothing.
+//   (OnInfo(icClosed)) without handing its unread input to OnRead: nothing a
+//   refused peer sent reaches the program. If OnInfo(icRejecting) or OnReject
+//   raises, the connection is closed all the same (OnReject is skipped when
+//   OnInfo raised) and the exception goes on to be reported. Admitted:
+//   OnInfo(icAccepting), OnAccept; if OnInfo(icAccepting) raises, the
+//   connection is closed as a refused one (the program was never told of
+//   it) and the exception is reported. A failed accept reports nothing.
 // - Reads, writes and peer closes of each connection arrive as OnRead,
 //   OnWrite and OnDisconnect with the connection as Socket. A peer close of a
 //   connected connection: OnInfo(icDisconnected), OnDisconnect, then it is
-//   closed (OnInfo(icClosed)). A notification for a handle that is not in
-//   Connections reports OnInfo(icNoSuchSocket) with no socket object.
+//   closed (OnInfo(icClosed)). Notifications of a closed connection never
+//   arrive (the dispatch drops those of closed handles, whose numbers the
+//   system reuses at once). OnInfo(icNoSuchSocket), with no socket object,
+//   reports a notification for a handle still selected by this component
+//   but not held in Connections.
 // - A closed connection stays in Connections until the SocketClosed message
 //   of its Close arrives; then it is removed and released. So with
 //   MaxConnections 1 a new connection is admitted again only once the first
 //   one's release has been handled.
-// - Close closes every connection (each reports OnInfo(icClosed), none
-//   OnDisconnect), empties Connections, then closes the listening socket
-//   (OnInfo(icClosed)).
+// - Close closes every connection (each first hands its unread input to
+//   OnRead, then reports OnInfo(icClosed); none reports OnDisconnect),
+//   empties Connections, then closes the listening socket (OnInfo(icClosed)).
 // - Handlers may call anything, including Close, and may destroy the
 //   component. Connection objects are never freed while one of this
 //   component's notifications is being handled: their release waits until
 //   the outermost handling has returned.
 // - Lookups (AllowOnlyIfReverseDNS, name lines in RestrictedHosts,
 //   HostToAddressText) wait with the event loop running; they run without a
-//   time-out. While they wait, the connection being tested is in Connections;
-//   if it is closed meanwhile (by Close, say), the test stops quietly.
+//   time-out. While they wait, the connection being tested is in Connections.
+//   If it is closed meanwhile (by Close, say) or the component is destroyed,
+//   the test stops quietly once the wait ends: no OnAccept, no OnReject, no
+//   report of the lookup's failure. Closing the server ends the wait at once.
 // - Choice: when the reverse lookup of a name line in RestrictedHosts fails,
 //   the connection being tested is refused (OnInfo(icRejecting), OnReject,
 //   closed) and then the lookup's ESockError leaves the accept handling (and
 //   is reported). No admitted-but-unreported connection remains.
-// - Choice: a name line never matches a peer whose host name is empty.
+// - Choice: a name line never matches a peer whose host name is empty (a
+//   reverse lookup that finds no name gives nothing to compare, and letting
+//   such a line match would admit or deny a peer by the mere absence of a
+//   name).
 #include "net/sockctrl.h"
 
 #include <QStringList>
@@ -98,7 +114,7 @@ public:
     // Whether a peer's dotted address matches a line of RestrictedHosts (see
     // HostLineMatches); a reverse lookup runs at most once, when a name line
     // is reached.
-    bool IsHostListed(const QString& peerAddress);
+    virtual bool IsHostListed(const QString& peerAddress);
 
     void SocketFreed(TSocketBase* socket) override;
     void DoClose(TSocketBase* socket) override;
@@ -113,6 +129,9 @@ protected:
 private:
     class TBusy;
     bool Refused(TSocketBase* connection, const std::shared_ptr<const bool>& alive);
+    // OnInfo(icRejecting), DoReject; the connection ends closed even when a handler raises.
+    void Refuse(TSocketBase* connection);
+    void CloseRefused(TSocketBase* connection);
     bool StillHeld(TSocketBase* connection) const;
     TSocketBase* ConnectionOf(int handle) const;
     // Removes a connection from Connections; it is freed once no handling runs.

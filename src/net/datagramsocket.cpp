@@ -87,7 +87,9 @@ void TDatagramSocket::Connect(const QString& hostName, TAsyncOptions options, qu
     if (Connected())
         RaiseSocketError(WSAEISCONN, 0);
     CreateHandleIfNone();
+    const THandleMark mark = MarkHandle();
     DoInfo(icLookUp);
+    mark.RequireUnchanged();
     ResolveAddress(hostName, port, serviceName, ipAddress);
     SetSocketOptions();
     const long mask = (long(options.toInt()) & 7) | FD_CONNECT | FD_CLOSE;
@@ -95,12 +97,13 @@ void TDatagramSocket::Connect(const QString& hostName, TAsyncOptions options, qu
                sockErrConnecting);
     try {
         DoInfo(icConnecting);
+        mark.RequireUnchanged();
         CheckError(WinsockAPI().connect(Handle(), reinterpret_cast<const sockaddr*>(&SockAddr()),
                                         sizeof(sockaddr_in)),
                    WSAEWOULDBLOCK, sockErrConnecting);
         SetState(ssConnected);
     } catch (...) {
-        if (Handle() != -1)
+        if (mark.Unchanged() && Handle() != -1)
             Close();
         throw;
     }

@@ -119,6 +119,7 @@ void TSockCtrl::SetPort(const QString& port)
     m_port = port.left(maxText);
     const auto alive = m_alive;
     const qint64 number = decimalNumber(m_port, 0xFFFF);
+    m_portIsNumber = number >= 0;
     if (number >= 0) {
         m_portNumber = quint16(number);
         m_serviceName.clear();
@@ -166,6 +167,7 @@ void TSockCtrl::SetProtocol(const QString& protocol)
 void TSockCtrl::StoreBoundPort(quint16 port)
 {
     m_portNumber = port;
+    m_portIsNumber = true;
     m_port = QString::number(port);
 }
 
@@ -260,6 +262,7 @@ void TSockCtrl::DoWrite(TSocketBase* socket)
 void TSockCtrl::DoTimeOut(TSocketBase* socket)
 {
     m_timedOut = true;
+    ++m_timeOuts;
     socket->DoTimeOut();
 }
 
@@ -269,19 +272,26 @@ int TSockCtrl::WaitForLookup(quint32 task)
     ++WaitDepth();
     m_lookupAnswers[task] = {};
     bool abandoned = false;
+    const quint64 timeOutsBefore = m_timeOuts;
+    const auto timedOut = [&] { return m_timeOuts != timeOutsBefore; };
+    // The socket object as the wait starts: replacing, closing or reopening it
+    // abandons the wait (its caller must not go on with it).
+    TSocketBase* const socket = m_socket.get();
+    const auto socketAlive = socket ? socket->ObjectAlive() : nullptr;
+    const quint64 handle = socket ? socket->HandleSerial() : 0;
     // processEvents with a time limit never sleeps (it drops WaitForMoreEvents),
     // so the loop sleeps until the next event and a 50 ms timer bounds the sleep.
     QTimer wakeUp;
     wakeUp.start(50);
-    while (!m_lookupAnswers[task].Done && !m_timedOut && !abandoned) {
+    while (!m_lookupAnswers[task].Done && !timedOut() && !abandoned) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (!*alive) {
             TResolver::Cancel(task);
             WaitEnded();
             RaiseSocketError(WSAEINTR, 0);
         }
-        if (m_socket)
-            abandoned = m_socket->State() == ssClosing;
+        if (socket)
+            abandoned = !*socketAlive || socket->HandleSerial() != handle || socket->State() == ssClosing;
         if (QCoreApplication::closingDown())
             abandoned = true;
         if (abandoned) {
@@ -295,7 +305,7 @@ int TSockCtrl::WaitForLookup(quint32 task)
     if (answer.Done)
         return answer.Error;
     WinsockAPI().WSACancelAsyncRequest(task);
-    return m_timedOut && !abandoned ? WSAETIMEDOUT : WSAEINTR;
+    return timedOut() && !abandoned ? WSAETIMEDOUT : WSAEINTR;
 }
 
 TLookupResult TSockCtrl::AwaitLookup(quint32 task, int startFailureId)

@@ -48,6 +48,11 @@
 //     wait inside another's wait (the same one too), each wait ends with its
 //     own answer, and held-back notifications are drained after the last
 //     wait ends.
+//   * A wait ends with 10060 only for a time-out that fires during it: a
+//     TimedOut flag left from an earlier time-out (nothing armed since, as
+//     with TimeOut 0) does not fail every later lookup at once.
+//   * A wait is also abandoned (10004) when the component's socket object is
+//     replaced, closed or given another handle during it.
 //   * Host and service names longer than 64 characters and protocol names
 //     longer than 32 are rejected, not truncated: the lookup fails as "Host
 //     not found" (11001), or as an unknown service.
@@ -116,6 +121,8 @@ public:
     QString& IPAddressRef() { return m_ipAddress; } // written back by Connect/Listen
     QString ServiceName() const { return m_serviceName; }
     quint16 PortNumber() const { return m_portNumber; }
+    // Whether the Port text is a port number (not a service name).
+    bool PortIsNumber() const { return m_portIsNumber; }
     int ProtocolNumber() const { return m_protocolNumber; }
     QString ProtocolName() const { return m_protocolName; }
     // After a bind: PortNumber := port and the Port text := its decimal form (no lookup).
@@ -200,6 +207,8 @@ private:
     QString m_ipAddress = QStringLiteral("0.0.0.0");
     QString m_serviceName;
     quint16 m_portNumber = 0;
+    bool m_portIsNumber = false;
+    quint64 m_timeOuts = 0; // time-outs fired so far: a wait ends on one that fires during it
     QString m_address;
     QString m_port;
     std::unique_ptr<TSocketBase> m_socket;

@@ -1,7 +1,10 @@
 #include "net/socketbase.h"
 
+#include "net/asyncselect.h"
 #include "net/sockctrl.h"
 #include "net/winsockapi.h"
+
+#include <exception>
 
 #include <sys/ioctl.h>
 
@@ -12,6 +15,7 @@ TSocketBase::TSocketBase(TSockCtrl* owner) : m_owner(owner)
 
 TSocketBase::~TSocketBase()
 {
+    *m_objectAlive = false;
     if (m_handle == -1)
         return;
     if (m_owner)
@@ -59,10 +63,17 @@ void TSocketBase::Disconnect()
     DoInfo(icDisconnected);
     if (!*alive)
         return;
+    const THandleMark mark = MarkHandle();
     if (m_owner->OnDisconnect)
         m_owner->OnDisconnect(m_owner, this);
-    if (*alive)
+    if (*alive && mark.Unchanged()) // else the handler closed (and maybe reopened) it
         Close();
+}
+
+void TSocketBase::THandleMark::RequireUnchanged() const
+{
+    if (!Unchanged())
+        RaiseSocketError(WSAEINTR, 0);
 }
 
 void TSocketBase::DoInfo(TSockInfo code)
@@ -97,9 +108,14 @@ int TSocketBase::CheckError(int result, int tolerated, int messageId)
 
 int TSocketBase::BytesAvailable()
 {
+    return int(qMin<quint32>(BytesWaiting(), 0xFFFF));
+}
+
+quint32 TSocketBase::BytesWaiting()
+{
     quint32 count = 0;
     CheckError(WinsockAPI().ioctlsocket(m_handle, FIONREAD, &count), 0, sockErrBytesInBuffer);
-    return int(qMin<quint32>(count, 0xFFFF));
+    return count;
 }
 
 quint16 TSocketBase::LocalPort()
@@ -116,14 +132,15 @@ quint16 TSocketBase::LocalPort()
 void TSocketBase::DrainInput()
 {
     const auto alive = m_owner->AliveToken();
-    for (int waiting = BytesAvailable(); waiting > 0 && m_handle != -1;) {
+    // Progress: a receive took something (a datagram socket reports only its
+    // next datagram's size), or fewer bytes wait (a handle not selected).
+    for (quint32 waiting; m_handle != -1 && (waiting = BytesWaiting()) > 0;) {
+        const quint64 receipts = TAsyncSelect::Receipts(m_handle);
         m_owner->DoRead(this);
         if (!*alive || m_handle == -1)
             return;
-        const int left = BytesAvailable();
-        if (left >= waiting)
+        if (TAsyncSelect::Receipts(m_handle) == receipts && BytesWaiting() >= waiting)
             return; // the handler took nothing: stop rather than spin
-        waiting = left;
     }
 }
 
@@ -134,38 +151,56 @@ void TSocketBase::Close()
     m_owner->SetCountdown(0);
     const bool wasConnected = m_state == ssConnected;
     m_state = ssClosing;
+    std::exception_ptr handlerError;
     if (wasConnected && m_owner->OnRead) {
         const auto alive = m_owner->AliveToken();
-        DrainInput();
-        if (!*alive || m_handle == -1)
+        try {
+            DrainInput();
+        } catch (...) {
+            handlerError = std::current_exception(); // the close goes on; raised when done
+        }
+        if (!*alive || m_handle == -1) {
+            if (handlerError)
+                std::rethrow_exception(handlerError);
             return; // a handler destroyed the owner or closed this socket meanwhile
+        }
     }
     // The handle is forgotten before OnInfo(icClosed) fires, so a handler
     // that closes again cannot close a descriptor number reused meanwhile;
     // nothing touches this object after the event.
     WinsockAPI().closesocket(m_handle);
-    m_handle = -1;
+    SetHandle(-1);
     TSockMessage closed;
     closed.Msg = SocketClosed;
     closed.LParam = reinterpret_cast<qintptr>(this);
     m_owner->Window()->Post(closed);
     DoInfo(icClosed);
+    if (handlerError)
+        std::rethrow_exception(handlerError);
 }
 
 void TSocketBase::ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
                                  QString& ipAddress)
 {
+    // A lookup waits in the event loop, where a handler may close, reopen or
+    // destroy this object: then the call ends without touching it.
+    const THandleMark mark = MarkHandle();
     quint32 address = 0;
     if (!hostName.isEmpty()) {
         address = m_owner->LookupHost(hostName);
+        mark.RequireUnchanged();
         ipAddress = WinsockAPI().inet_ntoa(address).left(255);
     } else if (ipAddress.isEmpty()) {
         RaiseSocketError(0, sockErrNoAddress);
     } else if (ipAddress != QLatin1String("0.0.0.0")) {
         address = WinsockAPI().inet_addr(ipAddress);
     }
-    if (!serviceName.isEmpty())
+    // A port typed as a number is used as it is: its service name may stand
+    // for another port in the services database (an alias of another entry).
+    if (!serviceName.isEmpty() && !(m_owner->PortIsNumber() && port == m_owner->PortNumber())) {
         port = m_owner->LookupService(serviceName);
+        mark.RequireUnchanged();
+    }
     m_sockAddr.sin_port = WinsockAPI().htons(port);
     m_sockAddr.sin_addr.s_addr = address;
 }

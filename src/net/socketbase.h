@@ -18,7 +18,16 @@
 //   posted to the owner (which voids its queued notifications when it
 //   arrives), and last OnInfo(icClosed) fires (State ssInactive). The object
 //   stays usable. Handlers may call Close again from inside; the work is done
-//   once.
+//   once. An exception raised by a handler during the delivery of the unread
+//   input does not stop the close: it is raised again once the socket is
+//   closed.
+// - Disconnect closes the socket after OnDisconnect only when the handler left
+//   it as it was: a handler that closed and opened it again keeps the new
+//   connection.
+// - A lookup that waits inside Connect, Listen or SendTo ends the call with
+//   "Interrupted system call" (10004) when, during the wait, this object was
+//   closed, given another handle or destroyed (a handler closed or reopened
+//   the component): the call touches nothing more.
 // - Destroying an object that still holds a handle closes it silently (no
 //   event, no message) and zeroes the owner's countdown.
 // - Socket classes built on this one create handles with
@@ -30,6 +39,8 @@
 
 #include <QFlags>
 #include <QString>
+
+#include <memory>
 
 #include <netinet/in.h>
 
@@ -83,6 +94,24 @@ public:
     int CheckError(int result, int tolerated, int messageId);
     // Bytes waiting to be received (at most 65535; more is reported as 65535).
     int BytesAvailable();
+    // All the bytes waiting to be received.
+    quint32 BytesWaiting();
+    // False once this object is destroyed; for callers that run handlers or waits.
+    std::shared_ptr<const bool> ObjectAlive() const { return m_objectAlive; }
+    // Changes whenever the object gets or gives up a handle.
+    quint64 HandleSerial() const { return m_handleSerial; }
+
+    // What a call that runs handlers or waits remembers of this object, to
+    // find out afterwards whether a handler closed, reopened or destroyed it.
+    struct THandleMark {
+        std::shared_ptr<const bool> Alive;
+        quint64 Serial;
+        const TSocketBase* Object;
+        bool Unchanged() const { return *Alive && Object->HandleSerial() == Serial; }
+        // Raises "Interrupted system call" (10004) when it changed.
+        void RequireUnchanged() const;
+    };
+    THandleMark MarkHandle() const { return {m_objectAlive, m_handleSerial, this}; }
     // The bound local port in host byte order; 0 without a handle.
     quint16 LocalPort();
     // OnRead while input waits and the handler keeps taking it.
@@ -90,16 +119,23 @@ public:
     // Fills SockAddr for a connect, bind or send: a host name is looked up
     // (waits; written back as dotted text into ipAddress) and wins over the
     // dotted address; neither raises "No address specified"; a service name
-    // is looked up and wins over the port (0 when unknown).
+    // is looked up and wins over the port (0 when unknown), except when the
+    // owner's Port text is that port as a number.
     void ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
                         QString& ipAddress);
     // Resolves the local address, binds the handle to it and stores the bound
     // port in the owner; on failure the socket is closed and the error raised.
     void BindLocal(const QString& hostName, quint16 port, const QString& serviceName, QString& ipAddress);
     // Adopts a handle (socket creation, or a connection the server accepted).
-    void SetHandle(int handle) { m_handle = handle; }
+    void SetHandle(int handle)
+    {
+        m_handle = handle;
+        ++m_handleSerial;
+    }
 
 private:
+    std::shared_ptr<bool> m_objectAlive = std::make_shared<bool>(true);
+    quint64 m_handleSerial = 0;
     int m_lastError = 0;
     int m_handle = -1;
     TSockCtrl* m_owner;

@@ -3,6 +3,8 @@
 #include "net/sockctrl.h"
 #include "net/winsockapi.h"
 
+#include <sys/socket.h>
+
 TStreamSocket::TStreamSocket(TSockCtrl* owner) : TSocketBase(owner) {}
 
 void TStreamSocket::SetSocketType(int value)
@@ -34,7 +36,9 @@ void TStreamSocket::Connect(const QString& hostName, TAsyncOptions options, quin
     if (Connected())
         RaiseSocketError(WSAEISCONN, 0);
     CreateHandle();
+    const THandleMark mark = MarkHandle();
     DoInfo(icLookUp);
+    mark.RequireUnchanged();
     ResolveAddress(hostName, port, serviceName, ipAddress);
     SetSocketOptions();
     const long mask = (long(options.toInt()) & 7) | FD_CONNECT | FD_CLOSE;
@@ -46,17 +50,18 @@ void TStreamSocket::Connect(const QString& hostName, TAsyncOptions options, quin
     try {
         owner->ArmTimeOut();
         DoInfo(icConnecting);
+        mark.RequireUnchanged();
         try {
             CheckError(WinsockAPI().connect(Handle(), reinterpret_cast<const sockaddr*>(&SockAddr()),
                                             sizeof(sockaddr_in)),
                        WSAEWOULDBLOCK, sockErrConnecting);
         } catch (...) {
-            if (*alive && Handle() != -1)
+            if (mark.Unchanged() && Handle() != -1)
                 Close();
             throw;
         }
     } catch (...) {
-        if (*alive)
+        if (*alive && mark.Unchanged()) // else a handler's own Close or Open took over the time-out
             owner->DisarmTimeOut();
         throw;
     }
@@ -67,6 +72,10 @@ void TStreamSocket::Listen(const QString& hostName, int queueLength, quint16 por
 {
     RequireStarted();
     CreateHandle();
+    // A port whose last connection is still winding down (TIME_WAIT) can be
+    // listened on again at once; a port another socket listens on stays taken.
+    const int reuse = 1;
+    ::setsockopt(Handle(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     BindLocal(hostName, port, serviceName, ipAddress);
     CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, FD_ACCEPT | FD_CLOSE),
                0, sockErrListening);
@@ -85,6 +94,11 @@ int TStreamSocket::Send(const void* buf, int len)
     if (len == 0)
         return 0;
     DoInfo(icSending);
+    return SendNow(buf, len);
+}
+
+int TStreamSocket::SendNow(const void* buf, int len)
+{
     if (Handle() == -1 || !Connected())
         return 0;
     return CheckError(WinsockAPI().send(Handle(), buf, len, 0), WSAEWOULDBLOCK, sockErrSending);
@@ -93,6 +107,11 @@ int TStreamSocket::Send(const void* buf, int len)
 int TStreamSocket::Recv(void* buf, int len)
 {
     DoInfo(icReceiving);
+    return RecvNow(buf, len);
+}
+
+int TStreamSocket::RecvNow(void* buf, int len)
+{
     if (Handle() == -1 || (State() != ssConnected && State() != ssClosing))
         RaiseSocketError(0, sockErrNotOpen);
     return CheckError(WinsockAPI().recv(Handle(), buf, len, 0), WSAEWOULDBLOCK, sockErrReceiving);

@@ -53,6 +53,10 @@ public:
     void Close() override;
 
 protected:
+    // Send and Recv after their OnInfo report: for callers that must report
+    // first and only then take buffer positions (the handler may change them).
+    int SendNow(const void* buf, int len);
+    int RecvNow(void* buf, int len);
     // Raises the text of 10093 before the library has started.
     static void RequireStarted();
     // Closes a leftover handle silently and creates a fresh one.

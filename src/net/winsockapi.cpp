@@ -481,54 +481,51 @@ int tWinsockAPI::listen(int s, int backlog)
     return 0;
 }
 
-namespace {
-// recv, also noting in left how many bytes the socket still holds afterwards
-// when it reports that (a TCP socket with TCP_INQ on); left stays -1 otherwise.
-ssize_t receiveNotingRest(int s, void* buf, size_t len, int flags, int& left)
+int tWinsockAPI::Receive(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen)
 {
-    iovec part{buf, len};
+    Bind();
+    iovec part{buf, size_t(qMax(len, 0))};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
     msghdr message{};
+    message.msg_name = from;
+    message.msg_namelen = from ? length(fromlen) : 0;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     const ssize_t n = ::recvmsg(s, &message, flags);
-    if (n < 0)
-        return n;
-    for (cmsghdr* item = CMSG_FIRSTHDR(&message); item; item = CMSG_NXTHDR(&message, item))
+    const int saved = errno;
+    // A TCP socket with TCP_INQ on says how much it still holds; otherwise a
+    // receive that filled its buffer may have left more (-1: ask), a short one
+    // emptied the socket.
+    int left = -1;
+    for (cmsghdr* item = n >= 0 ? CMSG_FIRSTHDR(&message) : nullptr; item; item = CMSG_NXTHDR(&message, item))
         if (item->cmsg_level == SOL_TCP && item->cmsg_type == TCP_CM_INQ)
             std::memcpy(&left, CMSG_DATA(item), sizeof left);
-    return n;
+    if (left < 0 && !(len > 0 && n == len))
+        left = 0;
+    TAsyncSelect::AfterRecv(s, n, left);
+    if (n < 0) {
+        errno = saved;
+        return Fail();
+    }
+    if (message.msg_flags & MSG_TRUNC) {
+        errno = EMSGSIZE;
+        return Fail();
+    }
+    if (from && fromlen)
+        *fromlen = int(message.msg_namelen);
+    return int(n);
 }
-} // namespace
 
 int tWinsockAPI::recv(int s, void* buf, int len, int flags)
 {
-    Bind();
-    int left = -1;
-    const ssize_t n = receiveNotingRest(s, buf, size_t(qMax(len, 0)), flags, left);
-    const int saved = errno;
-    if (left < 0 && !(len > 0 && n == len))
-        left = 0; // a short receive emptied the socket
-    TAsyncSelect::AfterRecv(s, left);
-    errno = saved;
-    return n < 0 ? Fail() : int(n);
+    return Receive(s, buf, len, flags, nullptr, nullptr);
 }
 
 int tWinsockAPI::recvfrom(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen)
 {
-    Bind();
-    socklen_t fromLength = length(fromlen);
-    const ssize_t n = ::recvfrom(s, buf, size_t(qMax(len, 0)), flags, from, from ? &fromLength : nullptr);
-    const int saved = errno;
-    TAsyncSelect::AfterRecv(s);
-    errno = saved;
-    if (n < 0)
-        return Fail();
-    if (fromlen)
-        *fromlen = int(fromLength);
-    return int(n);
+    return Receive(s, buf, len, flags, from, fromlen);
 }
 
 int tWinsockAPI::send(int s, const void* buf, int len, int flags)

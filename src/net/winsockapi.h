@@ -119,6 +119,8 @@ public:
     QString inet_ntoa(quint32 addr);      // addr in network byte order
     int listen(int s, int backlog);
     quint16 ntohs(quint16 netshort);
+    // A datagram longer than len fails with 10040 (its first len bytes are in
+    // buf, the rest is lost), as Windows Sockets reports it.
     int recv(int s, void* buf, int len, int flags);
     int recvfrom(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen);
     int send(int s, const void* buf, int len, int flags);
@@ -144,6 +146,8 @@ public:
 private:
     void Bind() { m_loaded = true; }
     int Fail(); // records errno as the last error, returns -1
+    // recv and recvfrom: one recvmsg, reported to the socket's selection.
+    int Receive(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen);
     quint32 StartLookup(TLookupKind kind, TSockWindow* window, int msg, const QString& text, quint32 number,
                         const QString& proto);
 

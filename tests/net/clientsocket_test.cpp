@@ -3,9 +3,15 @@
 #include "netfixture.h"
 
 #include "net/basicclientsocket.h"
+#include "net/basicserversocket.h"
+#include "net/resolver.h"
 #include "net/sockerror.h"
 #include "net/streamsocket.h"
 #include "support/exceptionrecorder.h"
+
+#include <QScopeGuard>
+
+#include <fcntl.h>
 
 #include <memory>
 
@@ -61,6 +67,17 @@ struct TDeadPort {
     }
     ~TDeadPort() { ::close(Fd); }
 };
+
+// The message of the ESockError call raises; empty when it raises none.
+QString socketError(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const ESockError& error) {
+        return error.Message();
+    }
+    return {};
+}
 
 void connectedPair(TBasicClientSocket& client, TClientRecorder& recorder, TRawListener& listener, int& peer)
 {
@@ -204,15 +221,174 @@ TEST(ClientSocket, LookupThatOutlastsTheTimeOutRaisesOutOfOpen)
     EXPECT_FALSE(client.Armed());
     EXPECT_EQ(WaitDepth(), 0);
 
-    // The component is usable afterwards.
+    // The component is usable afterwards, also with nothing armed any more:
+    // the old time-out must not fail the next lookup at once.
     client.Close();
     recorder.Log.clear();
-    client.SetAddress(QStringLiteral("127.0.0.1"));
+    client.SetTimeOut(0);
+    client.SetAddress(QStringLiteral("localhost"));
     client.Open(SocketClassOf<TStreamSocket>);
     const int peer = listener.Accept();
     EXPECT_GE(peer, 0);
     EXPECT_TRUE(PumpUntil([&] { return client.Connected(); }));
     ::close(peer);
+}
+
+TEST(ClientSocket, ClosingOrReopeningWhileOpenWaitsForItsLookupEndsThatOpen)
+{
+    TFakeResolver resolver({"slow.name.test"}, {});
+    TRawListener listener;
+    enum TAction { CloseIt, OpenAgain, OpenAnotherClass };
+    for (TAction action : {CloseIt, OpenAgain, OpenAnotherClass}) {
+        SCOPED_TRACE(int(action));
+        TBasicClientSocket client;
+        TClientRecorder recorder(client);
+        client.SetTimeOut(3); // bounds the wait should the interruption go unnoticed
+        client.SetAddress(QStringLiteral("slow.name.test"));
+        client.SetPort(QString::number(listener.Port));
+        QTimer::singleShot(50, [&] {
+            if (action == CloseIt) {
+                client.Close();
+                return;
+            }
+            client.SetAddress(QStringLiteral("127.0.0.1"));
+            client.Open(action == OpenAgain ? SocketClassOf<TStreamSocket> : SocketClassOf<TOtherStream>);
+        });
+        EXPECT_EQ(socketError([&] { client.Open(SocketClassOf<TStreamSocket>); }),
+                  QStringLiteral("Error 10004 (Interrupted system call) finding address for host"));
+        EXPECT_FALSE(recorder.Log.contains("timeout"));
+        if (action == CloseIt) {
+            EXPECT_EQ(client.Socket()->Handle(), -1);
+            continue;
+        }
+        // The connection opened meanwhile is untouched by the interrupted Open.
+        const int peer = listener.Accept();
+        ASSERT_GE(peer, 0);
+        ASSERT_TRUE(PumpUntil([&] { return client.Connected(); }));
+        PumpFor(50);
+        EXPECT_TRUE(client.Connected());
+        EXPECT_EQ(recorder.Log.count("info7"), 0) << "nothing closed it";
+        ::close(peer);
+    }
+}
+
+TEST(ClientSocket, ReopeningFromOnDisconnectKeepsTheNewConnection)
+{
+    TRawListener listener;
+    TBasicClientSocket client;
+    TClientRecorder recorder(client);
+    int peer = -1;
+    connectedPair(client, recorder, listener, peer);
+    client.OnDisconnect = [&](TSockCtrl*, TSocketBase*) {
+        client.Close();
+        client.Open(SocketClassOf<TStreamSocket>);
+    };
+    ::close(peer);
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Log.count("info2") == 2; })) << "connecting again";
+    const int second = listener.Accept();
+    ASSERT_GE(second, 0);
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Log.count("connect") == 2; }));
+    PumpFor(50);
+    EXPECT_TRUE(client.Connected());
+    ::close(second);
+}
+
+TEST(ClientSocket, APortTypedAsANumberIsConnectedToEvenIfItsServiceNameMeansAnother)
+{
+    TRawListener listener;
+    TDeadPort other;
+    // The services database names the port "kvado-alias", and that name means another port.
+    TResolver::SetLookupFunction(
+        [&](TLookupKind kind, const QByteArray& text, quint32 number, const QByteArray& proto) {
+            if (kind == TLookupKind::ServByPort && number == listener.Port)
+                return TLookupResult{0, 0, QStringLiteral("kvado-alias"), 0};
+            if (kind == TLookupKind::ServByName && text == "kvado-alias")
+                return TLookupResult{0, 0, {}, other.Port};
+            return TResolver::Run(kind, text, number, proto);
+        });
+    const auto restore = qScopeGuard([] { TResolver::SetLookupFunction({}); });
+    TBasicClientSocket client;
+    TClientRecorder recorder(client);
+    client.SetAddress(QStringLiteral("127.0.0.1"));
+    client.SetPort(QString::number(listener.Port));
+    EXPECT_EQ(client.ServiceName(), QStringLiteral("kvado-alias"));
+    client.Open(SocketClassOf<TStreamSocket>);
+    const int peer = listener.Accept();
+    EXPECT_GE(peer, 0);
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Log.contains("connect"); }));
+    EXPECT_TRUE(client.Connected());
+    if (peer >= 0)
+        ::close(peer);
+}
+
+TEST(ClientSocket, CloseHandsOverAllUnreadInputAndFinishesWhenAHandlerRaises)
+{
+    TRawListener listener;
+    {
+        // More than 65535 bytes wait: the count the program sees is capped there.
+        TBasicClientSocket client;
+        TClientRecorder recorder(client);
+        int peer = -1;
+        connectedPair(client, recorder, listener, peer);
+        qint64 drained = 0;
+        client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+            if (socket->State() != ssClosing)
+                return; // taken only as the socket closes
+            char buffer[4096];
+            drained += socket->Recv(buffer, sizeof buffer);
+        };
+        const QByteArray data(200000, 'u');
+        ::fcntl(peer, F_SETFL, O_NONBLOCK);
+        ASSERT_GT(::send(peer, data.constData(), size_t(data.size()), 0), 0);
+        PumpUntil([&] { return client.Socket()->BytesWaiting() > 100000; }, 2000);
+        PumpFor(100);
+        const quint32 waiting = client.Socket()->BytesWaiting();
+        ASSERT_GT(waiting, 65535u);
+        client.Close();
+        EXPECT_GE(drained, qint64(waiting));
+        ::close(peer);
+    }
+    {
+        TBasicClientSocket client;
+        TClientRecorder recorder(client);
+        int peer = -1;
+        connectedPair(client, recorder, listener, peer);
+        client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+            if (socket->State() == ssClosing)
+                throw ESockError(QStringLiteral("handler failed"));
+        };
+        ASSERT_EQ(::send(peer, "unread", 6, 0), 6);
+        ASSERT_TRUE(PumpUntil([&] { return client.Socket()->BytesAvailable() == 6; }));
+        recorder.Log.clear();
+        EXPECT_EQ(socketError([&] { client.Close(); }), QStringLiteral("handler failed"));
+        EXPECT_EQ(client.Socket()->Handle(), -1) << "closed before the exception went on";
+        EXPECT_EQ(recorder.Log, QStringList{"info7"});
+        EXPECT_TRUE(PeerClosed(peer));
+        ::close(peer);
+    }
+}
+
+TEST(StreamSocket, ListensAgainOnAPortWhoseLastConnectionIsWindingDown)
+{
+    TBasicServerSocket server;
+    server.SetAddress(QStringLiteral("127.0.0.1"));
+    server.SetPort(QStringLiteral("0"));
+    TSocketBase* accepted = nullptr;
+    server.OnAccept = [&](TSockCtrl*, TSocketBase* socket) { accepted = socket; };
+    server.Listen(SocketClassOf<TStreamSocket>);
+    const quint16 port = server.PortNumber();
+    const int peer = RawConnect(port);
+    ASSERT_TRUE(PumpUntil([&] { return accepted != nullptr; }));
+    accepted->Close(); // this side closes first: its end of the connection lingers
+    EXPECT_TRUE(PeerClosed(peer));
+    ::close(peer);
+    server.Close();
+
+    TBasicServerSocket again;
+    again.SetAddress(QStringLiteral("127.0.0.1"));
+    again.SetPort(QString::number(port));
+    EXPECT_EQ(socketError([&] { again.Listen(SocketClassOf<TStreamSocket>); }), QString());
+    EXPECT_EQ(again.PortNumber(), port);
 }
 
 TEST(ClientSocket, ConnectBeforeTheLibraryStartedRaises)

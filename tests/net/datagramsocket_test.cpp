@@ -233,3 +233,42 @@ TEST(DatagramSocket, AsAServersSocketClassEveryReadReachesTheOneObject)
     EXPECT_EQ(sockets[1], server.Socket());
     EXPECT_EQ(ExceptionRecorder::Count(), 0u);
 }
+
+TEST(DatagramSocket, LongDatagramRaisesMessageTooLongAndCloseDeliversEveryWaitingOne)
+{
+    TUdpPeer peer;
+    TBasicClientSocket client;
+    client.SetAddress(QStringLiteral("127.0.0.1"));
+    client.SetPort(QString::number(peer.Port()));
+    client.Open(SocketClassOf<TDatagramSocket>);
+    auto* socket = static_cast<TDatagramSocket*>(client.Socket());
+    const quint16 local = socket->LocalPort();
+    // Loopback delivers at once; the short pause lets every datagram arrive.
+    const auto waitForArrival = [&] {
+        const bool arrived = PumpUntil([&] { return socket->BytesAvailable() > 0; });
+        PumpFor(50);
+        return arrived;
+    };
+
+    // A datagram longer than the buffer is not cut short silently.
+    peer.SendTo(local, QByteArray(100, 'L'));
+    ASSERT_TRUE(waitForArrival());
+    char buf[10];
+    EXPECT_EQ(socketErrorOf([&] { socket->Recv(buf, sizeof buf); }),
+              QStringLiteral("Error 10040 (Message too long) recieving"));
+    EXPECT_EQ(socket->BytesAvailable(), 0) << "the long datagram was taken";
+
+    // Close hands over every waiting datagram, not only the first of equal size.
+    QList<QByteArray> delivered;
+    client.OnRead = [&](TSockCtrl*, TSocketBase* s) {
+        if (s->State() != ssClosing)
+            return; // collected only when the socket closes
+        char one[16];
+        delivered << QByteArray(one, s->Recv(one, sizeof one));
+    };
+    for (const char* text : {"one1", "two2", "thr3"})
+        peer.SendTo(local, text);
+    ASSERT_TRUE(waitForArrival());
+    client.Close();
+    EXPECT_EQ(delivered, (QList<QByteArray>{"one1", "two2", "thr3"}));
+}

@@ -235,53 +235,75 @@ inline QStringList Without(QStringList log, const QStringList& skipped)
 #include "net/resolver.h"
 
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 
-// While it lives, lookups of the host names in stalled never answer (their
-// worker waits until this object is destroyed), reverse lookups of the
-// addresses in nameless find no name (11004), and everything else goes to the
-// system's resolver.
+// While it lives, lookups of the host names in stalled (and reverse lookups
+// of the dotted addresses in stalled) do not answer until Release() or until
+// this object is destroyed, then fail with 11002; reverse lookups of the
+// addresses in nameless find no name (11004); reverse lookups of the addresses
+// in names find the name given; everything else goes to the system's resolver.
 class TFakeResolver {
 public:
-    TFakeResolver(std::set<QByteArray> stalled, std::set<QByteArray> nameless)
+    TFakeResolver(std::set<QByteArray> stalled, std::set<QByteArray> nameless,
+                  std::map<QByteArray, QString> names = {})
         : m_state(std::make_shared<TState>())
     {
         m_state->Stalled = std::move(stalled);
         m_state->Nameless = std::move(nameless);
+        m_state->Names = std::move(names);
         TResolver::SetLookupFunction([state = m_state](TLookupKind kind, const QByteArray& text,
                                                        quint32 number, const QByteArray& proto) {
-            if (kind == TLookupKind::HostByName && state->Stalled.count(text)) {
+            const QByteArray address =
+                kind == TLookupKind::HostByAddr ? QByteArray(::inet_ntoa(in_addr{number})) : QByteArray();
+            const bool stalled = (kind == TLookupKind::HostByName && state->Stalled.count(text)) ||
+                                 (kind == TLookupKind::HostByAddr && state->Stalled.count(address));
+            if (stalled) {
                 std::unique_lock lock(state->Mutex);
+                ++state->Waiting;
                 state->Changed.wait(lock, [&] { return state->Released; });
                 return TLookupResult{WSATRY_AGAIN, 0, {}, 0};
             }
-            if (kind == TLookupKind::HostByAddr) {
-                in_addr address{number};
-                if (state->Nameless.count(QByteArray(::inet_ntoa(address))))
-                    return TLookupResult{WSANO_DATA, 0, {}, 0};
-            }
+            if (kind == TLookupKind::HostByAddr && state->Nameless.count(address))
+                return TLookupResult{WSANO_DATA, 0, {}, 0};
+            if (kind == TLookupKind::HostByAddr && state->Names.count(address))
+                return TLookupResult{0, 0, state->Names.at(address), 0};
             return TResolver::Run(kind, text, number, proto);
         });
     }
     ~TFakeResolver()
     {
         TResolver::SetLookupFunction({});
+        Release();
+    }
+    TFakeResolver(const TFakeResolver&) = delete;
+    TFakeResolver& operator=(const TFakeResolver&) = delete;
+
+    // Lets the stalled lookups answer (and later ones answer at once).
+    void Release()
+    {
         std::lock_guard lock(m_state->Mutex);
         m_state->Released = true;
         m_state->Changed.notify_all();
     }
-    TFakeResolver(const TFakeResolver&) = delete;
-    TFakeResolver& operator=(const TFakeResolver&) = delete;
+    // How many stalled lookups have started so far.
+    int StalledLookups() const
+    {
+        std::lock_guard lock(m_state->Mutex);
+        return m_state->Waiting;
+    }
 
 private:
     struct TState {
         std::set<QByteArray> Stalled;
         std::set<QByteArray> Nameless;
+        std::map<QByteArray, QString> Names;
         std::mutex Mutex;
         std::condition_variable Changed;
         bool Released = false;
+        int Waiting = 0;
     };
     std::shared_ptr<TState> m_state;
 };

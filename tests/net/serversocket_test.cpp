@@ -1,5 +1,6 @@
-// The server component: listening, admission (limit and host list), the host
-// line walk, closing, and peers that reset or close.
+// The server component: listening, admission (limit, host list, reverse
+// lookups, refusal handlers that raise), the host line walk, closing (also
+// while an admission lookup waits), and peers that reset or close.
 #include "netfixture.h"
 
 #include "net/basicserversocket.h"
@@ -145,6 +146,7 @@ TEST(ServerSocket, HostRestrictionWithEmptyAndListedLines)
         {hrAccept, {"*.example"}, "127.0.0.1", false, "accept"}, // "localhost" runs out first: a match
         {hrDeny, {}, "127.0.0.1", true, "accept"},               // 127.0.0.1 has a name (localhost)
     };
+    TFakeResolver resolver({}, {}, {{"127.0.0.1", QStringLiteral("localhost")}});
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Hosts.join(',').toStdString() + " from " + c.From);
         TBasicServerSocket server;
@@ -337,21 +339,20 @@ TEST(ServerSocket, UnreadDataDoesNotSpin)
     ::close(fd);
 }
 
-TEST(ServerSocket, RefusedConnectionWithUnreadInputLeavesTheNextOneWorking)
+TEST(ServerSocket, RefusedConnectionsInputNeverReachesOnReadAndTheNextOneWorks)
 {
     TBasicServerSocket server;
     TServerRecorder recorder(server);
     server.SetRestriction(hrAccept);
     server.SetRestrictedHosts({QStringLiteral("127.0.0.1")});
-    TSocketBase* admitted = nullptr;
-    server.OnAccept = [&](TSockCtrl*, TSocketBase* socket) {
-        recorder.Log << QStringLiteral("accept");
-        admitted = socket;
+    TSocketBase* refusedSocket = nullptr;
+    server.OnReject = [&](TSockCtrl*, TSocketBase* socket) {
+        recorder.Log << QStringLiteral("reject");
+        refusedSocket = socket;
     };
-    // Only the admitted connection's input is received; a refused one's is left unread.
+    int readsOfRefused = 0;
     server.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
-        if (socket != admitted)
-            return;
+        readsOfRefused += socket == refusedSocket;
         char buffer[4096];
         recorder.Received.append(buffer, socket->Recv(buffer, sizeof buffer));
     };
@@ -359,13 +360,14 @@ TEST(ServerSocket, RefusedConnectionWithUnreadInputLeavesTheNextOneWorking)
     server.OnDisconnect = [&](TSockCtrl*, TSocketBase*) { disconnected = true; };
     listenOnLoopback(server);
 
-    // The refused peer's input is already there when it is refused, and arrives after.
+    // The refused peer's input is already there when it is refused, or arrives after.
     for (bool sendFirst : {true, false}) {
         SCOPED_TRACE(sendFirst ? "input before the refusal" : "input after the refusal");
         recorder.Log.clear();
         recorder.Received.clear();
         disconnected = false;
-        admitted = nullptr;
+        refusedSocket = nullptr;
+        readsOfRefused = 0;
         const int refused = RawConnect(server.PortNumber(), "127.0.0.2");
         if (sendFirst) {
             ASSERT_EQ(::send(refused, "unwanted", 8, 0), 8);
@@ -374,13 +376,220 @@ TEST(ServerSocket, RefusedConnectionWithUnreadInputLeavesTheNextOneWorking)
         ::send(refused, "late", 4, MSG_NOSIGNAL);
         EXPECT_TRUE(PeerClosed(refused));
         ::close(refused);
+        PumpFor(20);
+        EXPECT_EQ(readsOfRefused, 0);
+        refusedSocket = nullptr; // its memory may hold the next connection
 
         const int wanted = connectAndSettle(server, recorder);
         ASSERT_EQ(recorder.Log.count("accept"), 1);
         ASSERT_EQ(::send(wanted, "wanted", 6, 0), 6);
-        EXPECT_TRUE(PumpUntil([&] { return recorder.Received == "wanted"; }));
+        EXPECT_TRUE(PumpUntil([&] { return recorder.Received.endsWith("wanted"); }));
+        EXPECT_EQ(recorder.Received, "wanted") << "nothing of the refused peer is handed over";
         ::close(wanted);
         EXPECT_TRUE(PumpUntil([&] { return disconnected; }));
         EXPECT_TRUE(PumpUntil([&] { return server.Connections().empty(); }));
+    }
+}
+
+TEST(ServerSocket, RefusalOrAdmissionHandlerThatRaisesStillClosesTheConnection)
+{
+    for (const QString& failing :
+         {QStringLiteral("info11"), QStringLiteral("reject"), QStringLiteral("info9")}) {
+        SCOPED_TRACE(failing.toStdString() + " raises");
+        TBasicServerSocket server;
+        TServerRecorder recorder(server);
+        server.SetRestriction(hrAccept);
+        server.SetRestrictedHosts({QStringLiteral("127.0.0.1")});
+        server.OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase*) {
+            recorder.Log << QStringLiteral("info%1").arg(code);
+            if ((code == icRejecting && failing == QLatin1String("info11")) ||
+                (code == icAccepting && failing == QLatin1String("info9")))
+                throw Exception(QStringLiteral("handler failed"));
+        };
+        server.OnReject = [&](TSockCtrl*, TSocketBase*) {
+            recorder.Log << QStringLiteral("reject");
+            if (failing == QLatin1String("reject"))
+                throw Exception(QStringLiteral("handler failed"));
+        };
+        int laterEvents = 0;
+        server.OnRead = [&](TSockCtrl*, TSocketBase*) { ++laterEvents; };
+        server.OnDisconnect = [&](TSockCtrl*, TSocketBase*) { ++laterEvents; };
+        listenOnLoopback(server);
+
+        const bool admitted = failing == QLatin1String("info9");
+        const int fd = RawConnect(server.PortNumber(), admitted ? "127.0.0.1" : "127.0.0.2");
+        ASSERT_TRUE(PumpUntil([&] { return recorder.Log.contains(admitted ? "info9" : "info11"); }));
+        ::send(fd, "late", 4, MSG_NOSIGNAL);
+        EXPECT_TRUE(PeerClosed(fd)) << "the refused connection is closed";
+        EXPECT_TRUE(PumpUntil([&] { return server.Connections().empty(); }));
+        PumpFor(50);
+        const QStringList expected = failing == QLatin1String("reject")
+                                         ? QStringList{"info4", "info11", "reject", "info7"}
+                                     : admitted ? QStringList{"info4", "info9", "info7"}
+                                                : QStringList{"info4", "info11", "info7"};
+        EXPECT_EQ(recorder.Milestones(), expected);
+        EXPECT_EQ(laterEvents, 0) << "no event of the connection after the failed handler";
+        ASSERT_EQ(ExceptionRecorder::Count(), 1u);
+        EXPECT_EQ(ExceptionRecorder::MessageAt(0), QStringLiteral("handler failed"));
+        ExceptionRecorder::Clear();
+        ::close(fd);
+    }
+}
+
+TEST(ServerSocket, DescendantsIsHostListedDecidesAdmission)
+{
+    class TOwnList : public TBasicServerSocket {
+    public:
+        QStringList Asked;
+        bool IsHostListed(const QString& peerAddress) override
+        {
+            Asked << peerAddress;
+            return peerAddress == QLatin1String("127.0.0.2");
+        }
+    };
+    TOwnList server;
+    TServerRecorder recorder(server);
+    server.SetRestriction(hrDeny); // the own list denies 127.0.0.2; RestrictedHosts stays empty
+    listenOnLoopback(server);
+    const int denied = connectAndSettle(server, recorder, "127.0.0.2");
+    const int admitted = connectAndSettle(server, recorder, "127.0.0.1");
+    EXPECT_EQ(recorder.Milestones(), (QStringList{"info4", "info11", "reject", "info7", "info9", "accept"}));
+    EXPECT_EQ(server.Asked, (QStringList{"127.0.0.2", "127.0.0.1"}));
+    for (int fd : {denied, admitted})
+        ::close(fd);
+}
+
+TEST(ServerSocket, NameLineWhoseReverseLookupFailsRefusesAndReports)
+{
+    TFakeResolver resolver({}, {"127.0.0.2"});
+    for (THostRestriction restriction : {hrAccept, hrDeny}) {
+        SCOPED_TRACE(restriction == hrAccept ? "hrAccept" : "hrDeny");
+        TBasicServerSocket server;
+        TServerRecorder recorder(server);
+        server.SetRestriction(restriction);
+        server.SetRestrictedHosts({QStringLiteral("10.0.0.1"), QStringLiteral("ftp.example")});
+        listenOnLoopback(server);
+        const int fd = connectAndSettle(server, recorder, "127.0.0.2");
+        EXPECT_EQ(recorder.Milestones(), (QStringList{"info4", "info11", "reject", "info7"}));
+        EXPECT_TRUE(PeerClosed(fd));
+        EXPECT_TRUE(PumpUntil([&] { return server.Connections().empty(); }));
+        ASSERT_EQ(ExceptionRecorder::Count(), 1u) << "the failed lookup is reported";
+        EXPECT_TRUE(ExceptionRecorder::MessageAt(0).startsWith("Error 11004 "))
+            << ExceptionRecorder::MessageAt(0).toStdString();
+        ExceptionRecorder::Clear();
+        ::close(fd);
+    }
+}
+
+TEST(ServerSocket, ListenAgainReleasesTheOldListenerSilently)
+{
+    TBasicServerSocket server;
+    TServerRecorder recorder(server);
+    listenOnLoopback(server);
+    const quint16 oldPort = server.PortNumber();
+    recorder.Log.clear();
+    server.SetPort(QStringLiteral("0"));
+    server.Listen(SocketClassOf<TStreamSocket>);
+    EXPECT_EQ(recorder.Log, QStringList{"info4"}) << "no report for the old listener";
+    EXPECT_EQ(server.Socket()->State(), ssListening);
+    EXPECT_NE(server.PortNumber(), oldPort);
+
+    // The old port is free again.
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local = Loopback(oldPort);
+    EXPECT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ::close(probe);
+
+    recorder.Log.clear();
+    const int fd = connectAndSettle(server, recorder);
+    EXPECT_EQ(recorder.Milestones(), (QStringList{"info9", "accept"}));
+    PumpFor(50);
+    EXPECT_EQ(ExceptionRecorder::Count(), 0u);
+    ::close(fd);
+}
+
+TEST(ServerSocket, CloseHandsEachConnectionsUnreadInputOverBeforeItsClosedReport)
+{
+    TBasicServerSocket server;
+    TServerRecorder recorder(server);
+    listenOnLoopback(server);
+    const int a = connectAndSettle(server, recorder);
+    const int b = connectAndSettle(server, recorder);
+    ASSERT_EQ(recorder.Accepted.size(), 2u);
+    const auto nameOf = [&](TSocketBase* socket) {
+        return socket == recorder.Accepted[0]   ? QStringLiteral("a")
+               : socket == recorder.Accepted[1] ? QStringLiteral("b")
+                                                : QStringLiteral("listener");
+    };
+    QStringList log;
+    bool closing = false;
+    server.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+        log << QStringLiteral("read ") + nameOf(socket);
+        if (!closing)
+            return; // left unread until the close
+        char buffer[4096];
+        recorder.Received.append(buffer, socket->Recv(buffer, sizeof buffer));
+    };
+    server.OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase* socket) {
+        if (code == icClosed)
+            log << QStringLiteral("closed ") + nameOf(socket);
+    };
+    ASSERT_EQ(::send(a, "from a", 6, 0), 6);
+    ASSERT_EQ(::send(b, "from b", 6, 0), 6);
+    ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+    log.clear();
+    closing = true;
+    server.Close();
+    EXPECT_EQ(log, (QStringList{"read a", "closed a", "read b", "closed b", "closed listener"}));
+    EXPECT_EQ(recorder.Received, "from afrom b");
+    EXPECT_TRUE(server.Connections().empty());
+    for (int fd : {a, b})
+        ::close(fd);
+}
+
+TEST(ServerSocket, CloseOrDestructionWhileTheAcceptLookupWaits)
+{
+    struct TCase {
+        bool ReverseDNS; // the lookup of AllowOnlyIfReverseDNS, or of a name line
+        bool Destroy;
+    };
+    for (const TCase c : {TCase{true, false}, TCase{true, true}, TCase{false, false}, TCase{false, true}}) {
+        SCOPED_TRACE(std::string(c.ReverseDNS ? "reverse DNS required" : "name line") +
+                     (c.Destroy ? ", destroyed" : ", closed"));
+        TFakeResolver resolver({"127.0.0.2"}, {});
+        auto server = std::make_unique<TBasicServerSocket>();
+        TServerRecorder recorder(*server);
+        server->SetAllowOnlyIfReverseDNS(c.ReverseDNS);
+        if (!c.ReverseDNS)
+            server->SetRestrictedHosts({QStringLiteral("ftp.example")});
+        listenOnLoopback(*server);
+
+        bool acted = false;
+        RunSteps([&] {
+            if (resolver.StalledLookups() == 0)
+                return false;
+            if (c.Destroy) {
+                server.reset();
+            } else {
+                server->Close();
+                EXPECT_TRUE(server->Connections().empty());
+            }
+            resolver.Release(); // a closed server's wait ends when the name server answers
+            acted = true;
+            return true;
+        });
+        const int fd = RawConnect(server->PortNumber(), "127.0.0.2");
+        ASSERT_TRUE(PumpUntil([&] { return acted; }));
+        PumpFor(50);
+        EXPECT_TRUE(PeerClosed(fd));
+        EXPECT_FALSE(recorder.Log.contains("accept"));
+        EXPECT_FALSE(recorder.Log.contains("reject"));
+        if (server) {
+            EXPECT_TRUE(server->Connections().empty());
+            EXPECT_EQ(server->Socket()->Handle(), -1);
+        }
+        EXPECT_EQ(ExceptionRecorder::Count(), 0u) << "the abandoned test stops quietly";
+        ExceptionRecorder::Clear();
+        ::close(fd);
     }
 }
