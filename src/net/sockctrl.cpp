@@ -105,7 +105,11 @@ void TSockCtrl::SetSocketClass(TSocketClass socketClass)
 void TSockCtrl::SetAddress(const QString& address)
 {
     m_address = address.left(maxText);
-    if (WinsockAPI().inet_addr(m_address) != INADDR_NONE || m_address == QLatin1String("255.255.255.255")) {
+    if (m_address.isEmpty()) { // as never set: any interface
+        m_ipAddress = QStringLiteral("0.0.0.0");
+        m_hostName.clear();
+    } else if (WinsockAPI().inet_addr(m_address) != INADDR_NONE ||
+               m_address == QLatin1String("255.255.255.255")) {
         m_ipAddress = m_address;
         m_hostName.clear();
     } else {

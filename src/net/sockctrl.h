@@ -27,9 +27,11 @@
 //   raises a voided notification again while it still holds: asyncselect.h). Notifications come only from
 //   WinsockAPI().WSAAsyncSelect (each carries its selection's serial).
 // - Address/Port/Protocol setters split the texts: Address into HostName or
-//   IPAddress; Port into PortNumber and ServiceName (looking the other up in
-//   the services database when the library runs: this waits, see below);
-//   Protocol into ProtocolNumber and ProtocolName (the fixed table of nine).
+//   IPAddress (an empty Address is "0.0.0.0", any interface, as one never
+//   set, rather than an address that cannot be used); Port into PortNumber
+//   and ServiceName (looking the other up in the services database when the
+//   library runs: this waits, see below); Protocol into ProtocolNumber and
+//   ProtocolName (the fixed table of nine).
 // - LookupHost, LookupHostName, LookupService, LookupPortName ask the resolver
 //   on a worker thread and wait in WaitForLookup, which runs the event loop
 //   (timers, input and messages go on; socket notifications are held back).

@@ -52,6 +52,9 @@ TEST(AddressProperties, AddressSplitsIntoDottedAddressOrHostName)
     EXPECT_EQ(c.IPAddress(), "");
     c.SetAddress(QString(300, 'h'));
     EXPECT_EQ(c.Address().size(), 255);
+    c.SetAddress(QString()); // cleared: any interface again, as never set
+    EXPECT_EQ(c.IPAddress(), "0.0.0.0");
+    EXPECT_EQ(c.HostName(), "");
 }
 
 TEST(AddressProperties, PortFillsServiceNameAndServiceNameFillsPort)
