@@ -16,7 +16,6 @@ TBufferedSocketBase::TBufferedSocketBase(TSockCtrl* owner) : TStreamSocket(owner
 
 TBufferedSocketBase::~TBufferedSocketBase()
 {
-    *m_alive = false;
     ReleaseSendStream();
     ReleaseReceiveStream();
 }
@@ -52,7 +51,7 @@ int TBufferedSocketBase::Recv(void*, int)
 
 void TBufferedSocketBase::DoRead()
 {
-    const auto alive = m_alive;
+    const auto alive = SocketAlive();
     FillReadBuffer();
     if (*alive)
         TStreamSocket::DoRead();
@@ -60,7 +59,7 @@ void TBufferedSocketBase::DoRead()
 
 void TBufferedSocketBase::DoWrite()
 {
-    const auto alive = m_alive;
+    const auto alive = SocketAlive();
     Flush();
     if (*alive)
         TStreamSocket::DoWrite();
@@ -79,7 +78,7 @@ void TBufferedSocketBase::Connect(const QString& hostName, TAsyncOptions options
 
 void TBufferedSocketBase::Close()
 {
-    const auto alive = m_alive;
+    const auto alive = SocketAlive();
     TStreamSocket::Close();
     if (!*alive)
         return;
@@ -95,7 +94,7 @@ void TBufferedSocketBase::DoReadBufferEmpty()
 
 void TBufferedSocketBase::DoReadBufferFull()
 {
-    const auto alive = m_alive;
+    const auto alive = SocketAlive();
     Fire(OnReadBufferFull);
     if (*alive && m_read.Free() == 0)
         RaiseBufferedSocketError(BufferedSocketText::ReadBufferFull);
@@ -103,13 +102,8 @@ void TBufferedSocketBase::DoReadBufferFull()
 
 void TBufferedSocketBase::DoWriteBufferEmpty()
 {
-    if (m_sendStream && m_sendStream->atEnd()) {
-        ReleaseSendStream();
-        const auto alive = m_alive;
-        DoSendStreamDone();
-        if (!*alive)
-            return;
-    }
+    if (SendStreamFinished() && !EndSendStream())
+        return;
     Fire(OnWriteBufferEmpty);
 }
 
@@ -242,19 +236,24 @@ int TBufferedSocketBase::WriteBuf(const void* buf, int len)
 
 int TBufferedSocketBase::WriteFromStream(QIODevice* stream, int len)
 {
+    return int(qMax<qint64>(0, AppendFromStream(stream, len)));
+}
+
+qint64 TBufferedSocketBase::AppendFromStream(QIODevice* stream, int len)
+{
     if (len > m_write.Size())
         RaiseBufferedSocketError(BufferedSocketText::WriteBufferFull);
     const int wanted = qBound(0, len, m_write.Free());
     if (wanted == 0)
         return 0;
     const qint64 n = stream->read(m_write.FreeEnd(), wanted);
-    if (n < 0)
+    if (n < 0 && !stream->isSequential())
         throw EBufferedSocketException(stream->errorString());
-    if (n == 0)
-        return 0;
+    if (n <= 0)
+        return n; // -1 from a sequential device: no more data will come
     m_write.Commit(int(n));
     AfterWriteAppended();
-    return int(n);
+    return n;
 }
 
 bool TBufferedSocketBase::WriteBlock(const void* buf, int len)
@@ -299,65 +298,82 @@ void TBufferedSocketBase::HandleSocketError()
 
 void TBufferedSocketBase::Flush()
 {
-    if (m_write.Count() == 0)
-        return;
-    const auto alive = m_alive;
-    try {
-        for (;;) {
+    const auto alive = SocketAlive();
+    if (m_write.Count() == 0 && m_sendStream) {
+        // A sequential send stream that had nothing to give may have more now.
+        RefillFromSendStream();
+        if (!*alive || !FinishDrainedSendStream())
+            return;
+    }
+    while (m_write.Count() > 0) {
+        // The report comes first: its handler may write, flush, resize, close or destroy.
+        DoInfo(icSending);
+        if (!*alive || Handle() == -1 || m_write.Count() == 0)
+            return;
+        int n = 0;
+        try {
             SetLastError(0); // a refusal without a platform error must not look like a reset
-            const int n = TStreamSocket::Send(m_write.Data(), m_write.Count());
-            if (n <= 0)
-                return;
-            m_write.Remove(n);
-            if (m_write.Count() == 0) {
-                DoWriteBufferEmpty();
-                if (!*alive)
-                    return;
-            }
-            DoDataSent();
+            n = SendNow(m_write.Data(), m_write.Count());
+        } catch (const ESockError&) {
+            HandleSocketError();
+            return;
+        }
+        if (n <= 0)
+            return;
+        m_write.Remove(n);
+        if (m_write.Count() == 0) {
+            DoWriteBufferEmpty();
             if (!*alive)
                 return;
-            RefillFromSendStream();
         }
-    } catch (const ESockError&) {
+        DoDataSent();
         if (!*alive)
-            throw;
-        HandleSocketError();
+            return;
+        RefillFromSendStream();
+        if (!*alive || !FinishDrainedSendStream())
+            return;
     }
 }
 
 void TBufferedSocketBase::FillReadBuffer()
 {
-    const auto alive = m_alive;
-    try {
+    const auto alive = SocketAlive();
+    do {
+        if (m_read.Free() == 0) {
+            m_readStalled = true; // no receive: FD_READ stays off until room is made
+            return;
+        }
+        // The report comes first: its handler may read, resize, close or destroy.
+        DoInfo(icReceiving);
+        if (!*alive || Handle() == -1)
+            return;
+        if (m_read.Free() == 0) {
+            m_readStalled = true;
+            return;
+        }
         int n = 0;
-        do {
-            if (m_read.Free() == 0) {
-                m_readStalled = true; // no receive: FD_READ stays off until room is made
-                return;
-            }
+        try {
             SetLastError(0);
-            n = TStreamSocket::Recv(m_read.FreeEnd(), m_read.Free());
-            if (n <= 0)
-                return;
-            m_read.Commit(n);
-            DoDataReceived();
-            if (!*alive)
-                return;
-            MoveToReceiveStream();
-            if (!*alive)
-                return;
-            if (m_read.Free() == 0) {
-                DoReadBufferFull();
-                if (!*alive)
-                    return;
-            }
-        } while (Connected());
-    } catch (const ESockError&) {
+            n = RecvNow(m_read.FreeEnd(), m_read.Free());
+        } catch (const ESockError&) {
+            HandleSocketError();
+            return;
+        }
+        if (n <= 0)
+            return;
+        m_read.Commit(n);
+        DoDataReceived();
         if (!*alive)
-            throw;
-        HandleSocketError();
-    }
+            return;
+        MoveToReceiveStream();
+        if (!*alive)
+            return;
+        if (m_read.Free() == 0) {
+            DoReadBufferFull();
+            if (!*alive)
+                return;
+        }
+    } while (Connected());
 }
 
 // --- streams -------------------------------------------------------------
@@ -367,7 +383,10 @@ void TBufferedSocketBase::StartSendStream(QIODevice* stream, bool owned)
     ReleaseSendStream();
     m_sendStream = stream;
     m_sendStreamOwned = owned;
+    const auto alive = SocketAlive();
     RefillFromSendStream();
+    if (!*alive)
+        return;
     if (m_write.Count() == 0)
         DoWriteBufferEmpty(); // an empty stream is done at once
     else
@@ -379,27 +398,66 @@ void TBufferedSocketBase::StartReceiveStream(QIODevice* stream, qint64 target, b
     ReleaseReceiveStream();
     m_receiveStream = stream;
     m_receiveStreamOwned = owned;
-    m_receiveTarget = target;
+    m_receiveLeft = qMax<qint64>(0, target - stream->pos());
     MoveToReceiveStream();
+}
+
+bool TBufferedSocketBase::SendStreamFinished() const
+{
+    if (!m_sendStream)
+        return false;
+    return m_sendStream->isSequential() ? m_sendStreamEnded : m_sendStream->pos() >= m_sendStream->size();
+}
+
+bool TBufferedSocketBase::EndSendStream()
+{
+    const auto alive = SocketAlive();
+    ReleaseSendStream();
+    DoSendStreamDone();
+    return *alive;
+}
+
+bool TBufferedSocketBase::FinishDrainedSendStream()
+{
+    if (m_write.Count() > 0 || !SendStreamFinished())
+        return true;
+    return EndSendStream();
 }
 
 void TBufferedSocketBase::RefillFromSendStream()
 {
     if (!m_sendStream)
         return;
-    const qint64 left = m_sendStream->isSequential() ? m_sendStream->bytesAvailable()
-                                                     : m_sendStream->size() - m_sendStream->pos();
-    WriteFromStream(m_sendStream, int(qBound<qint64>(0, left, qint64(m_write.Free()))));
+    if (!m_sendStream->isSequential()) {
+        const qint64 left = m_sendStream->size() - m_sendStream->pos();
+        WriteFromStream(m_sendStream, int(qBound<qint64>(0, left, qint64(m_write.Free()))));
+        return;
+    }
+    // No size to go by: read what fits until the device has nothing now or reports its end.
+    const auto alive = SocketAlive();
+    QIODevice* stream = m_sendStream;
+    while (!m_sendStreamEnded && m_write.Free() > 0) {
+        const qint64 n = AppendFromStream(stream, m_write.Free());
+        if (!*alive || m_sendStream != stream)
+            return;
+        if (n < 0)
+            m_sendStreamEnded = true;
+        if (n <= 0)
+            return;
+    }
 }
 
 void TBufferedSocketBase::MoveToReceiveStream()
 {
     if (!m_receiveStream)
         return;
-    const auto alive = m_alive;
-    const qint64 expected = m_receiveTarget - m_receiveStream->pos();
-    ReadToStream(m_receiveStream, int(qBound<qint64>(0, expected, qint64(m_read.Count()))));
-    if (!*alive || !m_receiveStream || m_receiveStream->pos() < m_receiveTarget)
+    const auto alive = SocketAlive();
+    QIODevice* stream = m_receiveStream;
+    const int moved = ReadToStream(stream, int(qBound<qint64>(0, m_receiveLeft, qint64(m_read.Count()))));
+    if (!*alive || m_receiveStream != stream)
+        return; // destroyed, or a handler stopped or replaced the stream
+    m_receiveLeft -= moved;
+    if (m_receiveLeft > 0)
         return;
     ReleaseReceiveStream();
     DoReceiveStreamDone();
@@ -408,6 +466,7 @@ void TBufferedSocketBase::MoveToReceiveStream()
 void TBufferedSocketBase::ReleaseSendStream()
 {
     QIODevice* stream = std::exchange(m_sendStream, nullptr);
+    m_sendStreamEnded = false;
     if (stream && std::exchange(m_sendStreamOwned, false))
         delete stream;
 }

@@ -21,17 +21,24 @@
 // - Writing appends to the write buffer; OnWriteBufferFull fires whenever a
 //   write leaves it full. WriteBuf and WriteFromStream copy
 //   min(len, WriteBufferFree) and raise "Write buffer full, user did not
-//   flush" when len exceeds the write size. WriteBlock/WriteRecord copy all or
-//   raise "Block size is larger than buffer size."; WriteStr/WritePChar write
-//   the text and its terminator, or (when both do not fit) nothing: false.
+//   flush" when len exceeds the write size (nothing is read then); a
+//   sequential stream that reports its end gives 0. WriteBlock/WriteRecord
+//   copy all or raise "Block size is larger than buffer size.";
+//   WriteStr/WritePChar write the text and its terminator, or (when both do
+//   not fit) nothing: false.
 //   Nothing is sent until Flush.
 // - Flush (also on every FD_WRITE, before OnWrite) sends the held bytes until
-//   the platform would block. Per accepted piece: the bytes leave the buffer,
-//   OnWriteBufferEmpty when it became empty (a send stream that has reached
-//   its end is first released and OnSendStreamDone fires), OnDataSent, then
-//   the buffer is refilled from an active send stream.
+//   the platform would block. Per piece: OnInfo(icSending), then the send of
+//   what the buffer holds after that handler (it may have written, flushed,
+//   resized, closed or destroyed: a closed or destroyed socket stops here);
+//   per accepted piece: the bytes leave the buffer, OnWriteBufferEmpty when
+//   it became empty (a send stream that has reached its end is first
+//   released and OnSendStreamDone fires), OnDataSent, then the buffer is
+//   refilled from an active send stream.
 // - FillReadBuffer (on every FD_READ, before OnRead) receives until the
-//   platform would block or the peer has closed. Per receipt: OnDataReceived;
+//   platform would block or the peer has closed. Per receive:
+//   OnInfo(icReceiving), then the receive into the room the buffer has after
+//   that handler. Per receipt: OnDataReceived;
 //   an active receive stream takes the bytes up to its target (then it is
 //   released and OnReceiveStreamDone fires); when the buffer is full,
 //   OnReadBufferFull, then "Read buffer full, user did not flush" if the
@@ -39,9 +46,11 @@
 //   received and no further FD_READ (or FD_CLOSE) is asked for, so a peer
 //   that keeps sending costs no CPU; receiving resumes as soon as a read or a
 //   larger size makes room.
-// - A connection reset (10054) met by Flush or FillReadBuffer is not raised:
-//   the socket disconnects instead (OnInfo(icDisconnected), OnDisconnect,
-//   Close). Other socket errors are raised to the caller.
+// - A connection reset (10054) met by the platform send or receive of Flush
+//   or FillReadBuffer is not raised: the socket disconnects instead
+//   (OnInfo(icDisconnected), OnDisconnect, Close). Other socket errors are
+//   raised to the caller, and so is whatever an event handler raises (even a
+//   socket error while this socket's LastError is 10054).
 // - Close releases the send and the receive stream (deleting them when
 //   owned) and keeps both buffers and their contents, so what arrived before
 //   the close can still be read. Choice: Connect empties both buffers first,
@@ -50,8 +59,20 @@
 // - Handlers of all these events may read, write, flush, resize, close, or
 //   destroy the socket object or its component; after such a destruction
 //   nothing touches the object.
-// - Streams (QIODevice) are started with StartSendStream/StartReceiveStream;
-//   the receive target is a position of the receive stream.
+// - Streams (QIODevice) are started with StartSendStream/StartReceiveStream.
+//   The receive target is a position of the receive stream: target minus the
+//   stream's position at the start is the number of bytes to move, so a
+//   sequential device (whose position stays 0) takes target bytes.
+//   A random-access send stream ends when its position reaches its size. A
+//   sequential send stream has no size: it is read as far as the buffer has
+//   room, and ends only when a read reports that no more data will ever come
+//   (-1, as QIODevice::readData does for a closed pipe or socket or a
+//   finished process); a read of nothing (0) just means nothing now, and the
+//   transfer goes on at the next Flush (call Flush when the device has more,
+//   e.g. on its readyRead). When that end is learnt only after the last bytes
+//   have left (the last read filled the buffer exactly), OnSendStreamDone
+//   follows that drain's OnWriteBufferEmpty and OnDataSent. A random-access
+//   stream that fails to read raises its error text.
 #include "net/bufferblock.h"
 #include "net/bufferedsocketexception.h"
 #include "net/streamsocket.h"
@@ -130,16 +151,14 @@ public:
     // an earlier send stream is released first. OnSendStreamDone follows when
     // all of it has left the buffer.
     void StartSendStream(QIODevice* stream, bool owned);
-    // Moves received bytes into stream until its position reaches target
-    // (bytes already held count at once); an earlier receive stream is
-    // released first. OnReceiveStreamDone follows at the target.
+    // Moves target - stream->pos() received bytes into stream (bytes already
+    // held count at once); an earlier receive stream is released first.
+    // OnReceiveStreamDone follows when all of them have moved.
     void StartReceiveStream(QIODevice* stream, qint64 target, bool owned);
     bool SendingStream() const { return m_sendStream != nullptr; }
     bool ReceivingStream() const { return m_receiveStream != nullptr; }
 
 protected:
-    // False once this object is destroyed (for code that runs handlers).
-    std::shared_ptr<const bool> SocketAlive() const { return m_alive; }
     // True while the read buffer is full and receiving is suspended.
     bool ReadStalled() const { return m_readStalled; }
 
@@ -148,21 +167,29 @@ private:
     void TakeFromReadBuffer(int n);
     void AfterWriteAppended();
     void ResumeReading();
+    // WriteFromStream, but a sequential device's end of data (-1) is handed back.
+    qint64 AppendFromStream(QIODevice* stream, int len);
     void RefillFromSendStream();
+    bool SendStreamFinished() const;
+    // Releases the send stream, then OnSendStreamDone; false when a handler destroyed this.
+    bool EndSendStream();
+    // Ends a finished send stream whose last bytes have all left (when its end
+    // was learnt only after the drain); false when a handler destroyed this.
+    bool FinishDrainedSendStream();
     void MoveToReceiveStream();
     void ReleaseSendStream();
     void ReleaseReceiveStream();
     // A reset is a disconnect; anything else is raised again.
     void HandleSocketError();
 
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     TBufferBlock m_read{1024};
     TBufferBlock m_write{1024};
     int m_recordSize = 16;
     bool m_readStalled = false;
     QIODevice* m_sendStream = nullptr;
     bool m_sendStreamOwned = false;
+    bool m_sendStreamEnded = false; // a sequential send stream reported its end
     QIODevice* m_receiveStream = nullptr;
     bool m_receiveStreamOwned = false;
-    qint64 m_receiveTarget = 0;
+    qint64 m_receiveLeft = 0; // bytes still to move into the receive stream
 };

@@ -10,11 +10,6 @@ TDatagramSocket::TDatagramSocket(TSockCtrl* owner) : TSocketBase(owner)
     CreateHandleIfNone();
 }
 
-TDatagramSocket::~TDatagramSocket()
-{
-    *m_alive = false;
-}
-
 void TDatagramSocket::RequireStarted() const
 {
     if (!WinsockStarted())
@@ -121,7 +116,7 @@ void TDatagramSocket::Listen(const QString& hostName, int, quint16 port, const Q
 
 void TDatagramSocket::Close()
 {
-    const auto alive = m_alive;
+    const auto alive = SocketAlive();
     TSocketBase::Close();
     if (*alive && WinsockStarted())
         CreateHandleIfNone();

@@ -34,12 +34,9 @@
 //   handler of icClosed destroyed the object or the library has stopped).
 #include "net/socketbase.h"
 
-#include <memory>
-
 class TDatagramSocket : public TSocketBase {
 public:
     explicit TDatagramSocket(TSockCtrl* owner);
-    ~TDatagramSocket() override;
 
     void SetSocketType(int value) override { TSocketBase::SetSocketType(value); }
     int Send(const void* buf, int len) override;
@@ -61,6 +58,4 @@ private:
     void RequireStarted() const;
     void CreateHandleIfNone();
     void CheckDatagramSize(int len) const;
-
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -23,18 +23,26 @@ bool TLineSocketBase::WriteLine(QByteArrayView line)
 
 bool TLineSocketBase::WriteStr(QByteArrayView text, QByteArrayView terminator)
 {
+    const auto alive = SocketAlive();
     const bool written = TBufferedSocketBase::WriteStr(text, terminator);
-    if (written && (m_lineFlags & lfFlushWrites))
-        Flush();
+    if (written && *alive) // an OnWriteBufferFull handler may have destroyed this
+        FlushIfAsked();
     return written;
 }
 
 bool TLineSocketBase::WritePChar(const char* text, const char* terminator)
 {
+    const auto alive = SocketAlive();
     const bool written = TBufferedSocketBase::WritePChar(text, terminator);
-    if (written && (m_lineFlags & lfFlushWrites))
-        Flush();
+    if (written && *alive)
+        FlushIfAsked();
     return written;
+}
+
+void TLineSocketBase::FlushIfAsked()
+{
+    if (m_lineFlags & lfFlushWrites)
+        Flush();
 }
 
 void TLineSocketBase::DoLine(const QByteArray& line, bool complete)
@@ -50,8 +58,11 @@ bool TLineSocketBase::ExtractLine()
     if (!(m_lineFlags & lfLineMode))
         return false;
     QByteArray line;
+    const auto alive = SocketAlive();
     if (!ReadUntil(line, LineTerminator(), m_lineFlags & lfKeepTerminator))
         return false;
+    if (!*alive)
+        return false; // an OnReadBufferEmpty handler destroyed this: the line goes nowhere
     DoLine(line, true);
     return true;
 }

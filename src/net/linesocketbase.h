@@ -53,7 +53,7 @@ public:
     // false, nothing written, when both do not fit in WriteBufferFree.
     bool WriteLine(QByteArrayView line);
     // Takes the first complete line and fires OnLine; false when there is
-    // none or line mode is off.
+    // none, line mode is off, or taking it let a handler destroy this.
     virtual bool ExtractLine();
     virtual void DoLine(const QByteArray& line, bool complete);
 
@@ -65,6 +65,8 @@ public:
 private:
     // ExtractLine until there is no line; false when a handler destroyed this.
     bool ExtractLines();
+    // Flush when lfFlushWrites is set (after a successful line write).
+    void FlushIfAsked();
 
     quint8 m_terminatorKind = 2;
     quint8 m_lineFlags = lfWriteTerminator | lfFlushWrites | lfLineMode;

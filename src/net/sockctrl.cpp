@@ -281,7 +281,7 @@ int TSockCtrl::WaitForLookup(quint32 task)
     // The socket object as the wait starts: replacing, closing or reopening it
     // abandons the wait (its caller must not go on with it).
     TSocketBase* const socket = m_socket.get();
-    const auto socketAlive = socket ? socket->ObjectAlive() : nullptr;
+    const auto socketAlive = socket ? socket->SocketAlive() : nullptr;
     const quint64 handle = socket ? socket->HandleSerial() : 0;
     // processEvents with a time limit never sleeps (it drops WaitForMoreEvents),
     // so the loop sleeps until the next event and a 50 ms timer bounds the sleep.

@@ -97,7 +97,7 @@ public:
     // All the bytes waiting to be received.
     quint32 BytesWaiting();
     // False once this object is destroyed; for callers that run handlers or waits.
-    std::shared_ptr<const bool> ObjectAlive() const { return m_objectAlive; }
+    std::shared_ptr<const bool> SocketAlive() const { return m_objectAlive; }
     // Changes whenever the object gets or gives up a handle.
     quint64 HandleSerial() const { return m_handleSerial; }
 

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -206,4 +207,141 @@ TEST(BufferedSocket, CloseReleasesAnOwnedStreamAndKeepsTheBuffers)
     EXPECT_EQ(s->WriteCount(), 6);
     s->Flush(); // not connected: nothing is sent, nothing raised
     EXPECT_EQ(s->WriteCount(), 6);
+}
+
+namespace {
+// A device without positions (like a pipe): reads take from the front of what
+// was put in; once finished, a read of an empty device reports the end (-1).
+class TSequentialDevice : public QIODevice {
+public:
+    TSequentialDevice() { open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_data.size() + QIODevice::bytesAvailable(); }
+    void Put(const QByteArray& bytes, bool finished)
+    {
+        m_data += bytes;
+        m_finished = finished;
+    }
+    const QByteArray& Data() const { return m_data; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_data.isEmpty())
+            return m_finished ? -1 : 0;
+        const qint64 n = qMin(maxSize, qint64(m_data.size()));
+        std::memcpy(data, m_data.constData(), size_t(n));
+        m_data.remove(0, n);
+        return n;
+    }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_data.append(data, size);
+        return size;
+    }
+
+private:
+    QByteArray m_data;
+    bool m_finished = false;
+};
+} // namespace
+
+TEST(BufferedSocket, StreamsOnSequentialDevices)
+{
+    TBufferedClient c;
+    c.Open();
+    TBufferedSocketBase* s = c.Socket();
+    int sendDone = 0;
+    s->OnSendStreamDone = [&](TBufferedSocketBase*) { ++sendDone; };
+    TSequentialDevice outgoing;
+    const QByteArray first(3000, 'a');
+    outgoing.Put(first, false);
+    s->StartSendStream(&outgoing, false);
+    EXPECT_TRUE(c.Peer.Receives(first));
+    EXPECT_EQ(sendDone, 0) << "nothing to read now is not the end of the stream";
+    EXPECT_TRUE(s->SendingStream());
+    outgoing.Put("the rest", true);
+    s->Flush(); // the stream has more: the transfer goes on
+    EXPECT_TRUE(c.Peer.Receives(first + "the rest"));
+    ASSERT_TRUE(PumpUntil([&] { return sendDone == 1; }));
+    EXPECT_FALSE(s->SendingStream());
+
+    c.Peer.Send("head");
+    ASSERT_TRUE(PumpUntil([&] { return s->ReadCount() == 4; }));
+    TSequentialDevice incoming;
+    int receiveDone = 0;
+    s->OnReceiveStreamDone = [&](TBufferedSocketBase*) { ++receiveDone; };
+    s->StartReceiveStream(&incoming, 3004, false); // from position 0: 3004 bytes to move
+    c.Peer.Send(QByteArray(3000, 'z') + "after");
+    ASSERT_TRUE(PumpUntil([&] { return receiveDone == 1; }));
+    EXPECT_EQ(incoming.Data(), "head" + QByteArray(3000, 'z'));
+    ASSERT_TRUE(PumpUntil([&] { return s->ReadCount() == 5; }));
+    EXPECT_EQ(s->ReadBufferData(), QByteArrayView("after"));
+    EXPECT_FALSE(s->ReceivingStream());
+    EXPECT_EQ(ExceptionRecorder::Count(), 0u);
+}
+
+TEST(BufferedSocket, BuffersAreServedBeforeTheOwnersReadAndWriteEvents)
+{
+    TBufferedClient c;
+    c.Open();
+    TBufferedSocketBase* s = c.Socket();
+    std::vector<QByteArray> log;
+    s->OnSendStreamDone = [&](TBufferedSocketBase*) { log.push_back("done"); };
+    s->OnWriteBufferEmpty = [&](TBufferedSocketBase*) { log.push_back("empty"); };
+    s->OnDataSent = [&](TBufferedSocketBase*) { log.push_back("sent"); };
+    c.Client.OnWrite = [&](TSockCtrl*, TSocketBase*) { log.push_back("write"); };
+    QBuffer small;
+    small.setData("ten bytes!");
+    small.open(QIODevice::ReadOnly);
+    s->StartSendStream(&small, false);
+    EXPECT_EQ(log, (std::vector<QByteArray>{"done", "empty", "sent"}))
+        << "the stream ends before the drain is reported";
+    EXPECT_TRUE(c.Peer.Receives("ten bytes!"));
+
+    // A stream the platform cannot take at once: every FD_WRITE flushes before OnWrite.
+    const int tiny = 4096;
+    ::setsockopt(s->Handle(), SOL_SOCKET, SO_SNDBUF, &tiny, sizeof tiny);
+    QBuffer big;
+    big.setData(QByteArray(600000, 'b'));
+    big.open(QIODevice::ReadOnly);
+    s->StartSendStream(&big, false);
+    PumpFor(50);
+    ASSERT_GT(s->WriteCount(), 0) << "the platform would block";
+    log.clear();
+    ASSERT_TRUE(PumpUntil([&] { return c.Peer.Take().size() >= 600010; }));
+    const auto firstWrite = std::find(log.begin(), log.end(), "write");
+    ASSERT_NE(firstWrite, log.end());
+    ASSERT_NE(firstWrite, log.begin());
+    EXPECT_EQ(*(firstWrite - 1), "sent");
+
+    int heldAtRead = -1;
+    c.Client.OnRead = [&](TSockCtrl*, TSocketBase*) {
+        if (heldAtRead < 0)
+            heldAtRead = s->ReadCount();
+    };
+    c.Peer.Send("12345");
+    ASSERT_TRUE(PumpUntil([&] { return heldAtRead >= 0; }));
+    EXPECT_EQ(heldAtRead, 5) << "OnRead sees what has been received";
+}
+
+TEST(BufferedSocket, WriteLimitsKeepTheHeldBytes)
+{
+    TBufferedClient c;
+    c.Open();
+    TBufferedSocketBase* s = c.Socket();
+    s->SetWriteBufferSize(8);
+    QBuffer stream;
+    stream.setData("123456789");
+    stream.open(QIODevice::ReadOnly);
+    EXPECT_EQ(messageOf([&] { s->WriteFromStream(&stream, 9); }),
+              QStringLiteral("Write buffer full, user did not flush"));
+    EXPECT_EQ(stream.pos(), 0) << "nothing was taken from the stream";
+    EXPECT_EQ(s->WriteFromStream(&stream, 6), 6);
+    EXPECT_EQ(messageOf([&] { s->SetWriteBufferSize(5); }), resizeLoses);
+    EXPECT_EQ(s->WriteBufferSize(), 8);
+    s->SetWriteBufferSize(6);
+    EXPECT_EQ(s->WriteBufferFree(), 0);
+    s->Flush();
+    EXPECT_TRUE(c.Peer.Receives("123456"));
 }

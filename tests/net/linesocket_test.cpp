@@ -6,6 +6,11 @@
 #include "net/sockerror.h"
 #include "support/exceptionrecorder.h"
 
+#include <QBuffer>
+
+#include <algorithm>
+#include <memory>
+
 using TLineClient = TConnectedClient<TLineSocket>;
 
 namespace {
@@ -304,4 +309,142 @@ TEST(LineSocket, CloseFromOnLineStillDeliversTheLinesAlreadyReceived)
     EXPECT_EQ(c.Events, (std::vector<QString>{"info 7"})) << "a close the program asks for is no disconnect";
     PumpFor(50);
     EXPECT_EQ(ExceptionRecorder::Count(), 0u) << "nothing is received from the closed socket";
+}
+
+TEST(LineSocket, SendingAndReceivingReportsMayChangeTheBuffers)
+{
+    TLineClient c;
+    c.Open();
+    TLineSocket* line = c.Socket();
+    bool wrote = false;
+    c.Client.OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase*) {
+        if (code == icSending && !wrote) {
+            wrote = true;
+            EXPECT_TRUE(line->WriteLine("B"));
+        }
+    };
+    EXPECT_TRUE(line->WriteLine("A"));
+    EXPECT_TRUE(c.Peer.Receives("A\r\nB\r\n"));
+    PumpFor(30);
+    EXPECT_EQ(c.Peer.Take(), QByteArray("A\r\nB\r\n")) << "nothing is sent twice";
+    EXPECT_EQ(line->WriteCount(), 0);
+
+    c.Peer.Send("head");
+    ASSERT_TRUE(PumpUntil([&] { return line->ReadCount() == 4; }));
+    QByteArray taken;
+    bool emptied = false;
+    c.Client.OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase*) {
+        if (code == icReceiving && !emptied) {
+            emptied = true;
+            char chunk[16];
+            taken.append(chunk, line->ReadBuf(chunk, sizeof chunk));
+        }
+    };
+    c.Peer.Send("220 next\r\n");
+    ASSERT_TRUE(c.WaitForLines(1));
+    EXPECT_EQ(taken, QByteArray("head"));
+    EXPECT_EQ(c.Lines, (std::vector<QByteArray>{"220 next"}));
+    EXPECT_EQ(line->ReadCount(), 0);
+    EXPECT_EQ(ExceptionRecorder::Count(), 0u);
+}
+
+TEST(LineSocket, HandlersMayDestroyTheComponentInsideLineAndStreamOperations)
+{
+    {
+        auto c = std::make_unique<TLineClient>();
+        c->Open();
+        int lines = 0, empties = 0;
+        c->Socket()->OnLine = [&](TLineSocketBase*, const QByteArray&, bool) { ++lines; };
+        c->Socket()->OnReadBufferEmpty = [&](TBufferedSocketBase*) {
+            ++empties;
+            c.reset();
+        };
+        c->Peer.Send("220 hi\r\n");
+        ASSERT_TRUE(PumpUntil([&] { return !c; }));
+        PumpFor(30);
+        EXPECT_EQ(empties, 1);
+        EXPECT_EQ(lines, 0) << "a destroyed socket delivers nothing";
+    }
+    {
+        auto c = std::make_unique<TLineClient>();
+        c->Open();
+        c->Socket()->SetWriteBufferSize(6);
+        int full = 0;
+        c->Socket()->OnWriteBufferFull = [&](TBufferedSocketBase*) {
+            ++full;
+            c.reset();
+        };
+        EXPECT_TRUE(c->Socket()->WriteLine("NOOP")) << "exactly fills the buffer";
+        EXPECT_EQ(full, 1);
+        EXPECT_FALSE(c);
+    }
+    // A send stream refill that fills the buffer: at the start (1) and after a flush (2).
+    for (int destroyAt : {1, 2}) {
+        auto c = std::make_unique<TLineClient>();
+        c->Open();
+        c->Socket()->SetWriteBufferSize(8);
+        QBuffer stream;
+        stream.setData(QByteArray(100, 's'));
+        stream.open(QIODevice::ReadOnly);
+        int full = 0;
+        c->Socket()->OnWriteBufferFull = [&](TBufferedSocketBase*) {
+            if (++full == destroyAt)
+                c.reset();
+        };
+        c->Socket()->StartSendStream(&stream, false);
+        EXPECT_EQ(full, destroyAt);
+        EXPECT_FALSE(c);
+    }
+    EXPECT_EQ(ExceptionRecorder::Count(), 0u);
+}
+
+TEST(LineSocket, ASocketErrorRaisedByAHandlerIsReportedNotTakenForAReset)
+{
+    TLineClient c;
+    c.Open();
+    TLineSocket* line = c.Socket();
+    line->SetReadBufferSize(8); // the line fills the buffer: it is taken while the buffer is full
+    const int mine = line->Handle();
+    line->OnLine = [&](TLineSocketBase* sender, const QByteArray& text, bool) {
+        c.Lines.push_back(text);
+        c.Peer.Reset();
+        pollfd watch{mine, POLLIN, 0};
+        ASSERT_EQ(::poll(&watch, 1, 3000), 1);
+        static_cast<TLineSocket*>(sender)->WriteLine("QUIT"); // meets the reset
+    };
+    // The disconnect handler fails with a socket error of its own (say, from
+    // another component), which leaves the reset socket open.
+    std::vector<std::size_t> reportedAtDisconnect;
+    c.Client.OnDisconnect = [&](TSockCtrl*, TSocketBase*) {
+        reportedAtDisconnect.push_back(ExceptionRecorder::Count());
+        if (reportedAtDisconnect.size() == 1)
+            throw ESockError(QStringLiteral("another component failed"));
+    };
+    c.Peer.Send("220 hi\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return ExceptionRecorder::Count() > 0 || reportedAtDisconnect.size() > 1; }));
+    PumpFor(50);
+    EXPECT_EQ(c.Lines, (std::vector<QByteArray>{"220 hi"}));
+    ASSERT_EQ(ExceptionRecorder::Count(), 1u) << "the handler's error is reported, not swallowed";
+    EXPECT_EQ(ExceptionRecorder::MessageAt(0), QStringLiteral("another component failed"));
+    EXPECT_NE(ExceptionRecorder::As<ESockError>(0), nullptr);
+    ASSERT_FALSE(reportedAtDisconnect.empty());
+    EXPECT_EQ(std::count(reportedAtDisconnect.begin(), reportedAtDisconnect.end(), 0u), 1)
+        << "one disconnect before the report; a later one is the close notification of the open socket";
+}
+
+TEST(LineSocket, LineWritesFlushOnlyWithLineFlagsBit2)
+{
+    TLineClient c;
+    c.Open();
+    TLineSocket* line = c.Socket();
+    EXPECT_TRUE(line->WritePChar("NOOP", "\r\n"));
+    EXPECT_TRUE(c.Peer.Receives("NOOP\r\n")) << "sent without a Flush of the caller";
+    line->SetLineFlags(11 & ~lfFlushWrites);
+    EXPECT_TRUE(line->WritePChar("STAT", "\r\n"));
+    EXPECT_TRUE(line->WriteLine("QUIT"));
+    PumpFor(30);
+    EXPECT_EQ(c.Peer.Take(), QByteArray("NOOP\r\n"));
+    EXPECT_EQ(line->WriteCount(), 12);
+    line->Flush();
+    EXPECT_TRUE(c.Peer.Receives("NOOP\r\nSTAT\r\nQUIT\r\n"));
 }
