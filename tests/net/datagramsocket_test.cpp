@@ -76,6 +76,15 @@ QString socketErrorOf(const std::function<void()>& call)
     return QStringLiteral("(nothing raised)");
 }
 
+// Opens client as a datagram socket whose default peer is peer.
+TDatagramSocket* openTo(TBasicClientSocket& client, const TUdpPeer& peer)
+{
+    client.SetAddress(QStringLiteral("127.0.0.1"));
+    client.SetPort(QString::number(peer.Port()));
+    client.Open(SocketClassOf<TDatagramSocket>);
+    return static_cast<TDatagramSocket*>(client.Socket());
+}
+
 const QString notOpen = QStringLiteral("Socket not open");
 const QString tooBig = QStringLiteral("Datagram exceeds Winsock's max UDP packet size");
 } // namespace
@@ -125,10 +134,7 @@ TEST(DatagramSocket, OversizeIsRefusedBeforeThePlatformIsCalled)
 {
     TUdpPeer peer;
     TBasicClientSocket client;
-    client.SetAddress(QStringLiteral("127.0.0.1"));
-    client.SetPort(QString::number(peer.Port()));
-    client.Open(SocketClassOf<TDatagramSocket>);
-    auto* socket = static_cast<TDatagramSocket*>(client.Socket());
+    auto* socket = openTo(client, peer);
     const int largest = WinsockAPI().MaxUdpDg();
     ASSERT_GT(largest, 0);
     const QByteArray huge(largest + 1, 'h');
@@ -183,10 +189,7 @@ TEST(DatagramSocket, CloseLeavesAFreshHandleThatConnectsAndListensAgain)
     TBasicClientSocket client;
     std::vector<int> infos;
     client.OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase*) { infos.push_back(int(code)); };
-    client.SetAddress(QStringLiteral("127.0.0.1"));
-    client.SetPort(QString::number(peer.Port()));
-    client.Open(SocketClassOf<TDatagramSocket>);
-    auto* socket = static_cast<TDatagramSocket*>(client.Socket());
+    auto* socket = openTo(client, peer);
     infos.clear();
     client.Close();
     EXPECT_EQ(infos, (std::vector<int>{icClosed}));
@@ -238,10 +241,7 @@ TEST(DatagramSocket, LongDatagramRaisesMessageTooLongAndCloseDeliversEveryWaitin
 {
     TUdpPeer peer;
     TBasicClientSocket client;
-    client.SetAddress(QStringLiteral("127.0.0.1"));
-    client.SetPort(QString::number(peer.Port()));
-    client.Open(SocketClassOf<TDatagramSocket>);
-    auto* socket = static_cast<TDatagramSocket*>(client.Socket());
+    auto* socket = openTo(client, peer);
     const quint16 local = socket->LocalPort();
     // Loopback delivers at once; the short pause lets every datagram arrive.
     const auto waitForArrival = [&] {
