@@ -16,8 +16,20 @@ TEST(Codepage, UnmappableCharactersBecomeQuestionMarksAndKeepTheLength)
 {
     EXPECT_EQ(ToCp1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
     EXPECT_EQ(ToCp1250(QStringLiteral("x\U0001F600y")), QByteArray("x??y")); // surrogate pair
-    EXPECT_EQ(FromCp1250(QByteArray("\x81", 1)), QString(QChar(0xFFFD)));   // undefined byte
     EXPECT_EQ(FromCp1250(QByteArray("a\0b", 3)).size(), 3);                  // NUL kept
+}
+
+TEST(Codepage, EveryByteStringComesBackUnchanged)
+{
+    // Names a server lists in another encoding (UTF-8 here) must go back to it
+    // byte for byte, the five bytes without a character included.
+    QByteArray all(256, Qt::Uninitialized);
+    for (int b = 0; b < 256; ++b)
+        all[b] = char(b);
+    EXPECT_EQ(ToCp1250(FromCp1250(all)), all);
+    const QByteArray utf8Names("\xC5\x88.txt \xC5\x98 \xD1\x81");
+    EXPECT_EQ(ToCp1250(FromCp1250(utf8Names)), utf8Names);
+    EXPECT_EQ(FromCp1250(QByteArray("\x81", 1)), QString(QChar(0x0081)));
 }
 
 TEST(ExceptionReporting, RecorderSeesTheTypeAndMessage)
