@@ -22,17 +22,19 @@ struct TRequest {
     TLookupResult Result;
 };
 
+// The registry outlives static destruction on purpose: a lookup thread still
+// running as the program ends may finish and look for its request then.
 std::mutex& registryLock()
 {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 // Requests by task handle; guarded by registryLock().
 std::map<quint32, std::shared_ptr<TRequest>>& registry()
 {
-    static std::map<quint32, std::shared_ptr<TRequest>> requests;
-    return requests;
+    static auto* requests = new std::map<quint32, std::shared_ptr<TRequest>>;
+    return *requests;
 }
 
 // The function answering lookups; guarded by registryLock().

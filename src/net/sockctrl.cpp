@@ -194,8 +194,10 @@ void TSockCtrl::TimeOutTick()
     if (--m_countdown > 0)
         return;
     DisarmTimeOut();
+    const auto alive = m_alive;
     DoInfo(Socket(), icTimedOut);
-    DoTimeOut(Socket());
+    if (*alive) // the icTimedOut handler may have destroyed the component
+        DoTimeOut(Socket());
 }
 
 void TSockCtrl::DeliverSelect(const TSockMessage& message)
@@ -342,10 +344,13 @@ TLookupResult TSockCtrl::ArmedLookup(const std::function<quint32()>& start, int 
 {
     // Every lookup is bounded by the component's time-out; the component may be
     // destroyed while the lookup waits, so disarming checks that it still lives.
+    // A lookup inside another one of this component (a handler's) restarts the
+    // countdown but leaves the disarming to the outer one, which is still bounded.
     const auto alive = m_alive;
+    const bool armedAlready = m_armed;
     ArmTimeOut();
     auto disarm = qScopeGuard([&] {
-        if (*alive)
+        if (*alive && !armedAlready)
             DisarmTimeOut();
     });
     return AwaitLookup(start(), startFailureId);

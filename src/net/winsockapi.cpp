@@ -403,7 +403,9 @@ int tWinsockAPI::connect(int s, const sockaddr* name, int namelen)
     }
     if (rc == 0)
         return 0;
-    errno = error;
+    // Linux says EAGAIN when no local port is left: an error, not a connect
+    // in progress (10035 would wait for an FD_CONNECT that never comes).
+    errno = error == EAGAIN ? EADDRNOTAVAIL : error;
     return Fail();
 }
 

@@ -206,6 +206,51 @@ TEST(TimeOuts, DestroyedArmedComponentLeavesTheList)
     ASSERT_TRUE(PumpUntil([&] { return fired; }, 3000));
 }
 
+TEST(TimeOuts, ATimedOutReportsHandlerMayDestroyItsComponent)
+{
+    auto doomed = std::make_unique<TRecordingCtrl>();
+    TRecordingCtrl keeper; // keeps the library started
+    bool onTimeOut = false;
+    doomed->SetTimeOut(1);
+    doomed->OnTimeOut = [&](TSockCtrl*, TSocketBase*) { onTimeOut = true; };
+    doomed->OnInfo = [&](TSockCtrl*, TSockInfo code, TSocketBase*) {
+        if (code == icTimedOut)
+            doomed.reset();
+    };
+    doomed->ArmTimeOut();
+    ASSERT_TRUE(PumpUntil([&] { return doomed == nullptr; }, 3000));
+    PumpFor(50);
+    EXPECT_FALSE(onTimeOut) << "no OnTimeOut for a destroyed component";
+    EXPECT_EQ(TTimeOutList::ArmedCount(), 0);
+}
+
+TEST(TimeOuts, ALookupInsideAnotherOfTheSameComponentLeavesItsTimeOut)
+{
+    TRecordingCtrl c;
+    c.SetTimeOut(1);
+    c.OnTimeOut = [](TSockCtrl*, TSocketBase*) {};
+    bool innerDone = false;
+    RunSteps([&] {
+        c.LookupPortName(21); // answered at once from the services database
+        innerDone = true;
+        return true;
+    });
+    // Should the outer wait lose its time-out, this answer ends it instead (with 0).
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        TSockMessage answer;
+        answer.Msg = LookupDone;
+        answer.WParam = 4243;
+        c.Window()->Post(answer);
+    });
+    rescue.start(6000);
+    c.ArmTimeOut();
+    EXPECT_EQ(c.WaitForLookup(4243), WSAETIMEDOUT); // a task nobody answers
+    EXPECT_TRUE(innerDone);
+    EXPECT_FALSE(c.Armed());
+}
+
 TEST(Lookups, ResolveAddressPrefersNamesAndWritesTheAddressBack)
 {
     TRecordingCtrl c;
