@@ -133,46 +133,56 @@ TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehi
 
 TEST(Dispatch, ClosingVoidsEveryQueuedNotificationOfTheComponent)
 {
-    std::vector<TNotification> log;
-    TRecordingCtrl a(&log), waiter(&log), c(&log);
-    TSocketPair own, other, pairC;
-    a.TestSocket()->Adopt(own.Mine);
-    selectRead(&a, other.Mine); // a second handle routed to the same component
-    selectRead(&c, pairC.Mine);
-    int step = 0;
-    RunSteps([&] {
-        switch (step) {
-        case 0:
-            other.Write("x");
-            ++step;
-            return false;
-        case 1:
-            if (PendingQueue().Count() == 1) {
-                pairC.Write("y");
+    // The other handle has data waiting, or its peer has closed.
+    for (int event : {FD_READ, FD_CLOSE}) {
+        SCOPED_TRACE(event);
+        std::vector<TNotification> log;
+        TRecordingCtrl a(&log), waiter(&log), c(&log);
+        TSocketPair own, other, pairC;
+        a.TestSocket()->Adopt(own.Mine);
+        selectRead(&a, other.Mine); // a second handle routed to the same component
+        selectRead(&c, pairC.Mine);
+        int step = 0;
+        RunSteps([&] {
+            switch (step) {
+            case 0:
+                if (event == FD_READ) {
+                    other.Write("x");
+                } else {
+                    ::close(other.Peer);
+                    other.Peer = -1;
+                }
                 ++step;
+                return false;
+            case 1:
+                if (PendingQueue().Count() == 1) {
+                    pairC.Write("y");
+                    ++step;
+                }
+                return false;
+            case 2:
+                if (PendingQueue().Count() == 2) {
+                    a.Socket()->Close(); // posts SocketClosed, handled within the wait
+                    ++step;
+                }
+                return false;
+            case 3:
+                answerHeldTask(&waiter);
+                return true;
             }
-            return false;
-        case 2:
-            if (PendingQueue().Count() == 2) {
-                a.Socket()->Close(); // posts SocketClosed, handled within the wait
-                ++step;
-            }
-            return false;
-        case 3:
-            answerHeldTask(&waiter);
             return true;
-        }
-        return true;
-    });
-    waiter.WaitForLookup(heldTask);
-    ASSERT_TRUE(PumpUntil([&] { return log.size() >= 2; }));
-    PumpFor(50);
-    // The other handle's notification was voided in its place before c's; as its
-    // data is still unread, that handle raises it again afterwards (not lost).
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].Component, &c);
-    EXPECT_EQ(log[1], (TNotification{&a, other.Mine, FD_READ, 0}));
-    WinsockAPI().closesocket(other.Mine);
+        });
+        waiter.WaitForLookup(heldTask);
+        ASSERT_TRUE(PumpUntil([&] { return log.size() >= 2; }));
+        PumpFor(50);
+        // The other handle's notification was voided in its place before c's; as it
+        // still holds (data unread, or the close), that handle raises it again
+        // afterwards: postponed, not lost.
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0].Component, &c);
+        EXPECT_EQ(log[1], (TNotification{&a, other.Mine, event, 0}));
+        WinsockAPI().closesocket(other.Mine);
+    }
 }
 
 TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
