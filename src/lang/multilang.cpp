@@ -72,11 +72,24 @@ public:
         : m_words(words), m_languages(languages), m_active(active), m_fallback(fallback),
           m_fallbackEnabled(fallbackEnabled && fallback < languages), m_window(window)
     {
-        const auto descendants = window->findChildren<QObject*>();
-        for (QObject* object : descendants) {
+        collect(window);
+    }
+
+    // The window's own components, depth first. A window of its own inside it
+    // (a dialog it owns) keeps its components to itself; a menu does not, and
+    // a file dialog is one component (its inside is not the window's).
+    void collect(const QObject* parent)
+    {
+        for (QObject* object : parent->children()) {
+            const auto* widget = qobject_cast<const QWidget*>(object);
+            const bool ownWindow = widget && widget->isWindow() && !qobject_cast<const QMenu*>(widget);
+            if (ownWindow && !qobject_cast<const QFileDialog*>(widget))
+                continue;
             const QString name = object->objectName().toLower();
             if (!name.isEmpty() && !m_components.contains(name))
                 m_components.insert(name, object);
+            if (!ownWindow)
+                collect(object);
         }
     }
 
@@ -204,7 +217,11 @@ private:
                      [combo](int row, const QString& text) { combo->setItemText(row, text); });
             combo->setCurrentIndex(current);
         } else if (auto* memo = qobject_cast<QPlainTextEdit*>(c)) {
-            const QStringList lines = takeList(memo->toPlainText().split('\n'));
+            // An empty memo has no lines; a final line break ends the last line.
+            QStringList current = memo->toPlainText().split('\n');
+            if (current.constLast().isEmpty())
+                current.removeLast();
+            const QStringList lines = takeList(current);
             memo->setPlainText(lines.join('\n'));
         } else if (auto* tabs = qobject_cast<QTabWidget*>(c)) {
             takeList(tabs->count(), [tabs](int page, const QString& text) { tabs->setTabText(page, text); });

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <optional>
@@ -238,7 +239,9 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
 {
     const QString path = SettingsFilePath();
     QFile old(path);
-    if (!old.open(QIODevice::ReadOnly) && old.exists())
+    const QFileInfo info(path);
+    // Not a regular file (a FIFO would block, a device never end): not ours to replace.
+    if (info.exists() && (!info.isFile() || !old.open(QIODevice::ReadOnly)))
         throw Exception(QStringLiteral("Failed to create key %1").arg(path));
     TIniText store(old.readAll());
     old.close();

@@ -13,9 +13,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TReplacingFile::TReplacingFile(const QString& target)
-    : m_target(QFile::encodeName(target)), m_temporary(m_target + ".XXXXXX")
+namespace {
+// The file a path names: a symbolic link's target (followed to its end).
+QString writtenFile(QString path)
 {
+    for (int hops = 0; hops < 40 && QFileInfo(path).isSymLink(); ++hops)
+        path = QFileInfo(path).symLinkTarget();
+    return path;
+}
+} // namespace
+
+TReplacingFile::TReplacingFile(const QString& target)
+    : m_target(QFile::encodeName(writtenFile(target))), m_temporary(m_target + ".XXXXXX")
+{
+    if (::access(m_target.constData(), F_OK) == 0 && ::access(m_target.constData(), W_OK) != 0)
+        throw EInOutError(errno);
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(QFileInfo(target).absolutePath()).toStdString(),
                                         error);
@@ -64,4 +76,11 @@ void TReplacingFile::Commit()
     if (::rename(m_temporary.constData(), m_target.constData()) != 0)
         throw EInOutError(errno);
     m_committed = true;
+    // The rename itself reaches the disk with its directory.
+    const QByteArray directory = QFile::encodeName(QFileInfo(QFile::decodeName(m_target)).absolutePath());
+    const int dirFd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
 }

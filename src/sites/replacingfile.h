@@ -8,6 +8,9 @@
 // EInOutError with the system's error number; a TReplacingFile destroyed
 // without a successful Commit removes its temporary file, so the target keeps
 // its old content whatever failed.
+// A target that is a symbolic link is written where the link points (the link
+// stays); an existing target the user may not write is not replaced (EACCES),
+// as writing it in place would fail.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>

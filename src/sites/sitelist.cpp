@@ -3,7 +3,13 @@
 #include "sites/programpaths.h"
 #include "sites/replacingfile.h"
 
+#include "sites/inouterror.h"
+
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 
@@ -39,17 +45,30 @@ void TSiteList::DeleteSite(int k)
 void TSiteList::OpenSiteList()
 {
     m_count = 0;
-    QFile file(FilePath());
+    const QFileInfo info(FilePath());
+    m_fileNotReadWhole = info.exists();
+    if (!info.isFile())
+        return; // missing, or a FIFO or device that would block or never end
+    QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const qsizetype wanted = std::min<qint64>(file.size() / kRecordSize, MaxSites) * kRecordSize;
+    const qint64 records = file.size() / kRecordSize;
+    const qsizetype wanted = std::min<qint64>(records, MaxSites) * kRecordSize;
     const qint64 got = file.read(reinterpret_cast<char*>(m_table.data()), wanted);
     m_count = got > 0 ? int(got / kRecordSize) : 0;
+    m_fileNotReadWhole = got != wanted || records > MaxSites;
 }
 
-void TSiteList::WriteSiteList() const
+void TSiteList::WriteSiteList()
 {
-    TReplacingFile file(FilePath());
+    const QString path = FilePath();
+    if (m_fileNotReadWhole) {
+        const QByteArray from = QFile::encodeName(path);
+        if (::rename(from.constData(), (from + ".bak").constData()) != 0 && errno != ENOENT)
+            throw EInOutError(errno);
+        m_fileNotReadWhole = false;
+    }
+    TReplacingFile file(path);
     file.Write(QByteArrayView(reinterpret_cast<const char*>(m_table.data()), m_count * kRecordSize));
     file.Commit();
 }

@@ -10,6 +10,11 @@
 // Reads the whole records of the file, at most 255 (a shorter remainder and any
 // record beyond the 255th are ignored). A missing or unreadable file gives an
 // empty list; nothing is reported. The site manager then lists SiteTable(1..SiteCount).
+// Choice (so that no stored site is ever lost): a file that exists but could
+// not be read whole (no permission, a read error, not a regular file, more
+// than 255 records) is not overwritten by the next WriteSiteList: it is first
+// renamed to "Naslovi.kvs.bak" (a failure to do so throws EInOutError and
+// writes nothing).
 //
 // WriteSiteList: called at the main window's destruction when SitesModified()
 // is set. Writes records 1..SiteCount (SiteCount 0 gives an empty file) into a
@@ -50,7 +55,7 @@ public:
     void DeleteSite(int k);
 
     void OpenSiteList();
-    void WriteSiteList() const;
+    void WriteSiteList();
 
     // The site list file: ProgramFilePath("Naslovi.kvs").
     static QString FilePath();
@@ -59,4 +64,5 @@ private:
     std::vector<TSiteRecord> m_table;
     int m_count = 0;
     bool m_modified = false;
+    bool m_fileNotReadWhole = false; // the file holds more than the list: keep a copy before writing
 };

@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -311,6 +313,26 @@ TEST(MultiLangWalk, WindowNameAndShortTablesAndUnknownKeys)
     ml.SetWords({"%form%", "x", "y"});
     ml.SetActiveLanguage(1);
     EXPECT_EQ(w.form.windowTitle(), "Title");
+}
+
+TEST(MultiLangWalk, AnOwnedDialogKeepsItsComponentsAndAnEmptyMemoTakesNoLine)
+{
+    QWidget form;
+    // A dialog the window owns, made first, with a label of the same name as the window's.
+    auto* dialog = new QDialog(&form);
+    auto* dialogLabel = new QLabel("v dialogu", dialog);
+    dialogLabel->setObjectName("Oznaka1");
+    auto* label = new QLabel("Oznaka", &form);
+    label->setObjectName("Oznaka1");
+    auto* memo = new QPlainTextEdit(&form);
+    memo->setObjectName("Komentar1");
+    TMultiLang ml(&form);
+    // The empty memo takes no line, so the next key is a component again.
+    ml.SetWords({"Oznaka1", "Oznaka", "Label", "Komentar1", "Namig1", "Hint1", "x", "y", "z"});
+    ml.SetActiveLanguage(1);
+    EXPECT_EQ(label->text(), "Label");
+    EXPECT_EQ(dialogLabel->text(), "v dialogu") << "the dialog's own label is not the window's";
+    EXPECT_TRUE(memo->toPlainText().isEmpty());
 }
 
 TEST(MultiLangWalk, DefaultLanguageFillsEmptyTexts)

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 void PrintTo(const QString& text, std::ostream* out)
 {
@@ -315,5 +316,17 @@ TEST_F(PosSaverTest, WriteFailuresAreReportedAndKeepTheOldFile)
         ADD_FAILURE() << "no exception";
     } catch (const Exception& error) {
         EXPECT_EQ(error.Message(), "Failed to create key " + blocked + "/Kvado.ini");
+    }
+
+    // A FIFO in the file's place would block the read of the old content: refused at once.
+    QTemporaryDir fifoHome;
+    qputenv("KVADO_HOME", fifoHome.path().toLocal8Bit());
+    const QString fifo = fifoHome.filePath("Kvado.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    try {
+        TPosSaver().SaveSettings(s, window);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.Message(), "Failed to create key " + fifo);
     }
 }

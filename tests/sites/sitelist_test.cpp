@@ -3,12 +3,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void PrintTo(const QString& text, std::ostream* out)
 {
@@ -272,4 +275,62 @@ TEST_F(SiteListTest, AFailedWriteKeepsTheOldFileAndNamesTheSystemError)
     // A program directory that cannot exist: its parent is a file.
     qputenv("KVADO_HOME", (sitesFile() + "/sub").toLocal8Bit());
     EXPECT_THROW(list.WriteSiteList(), EInOutError);
+}
+
+TEST_F(SiteListTest, AFileNotReadWholeIsKeptAsABackupBeforeTheFirstWrite)
+{
+    // More records than the list holds: the ones beyond 255 must survive a write.
+    QByteArray many;
+    for (int k = 1; k <= 257; ++k) {
+        TSiteRecord record = namedRecord(QString::number(k));
+        many.append(reinterpret_cast<const char*>(&record), 936);
+    }
+    writeFile(many);
+    TSiteList list;
+    list.OpenSiteList();
+    ASSERT_EQ(list.SiteCount(), 255);
+    list.DeleteSite(1);
+    list.WriteSiteList();
+    EXPECT_EQ(readFile().size(), 254 * 936);
+    QFile backup(sitesFile() + ".bak");
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), many);
+    backup.close();
+    list.WriteSiteList(); // the copy is made once, not overwritten by later writes
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), many);
+
+    // Not a regular file (a FIFO would block the read): nothing is read, nothing blocks,
+    // and the first write keeps it aside.
+    ASSERT_TRUE(QFile::remove(sitesFile()) && QFile::remove(sitesFile() + ".bak"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(sitesFile()).constData(), 0600), 0);
+    TSiteList fromFifo;
+    fromFifo.OpenSiteList();
+    EXPECT_EQ(fromFifo.SiteCount(), 0);
+    fromFifo.AddSite(namedRecord("nov"));
+    fromFifo.WriteSiteList();
+    EXPECT_EQ(readFile().size(), 936);
+    EXPECT_TRUE(QFileInfo(sitesFile() + ".bak").exists());
+}
+
+TEST_F(SiteListTest, ALinkedFileIsWrittenWhereTheLinkPointsAndAReadOnlyOneIsNotReplaced)
+{
+    ASSERT_TRUE(QDir(m_home.path()).mkdir("real"));
+    const QString target = m_home.filePath("real/sites.bin");
+    ASSERT_TRUE(QFile::link(target, sitesFile()));
+    TSiteList list;
+    list.OpenSiteList();
+    list.AddSite(namedRecord("prek povezave"));
+    list.WriteSiteList();
+    EXPECT_TRUE(QFileInfo(sitesFile()).isSymLink()) << "the link stays";
+    EXPECT_EQ(QFileInfo(target).size(), 936);
+
+    if (::geteuid() != 0) { // the superuser may write anything
+        ASSERT_TRUE(QFile::remove(sitesFile()));
+        list.WriteSiteList();
+        ASSERT_EQ(::chmod(QFile::encodeName(sitesFile()).constData(), 0444), 0);
+        list.AddSite(namedRecord("drugi"));
+        EXPECT_THROW(list.WriteSiteList(), EInOutError);
+        EXPECT_EQ(readFile().size(), 936) << "a file the user made read-only is left alone";
+    }
 }
