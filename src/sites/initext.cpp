@@ -55,18 +55,25 @@ TIniText::Section& TIniText::section(const QByteArray& name)
 
 void TIniText::SetValue(const QString& group, const QString& key, const QString& value)
 {
-    Section& s = section(group.isEmpty() ? QByteArray("General") : group.toUtf8());
+    const QByteArray sectionName = group.isEmpty() ? QByteArray("General") : group.toUtf8();
     const QByteArray name = key.toUtf8();
     const QByteArray line = name + '=' + Quoted(value);
+    // A hand-edited file may repeat a section; the reader joins them and the
+    // last line of a key wins, so the key is replaced in every one of them.
     bool replaced = false;
-    for (std::size_t i = 1; i < s.lines.size(); ++i) {
-        if (keyOf(s.lines[i]) == name) {
-            s.lines[i] = line;
-            replaced = true;
+    for (Section& repeated : m_sections) {
+        if (repeated.name != sectionName)
+            continue;
+        for (std::size_t i = 1; i < repeated.lines.size(); ++i) {
+            if (keyOf(repeated.lines[i]) == name) {
+                repeated.lines[i] = line;
+                replaced = true;
+            }
         }
     }
     if (replaced)
         return;
+    Section& s = section(sectionName);
     std::size_t at = s.lines.size();
     while (at > 1 && s.lines[at - 1].trimmed().isEmpty())
         --at;

@@ -92,3 +92,14 @@ TEST(IniText, OtherLinesAreKeptAndNewKeysJoinTheirSections)
                                      "[PozOkna]\n"
                                      "Max=\"1\"\n"));
 }
+
+TEST(IniText, AKeyInARepeatedSectionReadsBackAsWritten)
+{
+    // A hand-edited file with the section twice: the reader joins them and the last line wins.
+    TIniText ini("[General]\nTimeOut=1\n[Barve]\nUkaz=2\n[General]\nTimeOut=2\n");
+    ini.SetValue("", "TimeOut", "9");
+    QTemporaryDir dir;
+    const QSettings::SettingsMap values = readBack(dir, ini.Text(), "repeated.ini");
+    EXPECT_EQ(values.value("TimeOut").toString(), "9");
+    EXPECT_EQ(values.value("Barve/Ukaz").toString(), "2");
+}
