@@ -114,7 +114,9 @@ bool TGIFImage::LoadPicture(const QByteArray& data)
 
 int TGIFImage::FrameInterval(int number) const
 {
-    return std::max(Frame(number).DelayMs * 100 / m_speed, 1);
+    // A frame without a delay would redraw the picture a thousand times a second.
+    constexpr int shortestInterval = 10;
+    return std::max(Frame(number).DelayMs * 100 / m_speed, shortestInterval);
 }
 
 void TGIFImage::ShowFrame(int number)
@@ -185,7 +187,13 @@ void TGIFImage::Step()
 {
     if (Empty())
         return;
-    Fire(OnChanging);
+    try {
+        Fire(OnChanging);
+    } catch (...) {
+        if (m_animate && !Empty()) // a failing handler does not end the animation
+            m_timer->Start(FrameInterval(m_currentFrame));
+        throw;
+    }
     if (!m_animate || Empty())
         return; // a handler stopped the animation
     // The first step after loading (or after a frame was chosen) finds the

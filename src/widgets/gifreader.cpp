@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -127,7 +128,7 @@ private:
     bool ReadScreen();
     bool ReadExtension();
     bool ReadFrame();
-    bool Grow(int right, int bottom);
+    std::optional<QSize> Grown(int right, int bottom) const;
 
     Cursor m_cursor;
     TGifPicture& m_picture;
@@ -208,16 +209,15 @@ bool Reader::ReadExtension()
     return true;
 }
 
-// Grows the logical size to hold a frame ending at (right, bottom); false when
+// The logical size grown to hold a frame ending at (right, bottom); none when
 // that would pass the pixel limit.
-bool Reader::Grow(int right, int bottom)
+std::optional<QSize> Reader::Grown(int right, int bottom) const
 {
     const QSize grown(std::max(m_picture.LogicalSize.width(), right),
                       std::max(m_picture.LogicalSize.height(), bottom));
     if (qint64(grown.width()) * grown.height() > kGifMaxPixels)
-        return false;
-    m_picture.LogicalSize = grown;
-    return true;
+        return std::nullopt;
+    return grown;
 }
 
 bool Reader::ReadFrame()
@@ -248,17 +248,18 @@ bool Reader::ReadFrame()
         return false;
 
     const qint64 pixels = qint64(frame.Width) * frame.Height;
-    if (!Grow(frame.Left + frame.Width, frame.Top + frame.Height) ||
-        m_totalPixels + pixels > kGifMaxTotalPixels)
+    const std::optional<QSize> grown = Grown(frame.Left + frame.Width, frame.Top + frame.Height);
+    if (!grown || m_totalPixels + pixels > kGifMaxTotalPixels)
         return false;
-    m_totalPixels += pixels;
 
     frame.Pixels = QByteArray(pixels, '\0');
     const TGifLzwResult decoded =
         GifLzwDecode(reinterpret_cast<const uchar*>(compressed.constData()), compressed.size(), minCodeSize,
                      reinterpret_cast<uchar*>(frame.Pixels.data()), pixels);
     if (decoded.Fault)
-        return false;
+        return false; // the refused frame leaves the logical size as it was
+    m_totalPixels += pixels;
+    m_picture.LogicalSize = *grown;
     if (frame.Interlaced)
         frame.Pixels = Deinterlace(frame.Pixels, frame.Width, frame.Height);
 

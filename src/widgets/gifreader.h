@@ -21,7 +21,7 @@
 
 constexpr int kGifMaxFrames = 256;
 constexpr qint64 kGifMaxPixels = 16 * 1024 * 1024;
-constexpr qint64 kGifMaxTotalPixels = 256 * 1024 * 1024;
+constexpr qint64 kGifMaxTotalPixels = 64 * 1024 * 1024;
 
 // One image of the file.
 struct TGifFrame {

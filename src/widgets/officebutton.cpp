@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QShortcut>
 
 namespace {
@@ -503,8 +504,10 @@ void TOfficeButton::PressLeft()
     m_hot = true;
     repaint();
     if (m_dropDownMenu) {
+        const QPointer<TOfficeButton> guard(this); // a menu action may delete the button
         m_dropDownMenu->exec(mapToGlobal(QPoint(0, height())));
-        AfterMenu();
+        if (guard)
+            AfterMenu();
     }
 }
 
@@ -565,8 +568,10 @@ void TOfficeButton::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     if (event->button() == Qt::RightButton && m_popupMenu) {
+        const QPointer<TOfficeButton> guard(this); // a menu action may delete the button
         m_popupMenu->exec(event->globalPosition().toPoint());
-        AfterMenu();
+        if (guard)
+            AfterMenu();
         return;
     }
     QWidget::mouseReleaseEvent(event);

@@ -277,9 +277,9 @@ void TPanelManager::Tell(QWidget* panel, pnlAction action)
 
 void TPanelManager::ShowPanel(QWidget* panel)
 {
-    if (!Ask(panel, 0))
+    QPointer<QWidget> guard(panel); // the asked handler may delete the panel
+    if (!Ask(panel, 0) || !guard)
         return;
-    QPointer<QWidget> guard(panel);
     panel->show();
     Realign();
     Tell(guard, 3);
@@ -288,9 +288,9 @@ void TPanelManager::ShowPanel(QWidget* panel)
 
 void TPanelManager::CollapsePanel(QWidget* panel)
 {
-    if (!Ask(panel, 2))
+    QPointer<QWidget> guard(panel); // the asked handler may delete the panel
+    if (!Ask(panel, 2) || !guard)
         return;
-    QPointer<QWidget> guard(panel);
     panel->hide();
     Realign();
     Tell(guard, 1);
@@ -306,7 +306,8 @@ void TPanelManager::PanelDocked(QWidget* panel)
 void TPanelManager::FloatPanel(QWidget* panel, const QPoint& globalPos)
 {
     auto* mpanel = qobject_cast<TMPanel*>(panel);
-    if (!mpanel || !mpanel->Floatable() || !Ask(panel, 4))
+    QPointer<TMPanel> guard(mpanel); // the asked handler may delete the panel
+    if (!mpanel || !mpanel->Floatable() || !Ask(panel, 4) || !guard)
         return;
     auto* window = new TFloatPanel(mpanel, this->window());
     Tell(mpanel, 5);

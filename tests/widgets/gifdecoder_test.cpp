@@ -147,6 +147,10 @@ TEST(GifReader, BrokenFramesEndTheReadingAndKeepEarlierFrames)
                                   GifBuilder::SubBlocks(GifBuilder::Codes({{4, 3}, {6, 3}, {5, 3}}))},
         {"sub-block past the end", QByteArray(",\0\0\0\0\2\0\2\0\0\x02\x30\x01", 13)},
         {"frame too large", QByteArray(",\0\0\0\0\xFF\xFF\xFF\xFF\0\x02", 11) + goodData},
+        // A refused frame far off does not grow the logical size either.
+        {"undefined code far away",
+         QByteArray(",\x64\0\x64\0\2\0\2\0\0\x02", 11) +
+             GifBuilder::SubBlocks(GifBuilder::Codes({{4, 3}, {1, 3}, {7, 3}, {5, 3}}))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -164,6 +168,22 @@ TEST(GifReader, BrokenFramesEndTheReadingAndKeepEarlierFrames)
     EXPECT_TRUE(picture.Frames.empty());
     EXPECT_EQ(ReadGif("JFIF\0\0\0", picture), TGifReadResult::grNotGif);
     EXPECT_EQ(ReadGif("", picture), TGifReadResult::grNotGif);
+}
+
+TEST(GifReader, TheFramesOfAFileStayWithinTheTotalPixelLimit)
+{
+    // Frames that declare the whole 4096 x 4096 screen but carry only a clear and
+    // an end code: a few bytes each, 16 M pixels each once decoded.
+    GifBuilder builder(4096, 4096);
+    for (int i = 0; i < 8; ++i)
+        builder.Descriptor(0, 0, 4096, 4096).Data(2, GifBuilder::Codes({{4, 3}, {5, 3}}));
+    TGifPicture picture;
+    EXPECT_EQ(ReadGif(builder.Trailer().Bytes(), picture), TGifReadResult::grFrameFault);
+    qint64 decoded = 0;
+    for (const TGifFrame& frame : picture.Frames)
+        decoded += frame.Pixels.size();
+    EXPECT_EQ(picture.Frames.size(), std::size_t(kGifMaxTotalPixels / (4096 * 4096)));
+    EXPECT_LE(decoded, kGifMaxTotalPixels);
 }
 
 TEST(GifReader, TolerantReadingOfOddButDecodableData)
