@@ -5,77 +5,48 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
-
-// The credentials that decide whether the user may write an entry.
-class TCredentials {
-public:
-    TCredentials() : m_uid(geteuid()), m_gid(getegid())
-    {
-        const int count = getgroups(0, nullptr);
-        if (count > 0) {
-            m_groups.resize(static_cast<std::size_t>(count));
-            m_groups.resize(static_cast<std::size_t>(std::max(0, getgroups(count, m_groups.data()))));
-        }
-    }
-
-    bool MayWrite(const struct stat& st) const
-    {
-        if (m_uid == 0)
-            return true;
-        if (st.st_uid == m_uid)
-            return (st.st_mode & S_IWUSR) != 0;
-        if (st.st_gid == m_gid || std::find(m_groups.begin(), m_groups.end(), st.st_gid) != m_groups.end())
-            return (st.st_mode & S_IWGRP) != 0;
-        return (st.st_mode & S_IWOTH) != 0;
-    }
-
-private:
-    uid_t m_uid;
-    gid_t m_gid;
-    std::vector<gid_t> m_groups;
-};
 
 namespace {
 
-bool IsDotName(const char* name)
+std::uint8_t HiddenByName(const char* name)
 {
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+    return name[0] == '.' && !IsDotName(QByteArray::fromRawData(name, static_cast<qsizetype>(strlen(name))))
+               ? faHidden
+               : 0;
 }
 
-void Describe(const TCredentials& credentials, const char* name, const struct stat& st,
-              bool linkWithoutTarget, TFindData& data)
+void Describe(int dirFd, const char* path, const char* name, const struct stat& st, bool linkWithoutTarget,
+              TFindData& data)
 {
-    std::uint8_t attributes = 0;
+    std::uint8_t attributes = HiddenByName(name);
     if (linkWithoutTarget) {
         // A dangling link is shown as an ordinary file of its own.
-    } else if (S_ISDIR(st.st_mode)) {
-        attributes |= faDirectory;
-    } else if (!S_ISREG(st.st_mode)) {
-        attributes |= faSystem;
+    } else {
+        if (S_ISDIR(st.st_mode))
+            attributes |= faDirectory;
+        else if (!S_ISREG(st.st_mode))
+            attributes |= faSystem;
+        // The kernel decides, so that a read-only mount and access lists count too.
+        if (faccessat(dirFd, path, W_OK, AT_EACCESS) != 0)
+            attributes |= faReadOnly;
     }
-    if (!linkWithoutTarget && !credentials.MayWrite(st))
-        attributes |= faReadOnly;
-    if (name[0] == '.' && !IsDotName(name))
-        attributes |= faHidden;
     data.Attributes = attributes;
     data.Size = (attributes & faDirectory) ? 0 : static_cast<std::int64_t>(st.st_size);
     data.LastWriteTime = st.st_mtim.tv_sec;
     data.LastAccessTime = st.st_atim.tv_sec;
 }
 
-// Fills data from the entry name inside dirFd (AT_FDCWD for a whole path); false when it does not exist.
-bool DescribeAt(const TCredentials& credentials, int dirFd, const char* path, const char* name,
-                TFindData& data)
+// Fills data from the entry path inside dirFd (AT_FDCWD for a whole path); false when it cannot be described.
+bool DescribeAt(int dirFd, const char* path, const char* name, TFindData& data)
 {
     struct stat st;
-    if (fstatat(dirFd, path, &st, 0) == 0) {
-        Describe(credentials, name, st, false, data);
+    if (fstatat(dirFd, path, &st, AT_NO_AUTOMOUNT) == 0) {
+        Describe(dirFd, path, name, st, false, data);
         return true;
     }
-    if (fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        Describe(credentials, name, st, S_ISLNK(st.st_mode), data);
+    if (fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0) {
+        Describe(dirFd, path, name, st, S_ISLNK(st.st_mode), data);
         return true;
     }
     return false;
@@ -83,10 +54,22 @@ bool DescribeAt(const TCredentials& credentials, int dirFd, const char* path, co
 
 } // namespace
 
-TDirectoryReader::TDirectoryReader(const QByteArray& directory)
-    : m_dir(opendir(directory.constData())), m_credentials(std::make_unique<TCredentials>())
+bool IsDotName(const QByteArray& name)
 {
+    return name == "." || name == "..";
 }
+
+TEntryPath SplitEntryPath(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0 || path.size() == 1)
+        return {QByteArray(), path};
+    return {path.left(slash + 1), path.mid(slash + 1)};
+}
+
+TDirectoryReader::TDirectoryReader(const QByteArray& directory) : m_dir(opendir(directory.constData())) {}
 
 TDirectoryReader::~TDirectoryReader()
 {
@@ -103,19 +86,18 @@ bool TDirectoryReader::Next(TFindData& data, bool& described)
         return false;
     data = TFindData();
     data.Name = QByteArray(entry->d_name);
-    described = DescribeAt(*m_credentials, dirfd(m_dir), entry->d_name, entry->d_name, data);
-    if (!described && entry->d_type == DT_DIR)
-        data.Attributes = faDirectory;
+    described = DescribeAt(dirfd(m_dir), entry->d_name, entry->d_name, data);
+    if (!described)
+        data.Attributes = static_cast<std::uint8_t>(HiddenByName(entry->d_name) |
+                                                    (entry->d_type == DT_DIR ? faDirectory : 0));
     return true;
 }
 
 bool ReadFindData(const QByteArray& path, TFindData& data)
 {
-    QByteArray trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith('/'))
-        trimmed.chop(1);
-    const int slash = trimmed.lastIndexOf('/');
+    const TEntryPath entry = SplitEntryPath(path);
     data = TFindData();
-    data.Name = slash >= 0 && trimmed.size() > 1 ? trimmed.mid(slash + 1) : trimmed;
-    return DescribeAt(TCredentials(), AT_FDCWD, trimmed.constData(), data.Name.constData(), data);
+    data.Name = entry.Name;
+    const QByteArray whole = entry.Directory + entry.Name;
+    return DescribeAt(AT_FDCWD, whole.constData(), data.Name.constData(), data);
 }

@@ -4,17 +4,16 @@
 // a name that is not valid UTF-8 is still looked up correctly.
 //
 // Next() returns every entry, "." and ".." included, in the order the file
-// system gives them. An entry that vanished between being listed and being
-// described comes back with Described false: its name and, when the file system
-// told it, its directory bit. A reader that could not open its directory
-// (missing, not a directory, no permission) simply has no entries.
+// system gives them. An entry that cannot be described (it vanished between
+// being listed and being described, or the directory may be read but not
+// searched) comes back with Described false: its name, the hidden bit that its
+// name gives and, when the file system told it, its directory bit. A reader
+// that could not open its directory (missing, not a directory, no permission)
+// simply has no entries. Describing never triggers an automount, and "R"
+// means the user may not write the entry (also on a read-only mount).
 #include "files/filetypes.h"
 
 #include <dirent.h>
-
-#include <memory>
-
-class TCredentials;
 
 class TDirectoryReader {
 public:
@@ -30,8 +29,18 @@ public:
 
 private:
     DIR* m_dir = nullptr;
-    std::unique_ptr<TCredentials> m_credentials; // whose write permission decides "R"
 };
 
 // Describes the entry at path (following symbolic links); false when it does not exist.
 bool ReadFindData(const QByteArray& path, TFindData& data);
+
+// A path cut into its directory (ending in "/", empty when the path has no "/") and its last name;
+// trailing slashes do not count ("/a/b/" is "/a/" and "b"; "/" is "" and "/").
+struct TEntryPath {
+    QByteArray Directory;
+    QByteArray Name;
+};
+TEntryPath SplitEntryPath(QByteArray path);
+
+// True for the names "." and "..".
+bool IsDotName(const QByteArray& name);

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct TColumnEntry {
@@ -41,21 +43,21 @@ std::array<TColumnEntry, fiAll>& ColumnTable()
 // Pending user interface events are processed at most this often while a directory is read.
 constexpr int EventSliceMs = 10;
 
-bool IsRoot(const QString& directory)
+bool IsRoot(const QByteArray& directory)
 {
     return !directory.isEmpty() &&
-           std::all_of(directory.begin(), directory.end(), [](QChar c) { return c == QLatin1Char('/'); });
+           std::all_of(directory.begin(), directory.end(), [](char c) { return c == '/'; });
+}
+
+bool IsExistingDirectory(const QByteArray& path)
+{
+    struct stat st;
+    return !path.isEmpty() && stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString SizeText(std::int64_t size)
 {
     return QString::number(size).rightJustified(10, QLatin1Char(' '));
-}
-
-QString DirectoryOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.left(slash + 1) : QString();
 }
 
 QString WithoutSeconds(QString format)
@@ -122,12 +124,32 @@ TFileInfo TFileList::KindOfColumn(int column) const
 void TFileList::SetDirectory(const QString& directories)
 {
     m_directories.Clear();
-    for (QString piece : directories.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (!piece.endsWith(QLatin1Char('/')))
-            piece += QLatin1Char('/');
-        m_directories.Add(piece);
+    m_directoryBytes.clear();
+    const QByteArray whole = QFile::encodeName(directories);
+    if (directories.contains(QLatin1Char(';')) && IsExistingDirectory(whole)) {
+        AddDirectory(whole);
+    } else {
+        for (const QString& piece : directories.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            AddDirectory(QFile::encodeName(piece));
     }
     Reload();
+}
+
+void TFileList::SetDirectoryBytes(const QByteArray& directory)
+{
+    m_directories.Clear();
+    m_directoryBytes.clear();
+    if (!directory.isEmpty())
+        AddDirectory(directory);
+    Reload();
+}
+
+void TFileList::AddDirectory(const QByteArray& directory)
+{
+    const QByteArray bytes = directory.endsWith('/') ? directory : directory + '/';
+    const QString shown = QFile::decodeName(bytes);
+    if (m_directories.Add(shown))
+        m_directoryBytes.insert(shown, bytes);
 }
 
 void TFileList::SetFileTypes(TFileTypes types)
@@ -168,7 +190,7 @@ void TFileList::SetSortColumn(TFileInfo kind)
     if (kind == m_sortColumn)
         m_descending = !m_descending;
     m_sortColumn = kind;
-    if (ViewStyle() == vsReport)
+    if (EffectiveStyle() == vsReport)
         SortRows();
 }
 
@@ -178,7 +200,7 @@ void TFileList::SetViewColumns(TFileInfos columns)
         return;
     m_viewColumns = columns;
     BuildColumns();
-    if (ViewStyle() == vsReport)
+    if (EffectiveStyle() == vsReport)
         Reload();
 }
 
@@ -200,9 +222,9 @@ TListItem* TFileList::AddFile(const QString& path)
 {
     TListItem* item = TFileListView::AddFile(path);
     TFindData data;
-    if (!ReadFindData(QFile::encodeName(path), data))
+    if (!item || !ReadFindData(item->PathBytes(), data))
         return item;
-    const QString directory = DirectoryOf(path);
+    const QString directory = QFile::decodeName(item->DirectoryBytes());
     FillDetails(item, directory, data);
     if (OnFileAdd)
         OnFileAdd(this, item, directory, data);
@@ -243,8 +265,10 @@ void TFileList::Reload()
     m_timeFormat = WithoutSeconds(locale.timeFormat(QLocale::ShortFormat));
     m_timeTexts.clear();
 
-    const QStringList directories = m_directories.Strings(); // a handler may change the list
-    for (const QString& directory : directories) {
+    QList<QByteArray> directories; // a handler may change the list
+    for (const QString& directory : m_directories.Strings())
+        directories.append(m_directoryBytes.value(directory));
+    for (const QByteArray& directory : directories) {
         if (!ScanDirectory(directory, generation))
             return;
         Items().Flush();
@@ -254,10 +278,10 @@ void TFileList::Reload()
     }
 }
 
-bool TFileList::ScanDirectory(const QString& directory, std::uint64_t generation)
+bool TFileList::ScanDirectory(const QByteArray& directory, std::uint64_t generation)
 {
     QPointer<TFileList> alive(this);
-    TDirectoryReader reader(QFile::encodeName(directory));
+    TDirectoryReader reader(directory);
     const bool inRoot = IsRoot(directory);
     QElapsedTimer slice;
     slice.start();
@@ -278,25 +302,28 @@ bool TFileList::ScanDirectory(const QString& directory, std::uint64_t generation
     return true;
 }
 
-void TFileList::AddEntry(const QString& directory, const TFindData& data, bool described, bool inRoot)
+void TFileList::AddEntry(const QByteArray& directory, const TFindData& data, bool described, bool inRoot)
 {
-    if (described && !PassesAttributeFilter(data.Attributes, m_fileTypes))
+    if (!PassesAttributeFilter(data.Attributes, m_fileTypes))
         return;
-    const QString name = QFile::decodeName(data.Name);
-    if (data.IsDirectory()) {
-        if (name == u"." || !m_displayDirectory)
+    // "." and ".." go by their names: without a description they would look like files.
+    const bool isDot = IsDotName(data.Name);
+    const bool isDirectory = isDot || data.IsDirectory();
+    if (isDirectory) {
+        if (data.Name == "." || !m_displayDirectory)
             return;
-        if (name == u".." && (!m_displayParentDir || inRoot))
+        if (isDot && (!m_displayParentDir || inRoot))
             return;
-    } else if (!MatchesMask(m_patterns, name)) {
+    } else if (!MatchesMask(m_patterns, QFile::decodeName(data.Name))) {
         return;
     }
-    TListItem* item = AddRow(name, data.IsDirectory());
-    if (!described)
-        return; // vanished while being read: name and icon only
-    FillDetails(item, directory, data);
+    TListItem* item = AddRow(directory, data.Name, isDirectory);
+    if (!item || !described)
+        return; // cleared by a handler, or not described: name and icon only
+    const QString shownDirectory = QFile::decodeName(directory);
+    FillDetails(item, shownDirectory, data);
     if (OnFileAdd)
-        OnFileAdd(this, item, directory, data);
+        OnFileAdd(this, item, shownDirectory, data);
 }
 
 void TFileList::FillDetails(TListItem* item, const QString& directory, const TFindData& data)

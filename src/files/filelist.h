@@ -19,12 +19,23 @@
 // cursor come back at the end, also when a handler throws (the exception then
 // leaves Reload). An entry passes when the attribute filter accepts it; files
 // must also match Mask; "." is never shown, directories only with
-// DisplayDirectory, ".." only with DisplayParentDir too and never in "/".
-// Unreadable directories add nothing; an entry that vanishes while it is read
+// DisplayDirectory, ".." (a directory whatever the disk says) only with
+// DisplayParentDir too and never in "/". Unreadable directories add nothing; an
+// entry that cannot be described (it vanished while it is read, or the
+// directory is not searchable) is filtered by the hidden bit its name gives and
 // keeps a row with name and icon only.
 //
+// Directory is a list of directories separated by ";", except that a text that
+// names an existing directory as a whole (";" is legal in a name) is that one
+// directory. SetDirectoryBytes points the list at one directory given in the
+// file system's bytes, for a name that is not valid UTF-8 (Directory() then
+// reads back its display form). Rows keep their exact name and directory bytes
+// (TListItem::PathBytes()); the caption, Path text and OnFileAdd's path are
+// display forms, so callers that act on files must use PathBytes().
+//
 // Events: OnFileAdd(item, path, findData) for every row added, right after its
-// texts are filled (path: the entry's directory, ending in "/"). Pending user
+// texts are filled (path: the entry's directory, ending in "/"; for AddFile of
+// "/a/b/" it is "/a/"). Pending user
 // interface events are processed about every 10 ms while a directory is read
 // and after each directory, so handlers of user actions may run in the middle
 // of Reload. A Reload started from such a handler (or from OnFileAdd) takes
@@ -55,7 +66,8 @@ public:
 
     // Adds a row for the entry at path; fills its texts and raises OnFileAdd when it exists.
     TListItem* AddFile(const QString& path) override;
-    // During Reload the new style is kept and shown when the Reload ends.
+    // During Reload the new style is kept and shown when the Reload ends; style decisions made
+    // meanwhile (SetViewColumns, SetSortColumn) go by it.
     void SetViewStyle(TViewStyle style) override;
     void Reload();
     void BuildColumns();
@@ -64,6 +76,7 @@ public:
 
     QString Directory() const { return m_directories.Join(u";"); }
     void SetDirectory(const QString& directories);
+    void SetDirectoryBytes(const QByteArray& directory);
     TFileTypes FileTypes() const { return m_fileTypes; }
     void SetFileTypes(TFileTypes types);
     bool DisplayDirectory() const { return m_displayDirectory; }
@@ -88,17 +101,21 @@ protected:
     void ColumnClicked(int column) override;
 
 private:
+    // The style in force: during Reload the one that comes back when it ends.
+    TViewStyle EffectiveStyle() const { return m_reloadDepth > 0 ? m_styleBeforeReload : ViewStyle(); }
     bool IsShown(TFileInfo kind) const
     {
         return m_viewColumns.Contains(kind) || m_viewColumns.Contains(fiAll);
     }
-    bool ScanDirectory(const QString& directory, std::uint64_t generation);
-    void AddEntry(const QString& directory, const TFindData& data, bool described, bool inRoot);
+    void AddDirectory(const QByteArray& directory);
+    bool ScanDirectory(const QByteArray& directory, std::uint64_t generation);
+    void AddEntry(const QByteArray& directory, const TFindData& data, bool described, bool inRoot);
     void FillDetails(TListItem* item, const QString& directory, const TFindData& data);
     QString TimeText(std::int64_t seconds);
     void SortRows();
 
-    TPatternList m_directories;
+    TPatternList m_directories;                  // display forms, each ending in "/"
+    QHash<QString, QByteArray> m_directoryBytes; // display form → the directory's bytes
     TPatternList m_patterns;
     TFileTypes m_fileTypes{ftArchive, ftReadonly};
     bool m_displayDirectory = true;

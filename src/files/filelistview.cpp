@@ -25,15 +25,6 @@ namespace {
 constexpr int LargeIconSize = 32;
 constexpr int SmallIconSize = 16;
 
-QString NameOfPath(const QString& path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
-    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 && trimmed.size() > 1 ? trimmed.mid(slash + 1) : trimmed;
-}
-
 QStringList LocalFiles(const QMimeData* mime)
 {
     QStringList files;
@@ -192,16 +183,21 @@ void TFileListView::ConnectItemHooks()
 
 TListItem* TFileListView::AddFile(const QString& path)
 {
+    const TEntryPath entry = SplitEntryPath(QFile::encodeName(path));
     TFindData data;
-    const bool exists = ReadFindData(QFile::encodeName(path), data);
-    return AddRow(NameOfPath(path), exists && data.IsDirectory());
+    const bool exists = ReadFindData(entry.Directory + entry.Name, data);
+    return AddRow(entry.Directory, entry.Name, exists && data.IsDirectory());
 }
 
-TListItem* TFileListView::AddRow(const QString& name, bool isDirectory)
+TListItem* TFileListView::AddRow(const QByteArray& directory, const QByteArray& name, bool isDirectory)
 {
-    TListItem* item = m_items->Add(name);
-    item->SetImageIndex(ShellInfoFor(name, isDirectory).ImageIndex);
-    return item;
+    const QString caption = QFile::decodeName(name);
+    TListItem* item = m_items->Add(caption, directory, name);
+    if (!item)
+        return nullptr;
+    const std::uint64_t clears = m_items->ClearCount();
+    item->SetImageIndex(ShellInfoFor(caption, isDirectory).ImageIndex);
+    return m_items->ClearCount() == clears ? item : nullptr;
 }
 
 TListItem* TFileListView::Selected() const
@@ -513,7 +509,7 @@ bool TFileListView::HandleDrop(QWidget* viewport, QEvent* event)
 {
     auto* drop = static_cast<QDropEvent*>(event);
     const QStringList files = LocalFiles(drop->mimeData());
-    if (files.isEmpty()) {
+    if (files.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
         drop->ignore();
         return true;
     }
@@ -521,7 +517,8 @@ bool TFileListView::HandleDrop(QWidget* viewport, QEvent* event)
     drop->accept();
     if (event->type() == QEvent::Drop) {
         const QPoint at = viewport->mapTo(this, drop->position().toPoint());
-        FireEvent(OnFileDrop, files, at.x(), at.y());
+        QMetaObject::invokeMethod(
+            this, [this, files, at] { FireEvent(OnFileDrop, files, at.x(), at.y()); }, Qt::QueuedConnection);
     }
     return true;
 }

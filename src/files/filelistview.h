@@ -11,7 +11,10 @@
 // one that escapes a handler raised inside a call of the owner (AddFile,
 // Items().Add, SetCaption, SetImageIndex) propagates to that caller.
 // - OnInsert(item) for every added row; OnDeletion(item) for every removed row,
-//   before it goes (Items().Clear() raises it once per row).
+//   before it goes (Items().Clear() raises it once per row, after the rows have
+//   left the list). A handler that clears the list (Items().Clear(), or a
+//   reload of a TFileList) from OnInsert or OnChanging makes the call that
+//   raised it (AddFile, Items().Add) return nullptr: that row is gone.
 // - OnChanging(item, change, allow) before a caption or image changes (allow
 //   false keeps the old value); OnChange(item, change) after it, and with
 //   ctState once per row whose selection changed.
@@ -29,7 +32,13 @@
 // - OnColumnClick(column) after a click on a report column header (ColumnClick on).
 // - OnFileDrop(files, x, y) after local files were dropped from another program
 //   while AcceptFiles is on: the full paths in the order the drag gave them and
-//   the drop point in client coordinates; no sender. The list lives only for the call.
+//   the drop point in client coordinates; no sender. It is raised from the event
+//   loop once the drop has ended, so the dragging program is not kept waiting.
+//   A drop is accepted only as a copy: a drag that offers only Move (whose
+//   source would delete the originals) is refused.
+//
+// Rows keep the entry's exact name and directory bytes (TListItem::PathBytes);
+// callers that act on files must use those, not the caption.
 // Any method of the control may be called from inside a handler; to destroy the
 // control from one of these handlers use deleteLater().
 //
@@ -72,7 +81,8 @@ public:
     explicit TFileListView(QWidget* parent = nullptr);
     ~TFileListView() override;
 
-    // Adds a row with the display name and icon of the entry at path; returns it.
+    // Adds a row with the display name and icon of the entry at path; returns it (nullptr when
+    // an OnInsert or OnChanging handler cleared the list meanwhile).
     virtual TListItem* AddFile(const QString& path);
 
     TListItems& Items() { return *m_items; }
@@ -132,8 +142,9 @@ public:
     QWidget* CurrentView() const;
 
 protected:
-    // Adds a row with this name and the icon of its type, without looking at the disk.
-    TListItem* AddRow(const QString& name, bool isDirectory);
+    // Adds a row for the entry name in directory (bytes, ending in "/") with the icon of its type,
+    // without looking at the disk; nullptr when a handler cleared the list meanwhile.
+    TListItem* AddRow(const QByteArray& directory, const QByteArray& name, bool isDirectory);
     // Replaces the list columns (column 0 holds the captions).
     void SetColumns(std::vector<TListColumn> columns);
     // A click on the header of this column; the default raises OnColumnClick.

@@ -8,26 +8,50 @@
 namespace {
 
 // Control characters (a newline in a file name) are drawn as their visible
-// symbols so that a row stays one line high; the caption itself is unchanged.
+// symbols so that a row stays one line high, and invisible format controls
+// (direction overrides and marks, C1 controls) as a visible symbol so that a
+// name cannot pose as another ("invoice<RLO>txt.exe" as "invoiceexe.txt").
+// The caption itself is unchanged.
+constexpr char16_t HiddenControlSymbol = 0x2426;
+
+bool IsHiddenControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 QString DisplayText(const QString& text)
 {
-    if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; }))
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return IsHiddenControl(c.unicode()); }))
         return text;
     QString shown = text;
     for (QChar& c : shown) {
-        if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode());
+        const char16_t code = c.unicode();
+        if (code < 0x20)
+            c = QChar(0x2400 + code);
+        else if (code == 0x7F)
+            c = QChar(0x2421);
+        else if (IsHiddenControl(code))
+            c = QChar(HiddenControlSymbol);
     }
     return shown;
 }
 
 } // namespace
 
+bool TListItem::ChangeAllowed(TItemChange change)
+{
+    if (!m_owner->Changing)
+        return true;
+    TListItems* owner = m_owner;
+    const std::uint64_t clears = owner->m_clearCount;
+    // When the hook cleared the list this row is gone: it must not be touched.
+    return owner->Changing(this, change) && owner->m_clearCount == clears;
+}
+
 void TListItem::SetCaption(const QString& caption)
 {
-    if (caption == m_caption)
-        return;
-    if (m_owner->Changing && !m_owner->Changing(this, ctText))
+    if (caption == m_caption || !ChangeAllowed(ctText))
         return;
     m_caption = caption;
     m_owner->RowChanged(this, ctText);
@@ -44,9 +68,7 @@ void TListItem::SetSubItems(QStringList subItems)
 
 void TListItem::SetImageIndex(int imageIndex)
 {
-    if (imageIndex == m_imageIndex)
-        return;
-    if (m_owner->Changing && !m_owner->Changing(this, ctImage))
+    if (imageIndex == m_imageIndex || !ChangeAllowed(ctImage))
         return;
     m_imageIndex = imageIndex;
     m_owner->RowChanged(this, ctImage);
@@ -60,7 +82,7 @@ bool TListItem::Selected() const
 
 void TListItem::SetSelected(bool selected)
 {
-    if (!m_owner->m_selection)
+    if (!m_owner->m_selection || m_index < 0)
         return;
     m_owner->Flush();
     const auto command =
@@ -72,14 +94,19 @@ TListItems::TListItems(QObject* parent) : QAbstractTableModel(parent) {}
 
 TListItems::~TListItems() = default;
 
-TListItem* TListItems::Add(const QString& caption)
+TListItem* TListItems::Add(const QString& caption, QByteArray directoryBytes, QByteArray nameBytes)
 {
-    m_items.push_back(std::unique_ptr<TListItem>(new TListItem(this, Count(), caption)));
+    m_items.push_back(std::unique_ptr<TListItem>(
+        new TListItem(this, Count(), caption, std::move(directoryBytes), std::move(nameBytes))));
     TListItem* item = m_items.back().get();
     if (m_updateDepth == 0)
         Flush();
-    if (Inserted)
+    if (Inserted) {
+        const std::uint64_t clears = m_clearCount;
         Inserted(item);
+        if (m_clearCount != clears)
+            return nullptr;
+    }
     return item;
 }
 
@@ -100,14 +127,19 @@ void TListItems::EndUpdate()
 
 void TListItems::Clear()
 {
-    if (Deleting) {
-        for (const auto& item : m_items)
-            Deleting(item.get());
-    }
+    // The rows leave the list before any hook runs, so a hook that adds or clears works on the new list.
+    ++m_clearCount;
     beginResetModel();
+    std::vector<std::unique_ptr<TListItem>> removed = std::move(m_items);
     m_items.clear();
     m_announced = 0;
     endResetModel();
+    for (const auto& item : removed)
+        item->m_index = -1;
+    if (Deleting) {
+        for (const auto& item : removed)
+            Deleting(item.get());
+    }
 }
 
 void TListItems::Sort(const std::function<int(int, int)>& compare)
@@ -137,9 +169,17 @@ void TListItems::Sort(const std::function<int(int, int)>& compare)
 
 void TListItems::SetColumns(std::vector<TListColumn> columns)
 {
-    beginResetModel();
+    if (columns.size() != m_columns.size()) {
+        beginResetModel();
+        m_columns = std::move(columns);
+        endResetModel();
+        return;
+    }
     m_columns = std::move(columns);
-    endResetModel();
+    const int last = columnCount() - 1;
+    emit headerDataChanged(Qt::Horizontal, 0, last);
+    if (m_announced > 0)
+        emit dataChanged(index(0, 0), index(m_announced - 1, last));
 }
 
 void TListItems::RowChanged(TListItem* item, TItemChange change)
@@ -196,7 +236,8 @@ bool TListItems::setData(const QModelIndex& index, const QVariant& value, int ro
         return false;
     TListItem* item = m_items[static_cast<std::size_t>(index.row())].get();
     QString text = value.toString();
-    if (Edited && !Edited(item, text))
+    const std::uint64_t clears = m_clearCount;
+    if (Edited && (!Edited(item, text) || m_clearCount != clears))
         return false;
     item->SetCaption(text);
     return true;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -567,4 +568,178 @@ TEST(FileList, DestroyingTheListFromAHandlerDuringReloadIsSafe)
     list->OnFileAdd = [](TFileList* sender, TListItem*, const QString&, const TFindData&) { delete sender; };
     list->SetDirectory(tree.Path());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(FileList, ADirectoryWhoseNameHoldsASemicolonIsOneDirectory)
+{
+    Tree tree;
+    tree.Dir(QStringLiteral("x;y"));
+    tree.File(QStringLiteral("x;y/f.txt"));
+    tree.Dir(QStringLiteral("x"));
+    tree.File(QStringLiteral("x/g.txt"));
+    TFileList list;
+    list.SetDirectory(tree.Path(QStringLiteral("x;y")));
+    EXPECT_EQ(Captions(list), QStringList({"f.txt"}));
+    EXPECT_EQ(list.Directory(), tree.Path(QStringLiteral("x;y/")));
+
+    // A text that is no directory as a whole is still a list.
+    list.SetDirectory(tree.Path(QStringLiteral("x")) + QLatin1Char(';') + tree.Path(QStringLiteral("x;y")));
+    EXPECT_EQ(Captions(list), QStringList({"g.txt"})); // ".../x" and "y" (which does not exist)
+}
+
+TEST(FileList, RowsKeepTheRawBytesOfNamesThatAreNotUtf8)
+{
+    Tree tree;
+    tree.RawFile(QByteArray("bad-\xff"), "1");
+    tree.File(QStringLiteral("bad-\uFFFD"), "22");
+    ASSERT_EQ(::mkdir(tree.Raw("dir-\xfe").constData(), 0755), 0);
+    tree.RawFile(QByteArray("dir-\xfe/inner.txt"), "333");
+
+    TFileList list;
+    list.SetViewColumns(MainWindowColumns);
+    list.SetViewStyle(vsReport);
+    list.SetMask(QStringLiteral("*"));
+    list.SetDirectory(tree.Path());
+    QSet<QByteArray> names;
+    for (int i = 0; i < list.Items().Count(); ++i) {
+        const TListItem* item = list.Items().Item(i);
+        EXPECT_EQ(item->DirectoryBytes(), QFile::encodeName(tree.Path()));
+        EXPECT_EQ(::access(item->PathBytes().constData(), F_OK), 0) << item->PathBytes().constData();
+        names.insert(item->NameBytes());
+    }
+    EXPECT_EQ(names, QSet<QByteArray>(
+                         {QByteArray("bad-\xff"), QByteArray("bad-\xef\xbf\xbd"), QByteArray("dir-\xfe")}));
+
+    // A directory whose name is not UTF-8 can be listed through its bytes.
+    list.SetDirectoryBytes(tree.Raw("dir-\xfe"));
+    ASSERT_EQ(Captions(list), QStringList({"inner.txt"}));
+    EXPECT_EQ(list.Items().Item(0)->PathBytes(), tree.Raw("dir-\xfe/inner.txt"));
+    EXPECT_EQ(list.Items().Item(0)->SubItems().value(0), QStringLiteral("         3"));
+
+    TListItem* added = list.AddFile(QFile::decodeName(tree.Raw("bad-\xef\xbf\xbd")));
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->PathBytes(), tree.Raw("bad-\xef\xbf\xbd"));
+}
+
+TEST(FileList, HandlersThatReloadFromInsideAddingARowDoNotTouchTheFreedRow)
+{
+    Tree tree;
+    tree.Dir(QStringLiteral("a"));
+    tree.Dir(QStringLiteral("b"));
+    for (int i = 0; i < 5; ++i)
+        tree.File(QStringLiteral("a/f%1.txt").arg(i));
+    tree.File(QStringLiteral("b/b.txt"));
+
+    TFileList list;
+    int inserts = 0;
+    list.OnInsert = [&](TFileListView*, TListItem*) {
+        if (++inserts == 2)
+            list.SetDirectory(tree.Path(QStringLiteral("b")));
+    };
+    list.SetDirectory(tree.Path(QStringLiteral("a")));
+    EXPECT_EQ(Captions(list), QStringList({"b.txt"}));
+
+    // The same from OnChanging while the new row gets its icon.
+    int changes = 0;
+    list.OnInsert = nullptr;
+    list.OnChanging = [&](TFileListView*, TListItem*, TItemChange change, bool&) {
+        if (change == ctImage && ++changes == 3)
+            list.Items().Clear();
+    };
+    list.SetDirectory(tree.Path(QStringLiteral("a")));
+    EXPECT_EQ(list.Items().Count(), 2); // the rows added after the clear
+    list.OnChanging = [&](TFileListView*, TListItem*, TItemChange, bool&) { list.Items().Clear(); };
+    EXPECT_EQ(list.AddFile(tree.Path(QStringLiteral("b/b.txt"))), nullptr);
+}
+
+TEST(FileList, EntriesThatCannotBeDescribedStillPassTheHiddenFilter)
+{
+    Tree tree;
+    tree.Dir(QStringLiteral("locked"));
+    tree.File(QStringLiteral("locked/.secret"));
+    tree.File(QStringLiteral("locked/plain.txt"));
+    tree.Dir(QStringLiteral("locked/.hiddendir"));
+    ::chmod(tree.Raw("locked").constData(), 0744); // listable, but its entries cannot be looked at
+    AsOrdinaryUser user;
+    if (!user.Active())
+        GTEST_SKIP() << "cannot drop root rights (seteuid failed), so permissions do not apply";
+
+    TFileList list;
+    list.SetDisplayParentDir(true);
+    list.SetDirectory(tree.Path(QStringLiteral("locked")));
+    QStringList captions = Captions(list);
+    EXPECT_EQ(captions, QStringList({"..", "plain.txt"}));
+    const TListItem* parent = Row(list, QStringLiteral(".."));
+    ASSERT_NE(parent, nullptr);
+    EXPECT_EQ(parent->Index(), 0); // a directory, sorted first
+
+    list.SetFileTypes({ftArchive, ftReadonly, ftHidden});
+    captions = Captions(list);
+    captions.sort();
+    EXPECT_EQ(captions, QStringList({"..", ".hiddendir", ".secret", "plain.txt"}));
+}
+
+TEST(FileList, ColumnsChosenDuringAReloadApplyToTheStyleThatComesBack)
+{
+    Tree tree;
+    tree.File(QStringLiteral("a.txt"));
+    tree.File(QStringLiteral("b.txt"));
+    TFileList list;
+    list.SetViewStyle(vsReport);
+    bool changed = false;
+    list.OnFileAdd = [&](TFileList* sender, TListItem*, const QString&, const TFindData&) {
+        if (!changed) {
+            changed = true;
+            sender->SetViewColumns({fiName, fiSize, fiPath});
+        }
+    };
+    list.SetDirectory(tree.Path());
+    ASSERT_EQ(list.Items().Count(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(list.Items().Item(i)->SubItems().value(list.ColumnOf(fiPath) - 1), tree.Path());
+}
+
+TEST(FileList, AddFileOfADirectoryWithATrailingSlashReportsItsParent)
+{
+    Tree tree;
+    tree.Dir(QStringLiteral("d"));
+    TFileList list;
+    QString reported;
+    list.OnFileAdd = [&](TFileList*, TListItem*, const QString& path, const TFindData&) { reported = path; };
+    TListItem* item = list.AddFile(tree.Path(QStringLiteral("d/")));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->Caption(), QStringLiteral("d"));
+    EXPECT_EQ(reported, tree.Path());
+    EXPECT_TRUE(item->SubItems().value(0).isEmpty()); // a directory has no size text
+}
+
+TEST(FileList, RebuildingTheColumnsKeepsTheSelection)
+{
+    Tree tree;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        tree.File(QLatin1String(name));
+    TFileList list;
+    list.SetViewStyle(vsReport);
+    list.SetMultiSelect(true);
+    list.SetDirectory(tree.Path());
+    ASSERT_EQ(list.Items().Count(), 3);
+    list.Items().Item(1)->SetSelected(true);
+    ASSERT_EQ(list.SelCount(), 1);
+
+    list.SetColumnCaption(fiName, QStringLiteral("Ime")); // as after a change of language
+    list.BuildColumns();
+    EXPECT_EQ(list.SelCount(), 1);
+    EXPECT_EQ(list.Selected(), list.Items().Item(1));
+    EXPECT_EQ(list.Items().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Ime"));
+
+    list.SetColumnWidth(fiSize, 85);
+    EXPECT_EQ(list.SelCount(), 1);
+    EXPECT_TRUE(list.Items().Item(1)->Selected());
+    const auto* view = qobject_cast<QTreeView*>(list.CurrentView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->header()->sectionSize(1), 85);
+
+    // The column table is shared by every list: put it back.
+    list.SetColumnCaption(fiName, QStringLiteral("Name"));
+    list.SetColumnWidth(fiSize, 60);
 }

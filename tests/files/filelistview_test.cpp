@@ -241,7 +241,7 @@ TEST(FileListView, SelectionCountAndFirstSelectedFollowEveryChange)
     EXPECT_EQ(list.Selected(), nullptr);
 }
 
-TEST(FileListView, DroppedLocalFilesReachOnFileDropWithThePointOnlyWhileAccepting)
+TEST(FileListView, DroppedLocalFilesReachOnFileDropAfterTheDropOnlyWhileAcceptingCopies)
 {
     ShownList shown;
     auto& list = shown.list;
@@ -253,14 +253,16 @@ TEST(FileListView, DroppedLocalFilesReachOnFileDropWithThePointOnlyWhileAcceptin
         files = dropped;
         at = QPoint(x, y);
     };
-    auto drop = [&](const QList<QUrl>& urls, QPoint point) {
+    Qt::DropAction performed = Qt::IgnoreAction;
+    auto drop = [&](const QList<QUrl>& urls, QPoint point, Qt::DropActions offered = Qt::CopyAction) {
         QMimeData mime;
         mime.setUrls(urls);
         QWidget* viewport = shown.View()->viewport();
-        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QDragEnterEvent enter(point, offered, &mime, Qt::LeftButton, {});
         QCoreApplication::sendEvent(viewport, &enter);
-        QDropEvent dropped(QPointF(point), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QDropEvent dropped(QPointF(point), offered, &mime, Qt::LeftButton, {});
         QCoreApplication::sendEvent(viewport, &dropped);
+        performed = dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
         return enter.isAccepted();
     };
     const QList<QUrl> urls{QUrl::fromLocalFile(QStringLiteral("/tmp/z.txt")),
@@ -268,17 +270,89 @@ TEST(FileListView, DroppedLocalFilesReachOnFileDropWithThePointOnlyWhileAcceptin
                            QUrl::fromLocalFile(QStringLiteral("/tmp/a b.txt"))};
 
     drop(urls, QPoint(10, 20));
+    PumpFor(20);
     EXPECT_EQ(drops, 0);
 
     list.SetAcceptFiles(true);
     EXPECT_TRUE(shown.View()->viewport()->acceptDrops());
-    EXPECT_TRUE(drop(urls, QPoint(10, 20)));
-    EXPECT_EQ(drops, 1);
+    EXPECT_TRUE(drop(urls, QPoint(10, 20), Qt::CopyAction | Qt::MoveAction));
+    EXPECT_EQ(performed, Qt::CopyAction);
+    EXPECT_EQ(drops, 0); // raised once the drop has ended
+    ASSERT_TRUE(PumpUntil([&] { return drops == 1; }));
     EXPECT_EQ(files, QStringList({"/tmp/z.txt", "/tmp/a b.txt"}));
     EXPECT_EQ(at, shown.View()->viewport()->mapTo(&list, QPoint(10, 20)));
 
     EXPECT_FALSE(drop({QUrl(QStringLiteral("https://127.0.0.1/x"))}, QPoint(1, 1)));
+    // A drag that offers only Move would let its source delete the originals.
+    EXPECT_FALSE(drop(urls, QPoint(1, 1), Qt::MoveAction));
+    EXPECT_EQ(performed, Qt::IgnoreAction);
+    PumpFor(20);
     EXPECT_EQ(drops, 1);
+}
+
+TEST(FileListView, HandlersThatClearTheListNeverTouchAFreedRow)
+{
+    TFileListView list;
+    list.OnInsert = [&](TFileListView*, TListItem* item) {
+        if (item->Caption() == QStringLiteral("clear-on-insert"))
+            list.Items().Clear();
+    };
+    list.AddFile(QStringLiteral("/nonexistent/keep"));
+    EXPECT_EQ(list.AddFile(QStringLiteral("/nonexistent/clear-on-insert")), nullptr);
+    EXPECT_EQ(list.Items().Count(), 0);
+
+    list.OnChanging = [&](TFileListView*, TListItem* item, TItemChange change, bool&) {
+        if (change == ctImage || item->Caption() == QStringLiteral("renamed"))
+            list.Items().Clear();
+    };
+    EXPECT_EQ(list.AddFile(QStringLiteral("/nonexistent/a")), nullptr);
+    list.OnChanging = nullptr;
+    TListItem* row = list.AddFile(QStringLiteral("/nonexistent/b"));
+    ASSERT_NE(row, nullptr);
+    list.OnChanging = [&](TFileListView*, TListItem*, TItemChange, bool&) { list.Items().Clear(); };
+    row->SetCaption(QStringLiteral("renamed")); // the hook frees the row; the change is dropped
+    EXPECT_EQ(list.Items().Count(), 0);
+    list.OnChanging = nullptr;
+
+    // OnDeletion that adds or clears while Clear() runs: every old row is reported once and freed.
+    for (const char* name : {"x", "y", "z"})
+        list.AddFile(QStringLiteral("/nonexistent/") + QLatin1String(name));
+    QStringList deleted;
+    list.OnDeletion = [&](TFileListView*, TListItem* item) {
+        deleted << item->Caption();
+        EXPECT_EQ(item->Index(), -1);
+        if (item->Caption() == QStringLiteral("x"))
+            list.AddFile(QStringLiteral("/nonexistent/added"));
+        if (item->Caption() == QStringLiteral("y"))
+            list.Items().Clear();
+    };
+    list.Items().Clear();
+    EXPECT_EQ(deleted, QStringList({"x", "y", "added", "z"}));
+    EXPECT_EQ(list.Items().Count(), 0);
+}
+
+TEST(FileListView, InvisibleControlsInNamesAreDrawnAsVisibleSymbols)
+{
+    TFileListView list;
+    const QString spoof = QStringLiteral("invoice\u202Etxt.exe");
+    const QStringList names{spoof, QStringLiteral("a\u200Fb\u2066c\u061Cd"), QStringLiteral("del\u007F"),
+                            QStringLiteral("c1\u0085\u009F"), QStringLiteral("tab\tname")};
+    for (const QString& name : names)
+        list.Items().Add(name);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString shown = list.Items().data(list.Items().index(i, 0), Qt::DisplayRole).toString();
+        EXPECT_EQ(shown.size(), names[i].size());
+        for (QChar c : shown) {
+            const char16_t code = c.unicode();
+            EXPECT_FALSE(code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E ||
+                         code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+                         (code >= 0x2066 && code <= 0x2069))
+                << "U+" << std::hex << int(code) << " drawn as it is in row " << i;
+        }
+        EXPECT_EQ(list.Items().Item(i)->Caption(), names[i]); // the caption keeps the real name
+    }
+    EXPECT_EQ(list.Items().data(list.Items().index(0, 0), Qt::DisplayRole).toString(),
+              QStringLiteral("invoice\u2426txt.exe"));
 }
 
 TEST(FileListView, FourViewStylesShowTheSameRowsAndRenderThem)
