@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 
 namespace {
 QString dotted(quint32 address)
@@ -66,8 +67,29 @@ bool TFtpSeja::Poslusaj()
 
 bool TFtpSeja::PripraviPrenos()
 {
-    const bool oddaja = m_faza == fzOddaja || m_faza == fzNadaljujOddajo;
-    if (oddaja && !OdpriOddajo())
+    // A data connection still open belongs to a transfer nothing will complete now.
+    if (m_podatkovna) {
+        if (JePrejem() || JeOddaja())
+            Neuspeh(m_lokalnaPot);
+        PocistiPrenos();
+    }
+    // The kind and the local file are fixed now: later commands change the phase, not them.
+    ++m_stevilkaPrenosa;
+    switch (m_faza) {
+    case fzPrejem:
+    case fzNadaljujPrejem:
+    case fzOddaja:
+    case fzNadaljujOddajo:
+    case fzLIST:
+        m_vrstaPrenosa = m_faza;
+        break;
+    default:
+        m_vrstaPrenosa = fzNic;
+        break;
+    }
+    m_lokalnaPot = JePrejem() ? LokalnaPot(m_imeDatoteke) : JeOddaja() ? LokalnaPot(m_izvornoIme) : QString();
+    m_podatkiNapaka = false;
+    if (JeOddaja() && !OdpriOddajo())
         return false;
     if (!Poslusaj()) {
         PocistiPrenos();
@@ -137,33 +159,38 @@ void TFtpSeja::gsTekstClick()
 
 QString TFtpSeja::LokalnaPot(const QString& name)
 {
-    return QDir(m_view->LocalDirectory()).filePath(name);
+    return QDir(m_view->LocalDirectory()).absoluteFilePath(name);
 }
 
 bool TFtpSeja::OdpriPrejem()
 {
     m_datoteka.close();
-    m_datoteka.setFileName(LokalnaPot(m_imeDatoteke));
-    const bool nadaljuj = m_faza == fzNadaljujPrejem;
-    // A resumed download keeps what is there and writes from the resume offset on.
-    const QIODevice::OpenMode nacin =
-        (nadaljuj ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate) |
-        QIODevice::Unbuffered;
-    if (m_datoteka.open(nacin) && (!nadaljuj || m_datoteka.seek(m_zamikPrejema)))
+    m_datoteka.setFileName(m_lokalnaPot);
+    const bool nadaljuj = m_vrstaPrenosa == fzNadaljujPrejem;
+    // A resumed download extends the very file it was measured on: never
+    // created, and still exactly as long as the resume offset.
+    const QIODevice::OpenMode nacin = (nadaljuj ? QIODevice::ReadWrite | QIODevice::ExistingOnly
+                                                : QIODevice::WriteOnly | QIODevice::Truncate) |
+                                      QIODevice::Unbuffered;
+    if (!m_datoteka.open(nacin)) {
+        Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
+               m_datoteka.errorString() + QStringLiteral(")"));
+        return false;
+    }
+    if (!nadaljuj || (m_datoteka.size() == m_zamikPrejema && m_datoteka.seek(m_zamikPrejema)))
         return true;
-    Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
-           m_datoteka.errorString() + QStringLiteral(")"));
     m_datoteka.close();
+    Neuspeh(m_lokalnaPot);
     return false;
 }
 
 bool TFtpSeja::OdpriOddajo()
 {
     m_datoteka.close();
-    m_datoteka.setFileName(LokalnaPot(m_izvornoIme));
+    m_datoteka.setFileName(m_lokalnaPot);
     m_neposlano = 0;
     m_odmik = 0;
-    const bool nadaljuj = m_faza == fzNadaljujOddajo;
+    const bool nadaljuj = m_vrstaPrenosa == fzNadaljujOddajo;
     if (QFileInfo(m_datoteka.fileName()).isFile() && m_datoteka.open(QIODevice::ReadOnly) &&
         (!nadaljuj || m_datoteka.seek(m_zamikOddaje)))
         return true;
@@ -183,8 +210,10 @@ void TFtpSeja::ZapriDatoteko()
 
 void TFtpSeja::ZapriStreznik()
 {
-    Streznik1.Close();
+    // Forgotten first: Close hands the waiting input to OnRead, which must not
+    // take it (a server that keeps sending would keep Close going).
     m_podatkovna = nullptr;
+    Streznik1.Close();
 }
 
 void TFtpSeja::PocistiPrenos()
@@ -195,6 +224,8 @@ void TFtpSeja::PocistiPrenos()
     m_oddajaTece = false;
     m_cakaKonec = false;
     m_neposlano = 0;
+    m_vrstaPrenosa = fzNic;
+    ++m_stevilkaPrenosa; // its owed replies no longer act
     m_view->SetProgress(0);
     m_view->ShowProgressText(false);
     m_view->AnimateLogo(false);
@@ -204,7 +235,7 @@ void TFtpSeja::PocistiPrenos()
 void TFtpSeja::PrikaziNapredek(qint64 count)
 {
     const QString besedilo = GroupThousands(QString::number(count));
-    if (m_faza == fzLIST) {
+    if (m_vrstaPrenosa == fzLIST) {
         m_view->SetStatusPanel(2, besedilo);
         return;
     }
@@ -226,29 +257,41 @@ void TFtpSeja::Streznik1Accept(TSockCtrl*, TSocketBase* socket)
     m_view->SetRemoteBusyCursor(true);
     Omogoci({siPla1Prenesi, siPla1OsveziFTP, siPla1UsMapo, siPla1Izbrisi, siPla1Skoci, siPla2Prenesi}, false);
     m_view->ShowProgressText(true);
-    m_prejetoBajtov = m_faza == fzNadaljujPrejem ? m_zamikPrejema : 0;
+    m_prejetoBajtov = m_vrstaPrenosa == fzNadaljujPrejem ? m_zamikPrejema : 0;
     // The local file is touched only now that the server is sending it.
-    if ((m_faza == fzPrejem || m_faza == fzNadaljujPrejem) && !OdpriPrejem())
+    if (JePrejem() && !OdpriPrejem())
         PocistiPrenos();
 }
 
 int TFtpSeja::Beri(TSocketBase* socket)
 {
     // Reads of at most 4096 bytes each, gathered so that the file gets one write.
+    // A receive error keeps what this batch has read and marks the transfer failed.
     int skupaj = 0;
-    while (skupaj + kBlok <= int(m_prejemni.size())) {
-        const int n = socket->Recv(m_prejemni.data() + skupaj, kBlok);
-        if (n <= 0)
-            break;
-        skupaj += n;
+    try {
+        while (skupaj + kBlok <= int(m_prejemni.size())) {
+            const int n = socket->Recv(m_prejemni.data() + skupaj, kBlok);
+            if (n <= 0)
+                break;
+            skupaj += n;
+        }
+    } catch (const ESockError&) {
+        m_podatkiNapaka = true;
     }
     if (skupaj == 0)
         return 0;
     m_prejetoBajtov += skupaj;
-    if (m_faza == fzLIST) {
+    if (m_vrstaPrenosa == fzLIST) {
+        if (m_surovSeznam.size() + skupaj > m_najvecjiSeznam) { // keep what fits, stop the rest
+            m_surovSeznam.append(m_prejemni.data(), m_najvecjiSeznam - m_surovSeznam.size());
+            Stanje(Beseda("@idSeznamPrevelik"));
+            m_podatkiNapaka = true;
+            ZapriStreznik();
+            KoncajPodatkovno();
+            return 0;
+        }
         m_surovSeznam.append(m_prejemni.data(), skupaj);
-    } else if ((m_faza == fzPrejem || m_faza == fzNadaljujPrejem) && m_datoteka.isOpen() &&
-               m_datoteka.write(m_prejemni.data(), skupaj) != skupaj) {
+    } else if (JePrejem() && m_datoteka.isOpen() && m_datoteka.write(m_prejemni.data(), skupaj) != skupaj) {
         Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
                m_datoteka.errorString() + QStringLiteral(")"));
         PocistiPrenos();
@@ -270,7 +313,7 @@ void TFtpSeja::Streznik1Read(TSockCtrl*, TSocketBase* socket)
 // server that connects at PORT would otherwise see the file end before STOR.
 void TFtpSeja::ZacniOddajo()
 {
-    if (m_faza != fzOddaja && m_faza != fzNadaljujOddajo)
+    if (!JeOddaja())
         return;
     m_oddajaZaceta = true;
     if (m_podatkovna && m_oddajaTece)
@@ -286,7 +329,16 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
         while (m_neposlano > 0) {
             if (m_faza == fzPrekini)
                 return;
-            const int n = socket->Send(m_medpomnilnik.data() + m_odmik, m_neposlano);
+            int n = 0;
+            try {
+                n = socket->Send(m_medpomnilnik.data() + m_odmik, m_neposlano);
+            } catch (const ESockError&) { // the server reset it: the upload has failed
+                m_podatkiNapaka = true;
+                m_oddajaTece = false;
+                ZapriStreznik();
+                ZapriDatoteko();
+                return;
+            }
             if (n <= 0)
                 return prikazi(); // wait for the next write event
             m_odmik += n;
@@ -299,8 +351,13 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
             m_odmik = 0;
             continue;
         }
-        if (prebrano < 0)
+        if (prebrano < 0) {
+            // A reset instead of a close: the server must not take the part sent for the file.
             Stanje(Beseda("@idNapakaBranja") + m_datoteka.fileName());
+            m_podatkiNapaka = true;
+            const linger takoj{1, 0};
+            ::setsockopt(socket->Handle(), SOL_SOCKET, SO_LINGER, &takoj, sizeof takoj);
+        }
         // The end of the file: closing the data connection completes it on the server.
         m_oddajaTece = false;
         ZapriStreznik();
@@ -313,24 +370,34 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
 {
     if (socket != m_podatkovna)
         return;
-    while (Beri(socket) > 0) // whatever arrived before the close
+    if (socket->LastError() != 0) // a reset, not the end of the data
+        m_podatkiNapaka = true;
+    while (m_podatkovna == socket && Beri(socket) > 0) // whatever arrived before the close
     {
     }
-    if (m_datoteka.isOpen() && (m_faza == fzPrejem || m_faza == fzNadaljujPrejem)) {
+    if (m_podatkovna != socket) // Beri has ended the transfer itself
+        return;
+    // The success status waits for the server's final reply (PorociloPrejema).
+    if (m_datoteka.isOpen() && JePrejem()) {
         const bool zapisano = m_datoteka.flush();
         m_datoteka.close();
-        if (!zapisano)
+        if (!zapisano) {
+            m_podatkiNapaka = true;
             Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName());
-        else
-            Stanje(m_view->GetWord(m_faza == fzPrejem ? QStringLiteral("@idDatUsp")
-                                                      : QStringLiteral("@idNadalj")));
+        }
     } else if (m_oddajaTece) { // the server ended an upload early
         m_oddajaTece = false;
+        m_podatkiNapaka = true;
         ZapriDatoteko();
     }
+    ZapriStreznik();
+    KoncajPodatkovno();
+}
+
+void TFtpSeja::KoncajPodatkovno()
+{
     m_view->ShowProgressText(false);
     m_view->SetProgress(0);
-    ZapriStreznik();
     m_prenosTece = false;
     m_view->AnimateLogo(false);
     m_view->SetRemoteBusyCursor(false);
@@ -338,6 +405,7 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
              siPla2Prenesi},
             true);
     PreveriOdlozeno();
+    IzvediPoPrenosu();
 }
 
 bool TFtpSeja::PreveriIme(const QString& name)
@@ -359,8 +427,7 @@ void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
     m_zamikPrejema = 0;
     m_pricakovanaVelikost = entry.size;
     m_velikostBesedilo = entry.sizeText;
-    if (Ukaz(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name))
-        m_cakaKonec = true;
+    ZacniUkazPrenosa(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name, ozPrenos);
 }
 
 void TFtpSeja::Pla1PrenesiClick()
@@ -393,11 +460,10 @@ void TFtpSeja::Pla1PrenesiClick()
                     m_prenosTece = false;
                     continue;
                 }
-                Dnevnik(QStringLiteral("REST"), QString::number(m_zamikPrejema));
-                Poslji(QStringLiteral("REST ") + QString::number(m_zamikPrejema));
                 m_pricakovanaVelikost = vnos.size;
                 m_velikostBesedilo = vnos.sizeText;
-                m_cakaKonec = true;
+                const QString zamik = QString::number(m_zamikPrejema);
+                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
                 continue;
             }
             if (izbira == piPrekini) {
@@ -460,9 +526,8 @@ void TFtpSeja::Pla2PrenesiClick()
                 m_zamikOddaje = velikostNaStrezniku;
                 if (!PripraviPrenos())
                     continue;
-                Dnevnik(QStringLiteral("REST"), QString::number(m_zamikOddaje));
-                Poslji(QStringLiteral("REST ") + QString::number(m_zamikOddaje));
-                m_cakaKonec = true;
+                const QString zamik = QString::number(m_zamikOddaje);
+                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
                 continue;
             }
             if (izbira == piPrekini) {
@@ -481,9 +546,8 @@ void TFtpSeja::Pla2PrenesiClick()
         m_view->AnimateLogo(true);
         if (!PripraviPrenos())
             continue;
-        Dnevnik(QStringLiteral("STOR"), m_izvornoIme);
-        if (Poslji(QStringLiteral("STOR ") + m_imeDatoteke))
-            m_cakaKonec = true;
+        ZacniUkazPrenosa(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_imeDatoteke,
+                         ozPrenos);
     }
 }
 
@@ -494,6 +558,8 @@ void TFtpSeja::STOPFTPClick()
     m_faza = fzPrekini;
     Dnevnik(QStringLiteral("ABOR"));
     Poslji(QStringLiteral("ABOR"));
+    ++m_stevilkaPrenosa; // the aborted command's reply ends nothing now
+    m_vrstaPrenosa = fzNic;
     ZapriStreznik();
     // Nothing more can arrive: the part received so far stays, ready to resume.
     ZapriDatoteko();

@@ -12,6 +12,8 @@
 #include <QEventLoop>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
@@ -63,6 +65,16 @@ void TFtpSeja::Povezi()
 {
     if (Odjemalec1.Connected())
         Odjemalec1.Close();
+    // A new session starts clean: no transfer, no deferred action, no owed
+    // replies and no half-read line of the previous server.
+    PocistiPrenos();
+    m_odlozenoCas.stop();
+    m_odlozeno = nullptr;
+    m_odlozenoPogoj = nullptr;
+    m_dolgovani.clear();
+    m_poPrenosu.clear();
+    m_dolgaVrstica = false;
+    m_dolgaCR = false;
     m_cwdKorenZavrnjen = false;
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
@@ -78,9 +90,13 @@ void TFtpSeja::Povezi()
         kos.resize(qMax(0, s->ReadBuf(kos.data(), int(kos.size()))));
         m_view->LogReply(FromCp1250(kos));
         m_dolgaVrstica = true;
+        m_dolgaCR = kos.endsWith('\r'); // the LF that ends it may open the next line
     };
-    vrstice->SetReadBufferSize(qMax(m_parametri.readBufferSize, 512));
-    vrstice->SetWriteBufferSize(qMax(m_parametri.writeBufferSize, 512));
+    // The sizes come from the settings or a site record: a corrupt one must not
+    // make the connection allocate gigabytes.
+    constexpr int smallest = 512, largest = 1024 * 1024;
+    vrstice->SetReadBufferSize(std::clamp(m_parametri.readBufferSize, smallest, largest));
+    vrstice->SetWriteBufferSize(std::clamp(m_parametri.writeBufferSize, smallest, largest));
 }
 
 void TFtpSeja::Odjemalec1Connect(TSockCtrl*, TSocketBase* socket)
@@ -152,6 +168,8 @@ void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase*)
     m_view->SetStatusPanel(2, QStringLiteral("Zaprto"));
     Omogoci({siPla2Prenesi}, false);
     Odjemalec1.Close();
+    m_dolgovani.clear();
+    m_poPrenosu.clear();
     PocistiPrenos();
 }
 
@@ -170,14 +188,24 @@ void TFtpSeja::HitriGumb2Click()
     m_view->SetCaption(QStringLiteral("Kvado"));
 }
 
-void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& line, bool)
+void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
 {
+    QByteArray line = celaVrstica;
+    if (m_dolgaVrstica && m_dolgaCR && line.startsWith('\n')) {
+        // The long line's CR LF straddled the read buffer: what follows the LF is a line of its own.
+        m_dolgaVrstica = false;
+        line.remove(0, 1);
+        if (line.isEmpty())
+            return;
+    }
     const QString vrstica = FromCp1250(line);
     m_view->LogReply(vrstica);
     if (m_dolgaVrstica) { // the end of a line too long for the read buffer
         m_dolgaVrstica = false;
         return;
     }
+    if (!Odjemalec1.Connected()) // read during the close: shown only
+        return;
     if (vrstica.size() < 4 || vrstica.at(3) != QLatin1Char(' '))
         return;
     int koda = 0;
@@ -186,8 +214,36 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& line, bool)
     Odgovor(koda, vrstica);
 }
 
+TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
+{
+    if (koda < 200) // 1xx only announces the final reply
+        return ozDrugo;
+    // These answer nothing but a transfer command: a server that left an
+    // earlier command (TYPE, say) unanswered is caught up with here.
+    if (koda == 225 || koda == 226 || koda == 425 || koda == 426) {
+        const auto prenos = std::find_if(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
+            return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa;
+        });
+        if (prenos != m_dolgovani.end()) {
+            m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
+            return ozPrenos;
+        }
+        if (m_cakaKonec) // an extra reply took its place earlier: still the transfer's own
+            return ozPrenos;
+    }
+    if (m_dolgovani.empty()) // a reply to no command (a greeting, say)
+        return ozDrugo;
+    const TDolg dolg = m_dolgovani.front();
+    m_dolgovani.pop_front();
+    return dolg.prenos == m_stevilkaPrenosa ? dolg.za : ozDrugo;
+}
+
 void TFtpSeja::Odgovor(int koda, const QString& vrstica)
 {
+    const bool sledeno = !m_dolgovani.empty();
+    const TOdgovorZa za = OdgovorZa(koda);
+    if (koda >= 400 && koda != 421 && (za == ozREST || za == ozPrenos))
+        return OdklonjenPrenos(koda, vrstica, za);
     switch (koda) {
     case 125:
     case 150:
@@ -205,10 +261,13 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         break;
     case 225:
     case 226:
-        KonecPrenosa();
+        if (za == ozPrenos)
+            KonecPrenosa(m_vrstaPrenosa);
+        else if (m_faza == fzPrekini) // the answer to ABOR
+            KonecPrenosa(fzPrekini);
         break;
     case 230:
-        PoPrijavi();
+        PoPrenosu([this] { PoPrijavi(); });
         break;
     case 250:
         if (m_faza == fzCWD || m_faza == fzCDUP) {
@@ -220,14 +279,15 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         }
         break;
     case 257:
-        Trenutna257(vrstica);
+        PoPrenosu([this, vrstica] { Trenutna257(vrstica); });
         break;
     case 350:
-        if (m_faza == fzNadaljujPrejem) {
-            if (Ukaz(QStringLiteral("RETR"), m_imeDatoteke, QStringLiteral("RETR ") + m_imeDatoteke))
+        if (za == ozREST && m_vrstaPrenosa == fzNadaljujPrejem) {
+            if (Ukaz(QStringLiteral("RETR"), m_imeDatoteke, QStringLiteral("RETR ") + m_imeDatoteke,
+                     ozPrenos))
                 m_cakaKonec = true;
-        } else if (m_faza == fzNadaljujOddajo) {
-            if (Ukaz(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_izvornoIme))
+        } else if (za == ozREST && m_vrstaPrenosa == fzNadaljujOddajo) {
+            if (Ukaz(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_izvornoIme, ozPrenos))
                 m_cakaKonec = true;
         } else if (m_faza == fzRNFR) {
             m_faza = fzRNTO;
@@ -243,7 +303,7 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         PocistiPrenos();
         break;
     case 450:
-        Zavrnjeno450();
+        PoPrenosu([this] { Zavrnjeno450(); });
         break;
     case 550:
         Zavrnjeno550();
@@ -251,25 +311,80 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
     default:
         break;
     }
-    // A refusal ends the wait for a transfer's final reply.
-    if (koda >= 400)
+    // Without matching (after an abort), any refusal ends the wait for a transfer's final reply.
+    if (koda >= 400 && !sledeno)
         m_cakaKonec = false;
+}
+
+bool TFtpSeja::PrenosZaseden() const
+{
+    // A data connection of no transfer (a server that connects at PORT) holds nothing up.
+    return (m_vrstaPrenosa != fzNic && (m_prenosTece || m_podatkovna)) || m_cakaKonec || m_odlozeno;
+}
+
+void TFtpSeja::PoPrenosu(std::function<void()> action)
+{
+    m_poPrenosu.push_back(std::move(action));
+    IzvediPoPrenosu();
+}
+
+void TFtpSeja::IzvediPoPrenosu()
+{
+    while (!m_poPrenosu.empty() && !PrenosZaseden() && Odjemalec1.Connected()) {
+        const std::function<void()> action = std::move(m_poPrenosu.front());
+        m_poPrenosu.pop_front();
+        action();
+    }
+}
+
+void TFtpSeja::OdklonjenPrenos(int koda, const QString& vrstica, TOdgovorZa za)
+{
+    if (koda == 450 && za == ozPrenos && !m_sprejeto) {
+        // Another port, and the command again: nothing connects otherwise.
+        const TUkazPrenosa ukaz = m_ukazPrenosa;
+        NovaVrata();
+        if (PripraviPrenos())
+            ZacniUkazPrenosa(ukaz.label, ukaz.argument, ukaz.line, ukaz.za);
+        return;
+    }
+    m_cakaKonec = false;
+    if (m_sprejeto && JePrejem()) { // the download ends with its data connection
+        Odlozi([this] { return !m_prenosTece; },
+               [this] {
+                   PorociloPrejema(false);
+                   m_view->RefreshLocal(); // the part received is there
+               });
+        return;
+    }
+    if (koda == 550 && JeOddaja() && !m_sprejeto) {
+        m_view->AnimateLogo(false);
+        Stanje(m_view->GetWord(QStringLiteral("@idNiPravic")));
+    } else if (koda != 550 || m_sprejeto) {
+        Neuspeh(vrstica);
+    }
+    PocistiPrenos();
+}
+
+void TFtpSeja::PorociloPrejema(bool uspeh)
+{
+    if (uspeh && m_sprejeto && !m_podatkiNapaka)
+        Stanje(m_view->GetWord(m_vrstaPrenosa == fzPrejem ? QStringLiteral("@idDatUsp")
+                                                          : QStringLiteral("@idNadalj")));
+    else
+        Neuspeh(m_lokalnaPot);
+    m_vrstaPrenosa = fzNic;
+}
+
+void TFtpSeja::Neuspeh(const QString& detail)
+{
+    Stanje(Beseda("@idNeuspeh") + detail);
 }
 
 void TFtpSeja::Zavrnjeno450()
 {
-    // During a listing, give the data connection a chance to arrive first,
-    // but never longer than the connection time-out.
-    const auto novaVrata = [this] {
-        if (!Odjemalec1.Connected())
-            return;
-        NovaVrata();
-        PripraviPrenos();
-    };
-    if (m_faza == fzLIST && !m_prenosTece)
-        Odlozi([this] { return m_prenosTece; }, novaVrata, false);
-    else
-        novaVrata();
+    // A 450 that answers no command of the running transfer: announce a new port.
+    NovaVrata();
+    PripraviPrenos();
 }
 
 void TFtpSeja::Zavrnjeno550()
@@ -282,16 +397,6 @@ void TFtpSeja::Zavrnjeno550()
         m_cwdKorenZavrnjen = true;
         Ukaz(QStringLiteral("CWD /"), {}, QStringLiteral("CWD /"));
         break;
-    case fzOddaja:
-    case fzNadaljujOddajo:
-        m_view->AnimateLogo(false);
-        Stanje(m_view->GetWord(QStringLiteral("@idNiPravic")));
-        PocistiPrenos();
-        break;
-    case fzPrejem:
-    case fzNadaljujPrejem:
-        PocistiPrenos();
-        break;
     case fzRMD:
         Stanje(m_view->GetWord(QStringLiteral("@idNeBrMap")));
         break;
@@ -300,29 +405,39 @@ void TFtpSeja::Zavrnjeno550()
     }
 }
 
-void TFtpSeja::KonecPrenosa()
+void TFtpSeja::KonecPrenosa(TFaza vrsta)
 {
-    switch (m_faza) {
+    switch (vrsta) {
     case fzPrejem:
     case fzNadaljujPrejem:
         Odlozi([this] { return !m_prenosTece; },
                [this] {
                    m_cakaKonec = false;
+                   PorociloPrejema(true);
                    m_view->RefreshLocal();
                });
         break;
     case fzOddaja:
-    case fzNadaljujOddajo:
+    case fzNadaljujOddajo: {
+        // Done only when the whole file went out and the data connection was ours to close.
+        const bool uspeh = !m_oddajaTece && !m_podatkiNapaka;
+        if (!uspeh)
+            PocistiPrenos();
         m_cakaKonec = false;
         m_view->SetRemoteBusyCursor(false);
-        Stanje(
-            m_view->GetWord(m_faza == fzOddaja ? QStringLiteral("@idDatUsp") : QStringLiteral("@idNadalj")));
+        if (uspeh)
+            Stanje(m_view->GetWord(vrsta == fzOddaja ? QStringLiteral("@idDatUsp")
+                                                     : QStringLiteral("@idNadalj")));
+        else
+            Neuspeh(m_lokalnaPot);
+        m_vrstaPrenosa = fzNic;
         m_view->AnimateLogo(false);
         m_zamikOddaje = 0;
         m_oddajaTece = false;
         m_view->Efekti(1);
         Izpisi();
         break;
+    }
     case fzPrekini:
         Stanje(m_view->GetWord(QStringLiteral("@idPrek")));
         m_view->AnimateLogo(false);
@@ -377,6 +492,7 @@ void TFtpSeja::IzvediOdlozeno()
     m_odlozenoPogoj = nullptr;
     if (action)
         action();
+    IzvediPoPrenosu();
 }
 
 void TFtpSeja::PoPrijavi()
@@ -404,10 +520,18 @@ void TFtpSeja::Trenutna257(const QString& line)
 void TFtpSeja::Izpisi()
 {
     m_faza = fzLIST;
-    if (!PripraviPrenos())
-        return;
-    if (Ukaz(QStringLiteral("LIST"), {}, QStringLiteral("LIST")))
-        m_cakaKonec = true;
+    if (PripraviPrenos())
+        ZacniUkazPrenosa(QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos);
+}
+
+bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line,
+                                TOdgovorZa za)
+{
+    m_ukazPrenosa = {label, argument, line, za};
+    if (!Ukaz(label, argument, line, za))
+        return false;
+    m_cakaKonec = true;
+    return true;
 }
 
 void TFtpSeja::RazcleniSeznam()
@@ -428,23 +552,25 @@ bool TFtpSeja::VeljavenUkaz(const QString& line)
     return false;
 }
 
-bool TFtpSeja::Poslji(const QString& line)
+bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
 {
     if (!VeljavenUkaz(line) || !Odjemalec1.Connected())
         return false;
     auto* vrstice = dynamic_cast<TLineSocketBase*>(Odjemalec1.Socket());
-    if (vrstice && vrstice->WriteLine(ToCp1250(line)))
+    if (vrstice && vrstice->WriteLine(ToCp1250(line))) {
+        m_dolgovani.push_back({za, m_stevilkaPrenosa});
         return true;
+    }
     Stanje(Beseda("@idPredolgUkaz"));
     return false;
 }
 
-bool TFtpSeja::Ukaz(const QString& label, const QString& argument, const QString& line)
+bool TFtpSeja::Ukaz(const QString& label, const QString& argument, const QString& line, TOdgovorZa za)
 {
     if (!VeljavenUkaz(line))
         return false;
     Dnevnik(label, argument);
-    return Poslji(line);
+    return Poslji(line, za);
 }
 
 void TFtpSeja::Dnevnik(const QString& label, const QString& argument)

@@ -18,6 +18,31 @@
 //   connection closes, and the transfer state is then cleared, so nothing
 //   spins for ever. Destroying the engine from inside a nested handler is not
 //   allowed.
+// - Replies are matched to commands: every final reply (2xx..5xx) answers
+//   the oldest command still owed one; 225, 226, 425 and 426 always answer
+//   the running transfer's command (a server that skipped or added a reply
+//   is caught up with). A 4xx/5xx to the REST, RETR,
+//   STOR or LIST of a transfer whose data connection has not been accepted
+//   ends the transfer at once (listener closed, flags cleared, upload file
+//   closed) and logs a status; 450 to such a command announces a new port and
+//   sends the command again. A refused PORT or TYPE ends nothing: the
+//   transfer command's own reply does. After Stop the aborted command's
+//   replies end nothing. A double-click download sets PrenosTece like the
+//   download command.
+// - A transfer's kind and local file are fixed when it is prepared; later
+//   commands that change the phase do not change where its data goes.
+// - A download reports success (@idDatUsp / @idNadalj) only when its data
+//   connection ended cleanly (no reset, no receive or write error) and the
+//   server's final reply is 2xx; otherwise it reports @idNeuspeh with the file
+//   name. An upload that the server ends (226 or a refusal) before all of the
+//   file was sent reports @idNeuspeh too.
+// - A 230, 257 or 450 (not answering a transfer command) that arrives while
+//   a transfer runs is acted on once it has ended (PoPrenosu), so it cannot
+//   close the running transfer's data connection.
+// - Reply lines that reach the engine after the control connection closed are
+//   only shown, never acted on.
+// - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
+//   connection is closed and a status says the listing was cut.
 // - Uploads start sending only once the server has answered STOR with 1xx.
 // - Data connections are active: PripraviPrenos listens on the control
 //   connection's own local address at VrataPodatkov and admits a connection
@@ -27,7 +52,9 @@
 //   ever sent: both are refused with a status line.
 // - A local file being downloaded is opened (created or truncated) only when
 //   the server connects the data connection, so a refused RETR leaves the
-//   user's file untouched.
+//   user's file untouched. Its absolute path is resolved when the command is
+//   given; a resumed download opens the existing file only (never creates
+//   one) and only when its size is still the resume offset.
 // - Sizes, offsets and byte counts are 64-bit.
 #include "ftp/remotelisting.h"
 #include "ftp/sejaview.h"
@@ -43,6 +70,7 @@
 #include <QTimer>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -89,6 +117,7 @@ public:
     static constexpr int kBlok = 4096;      // at most this many bytes per read and per send
     static constexpr int kPrvaVrata = 1280; // data ports 1280..1600
     static constexpr int kZadnjaVrata = 1600;
+    static constexpr qsizetype kNajvecjiSeznam = 64 * 1024 * 1024; // raw listing cap
 
     explicit TFtpSeja(TSejaView* view, QObject* parent = nullptr);
     ~TFtpSeja() override;
@@ -160,6 +189,8 @@ public:
     QChar ZadnjiTip() const { return m_zadnjiTip; }
     const TRemoteListing& Seznam() const { return m_seznam; }
     qint64 PrejetoBajtov() const { return m_prejetoBajtov; }
+    // The raw listing cap; tests lower it.
+    void SetNajvecjiSeznam(qsizetype bytes) { m_najvecjiSeznam = bytes; }
 
     // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
     static QString PortArgument(quint32 address, int port);
@@ -168,12 +199,15 @@ public:
     TBasicServerSocket Streznik1;
 
 private:
+    // What a command's final reply answers.
+    enum TOdgovorZa : quint8 { ozDrugo, ozREST, ozPrenos };
     // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
-    bool Poslji(const QString& line);
+    // `za` says what its reply answers (every command sent owes one reply).
+    bool Poslji(const QString& line, TOdgovorZa za = ozDrugo);
     // Whether a command line may be sent (no CR, LF or NUL); a status line says why not.
     bool VeljavenUkaz(const QString& line);
     // Logs the command with its label and argument, then sends it; false when refused.
-    bool Ukaz(const QString& label, const QString& argument, const QString& line);
+    bool Ukaz(const QString& label, const QString& argument, const QString& line, TOdgovorZa za = ozDrugo);
     void Dnevnik(const QString& label, const QString& argument = {});
     void Stanje(const QString& text);
     // A message of the main window's word table in the active language.
@@ -182,9 +216,20 @@ private:
     // The session state machine.
     void Odgovor(int koda, const QString& vrstica);
     void Zavrnjeno450();
-    void ZacniOddajo(); // the server has begun a STOR: send
+    // What a final reply answers: pops the oldest owed reply; ozDrugo when it
+    // belongs to no transfer still prepared.
+    TOdgovorZa OdgovorZa(int koda);
+    void OdklonjenPrenos(int koda, const QString& vrstica, TOdgovorZa za); // a refused REST/RETR/STOR/LIST
+    // Sends the transfer's first command (REST of a resume, else RETR, STOR or LIST) and remembers it.
+    bool ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line, TOdgovorZa za);
+    bool JePrejem() const { return m_vrstaPrenosa == fzPrejem || m_vrstaPrenosa == fzNadaljujPrejem; }
+    bool JeOddaja() const { return m_vrstaPrenosa == fzOddaja || m_vrstaPrenosa == fzNadaljujOddajo; }
+    void PorociloPrejema(bool uspeh);    // the final status of a download
+    void Neuspeh(const QString& detail); // the failure status
+    void KoncajPodatkovno();             // the data connection has ended: flags, buttons, deferred action
+    void ZacniOddajo();                  // the server has begun a STOR: send
     void Zavrnjeno550();
-    void KonecPrenosa();
+    void KonecPrenosa(TFaza vrsta);
     // Runs action once done() holds (and, unless afterAccept is false, the data
     // connection has been accepted), checked after every data connection event
     // and every 10 ms; at most the connection time-out when no data connection
@@ -193,6 +238,11 @@ private:
     void PreveriOdlozeno();
     void IzvediOdlozeno();
     void Trenutna257(const QString& line);
+    // 230, 257 and a 450 that answers no transfer start a listing or a new
+    // port: while a transfer runs they wait until it has ended, in order.
+    bool PrenosZaseden() const;
+    void PoPrenosu(std::function<void()> action);
+    void IzvediPoPrenosu();
     void Izpisi(); // list the directory
     void PoPrijavi();
 
@@ -233,6 +283,21 @@ private:
     bool m_sprejeto = false;         // a data connection was accepted since the last PORT
     bool m_cwdKorenZavrnjen = false; // "CWD /" has been sent after a refused CWD
     bool m_dolgaVrstica = false;     // a reply line overflowed the read buffer
+    bool m_dolgaCR = false;          // ... and the part shown ended with CR
+    bool m_podatkiNapaka = false;    // the data connection was reset, or a receive or write failed
+    TFaza m_vrstaPrenosa = fzNic;    // the prepared transfer: fzPrejem, ..., fzLIST; fzNic for none
+    QString m_lokalnaPot;            // absolute local file of the prepared download or upload
+    struct TDolg {
+        TOdgovorZa za;
+        quint32 prenos; // m_stevilkaPrenosa when the command was sent
+    };
+    std::deque<TDolg> m_dolgovani; // what the replies still owed answer, oldest first
+    quint32 m_stevilkaPrenosa = 0; // changes with every prepared or ended transfer
+    struct TUkazPrenosa {
+        QString label, argument, line;
+        TOdgovorZa za = ozPrenos;
+    } m_ukazPrenosa; // sent again after a 450
+    qsizetype m_najvecjiSeznam = kNajvecjiSeznam;
     int m_vrataPodatkov = kPrvaVrata;
     QChar m_izbraniTip = QLatin1Char('S');
     QChar m_zadnjiTip;
@@ -246,7 +311,8 @@ private:
     QString m_velikostBesedilo;
     int m_indeksPreimenovanja = 0;
 
-    std::function<void()> m_odlozeno; // the pending action of Odlozi
+    std::deque<std::function<void()>> m_poPrenosu; // actions waiting for the transfer to end
+    std::function<void()> m_odlozeno;              // the pending action of Odlozi
     std::function<bool()> m_odlozenoPogoj;
     bool m_odlozenoPoSprejemu = true;
     QDeadlineTimer m_odlozenoRok;

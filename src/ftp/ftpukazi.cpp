@@ -21,6 +21,8 @@ void TFtpSeja::FTPDat1DblClick()
     case ekFile:
         if (!PreveriIme(vnos.name))
             return;
+        // Like the download command: nothing else may change the phase before the data arrives.
+        m_prenosTece = true;
         m_faza = fzPrejem;
         m_imeDatoteke = vnos.name;
         m_zamikPrejema = 0;
@@ -91,20 +93,22 @@ void TFtpSeja::Pla1IzbrisiClick()
         if (vrstica > 0 && vrstica < m_seznam.Count()) {
             const QString ime = m_view->RemoteRowCaption(vrstica);
             if (m_seznam.At(vrstica).kind == ekDirectory) {
-                m_faza = fzRMD;
+                // The phase is set after the box: replies that run during it still see the old one.
                 if (m_view->MessageBox(QStringLiteral("Ali si prepričan, da želiš izbrisati mapo »") + ime +
                                            QStringLiteral("«?"),
                                        QStringLiteral("Kvado - Brisanje map na FTP strežniku"), miQuestion,
-                                       mbYesNo) == mrYes)
+                                       mbYesNo) == mrYes) {
+                    m_faza = fzRMD;
                     Ukaz(QStringLiteral("RMD"), ime, QStringLiteral("RMD ") + ime);
+                }
             } else {
-                m_faza = fzDELE;
                 if (izbrani.size() == 1 &&
                     m_view->MessageBox(QStringLiteral("Ali si prepričan, da želiš izbrisati datoteko »") +
                                            ime + QStringLiteral("«?"),
                                        QStringLiteral("Kvado - Brisanje datotek na FTP strežniku"),
                                        miQuestion, mbYesNo) != mrYes)
                     return konec();
+                m_faza = fzDELE;
                 Ukaz(QStringLiteral("DELE"), ime, QStringLiteral("DELE ") + ime);
             }
         }

@@ -77,8 +77,9 @@ bool parseLine(QStringView line, TRemoteEntry& entry)
             sizeField = value;
     }
 
+    // Only a link line carries a target after " -> "; a file may have the arrow in its name.
     QStringView name = text;
-    const qsizetype arrow = name.indexOf(QLatin1String(" -> "));
+    const qsizetype arrow = first == QLatin1Char('l') ? name.indexOf(QLatin1String(" -> ")) : -1;
     if (arrow >= 0)
         name = name.left(arrow);
     if (name == QLatin1String(".") || name == QLatin1String(".."))
@@ -107,8 +108,9 @@ QString GroupThousands(QStringView digits)
 
 void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
 {
+    // No reserve from the line count: a listing of bare line feeds would ask
+    // for far more memory than its entries ever take.
     table.Clear();
-    table.Reserve(int(qMin<qsizetype>(rawListing.count('\n'), std::numeric_limits<int>::max() - 1)) + 1);
     qsizetype start = 0;
     for (qsizetype feed = rawListing.indexOf('\n'); feed >= 0; feed = rawListing.indexOf('\n', start)) {
         const qsizetype length = qMin(feed + 1 - start, kMaxLineLength);

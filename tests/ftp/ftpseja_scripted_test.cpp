@@ -2,14 +2,18 @@
 // will not give, checked against the exact commands the engine sent.
 #include "fakesejaview.h"
 
+#include "net/linesocketbase.h"
 #include "support/pump.h"
 #include "support/scriptedserver.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 const QByteArray kListing = "total 2\r\n"
@@ -178,9 +182,11 @@ TEST(SejaScripted, Reply450AnnouncesANewPortThatTheServerCanUse)
     ServerScript script;
     script.Login()
         .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("TYPE A")
+        .Expect("TYPE A", {"200 Type A"})
         .Expect("LIST", {"450 Try another port"})
+        // The new port comes with the command again, or nothing would ever connect.
         .ExpectMatch("PORT 127,0,0,1,\\d+,\\d+", {"200 ok"})
+        .Expect("LIST", {"150 Here"})
         .DataOpen()
         .DataSend(kListing)
         .DataClose()
@@ -513,4 +519,486 @@ TEST(SejaScripted, RemotePaneCommandsAndTheOnesThatSendNothing)
     ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
     EXPECT_EQ(withoutPorts(server.Commands()).mid(2),
               (QByteArrayList{"PORT", "TYPE A", "LIST", "DELE f.txt", "PORT", "LIST"}));
+}
+
+namespace {
+QByteArray fileLine(const QByteArray& name, qint64 size)
+{
+    return "-rw-r--r-- 1 u g " + QByteArray::number(size) + " Jan 1 12:00 " + name + "\r\n";
+}
+
+// Starts the server, connects from the local directory `local` and waits for the first listing.
+bool openListed(ScriptedServer& server, TestSession& t, const QString& local)
+{
+    QString error;
+    if (!server.Start(&error)) {
+        ADD_FAILURE() << error.toStdString();
+        return false;
+    }
+    t.view.LocalDir = local;
+    t.Connect(server.Port());
+    return PumpUntil([&] { return t.view.Listings == 1; }, 10000);
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool reportsSuccess(FakeSejaView& view)
+{
+    return view.Statuses.contains(view.GetWord("@idDatUsp")) ||
+           view.Statuses.contains(view.GetWord("@idNadalj"));
+}
+
+bool waitServer(ScriptedServer& server)
+{
+    const bool done = server.WaitDone();
+    EXPECT_TRUE(done) << server.Failure().toStdString()
+                      << " events: " << server.Events().join(", ").toStdString();
+    return done;
+}
+} // namespace
+
+TEST(SejaScripted, RefusedRetrOtherThan550EndsTheTransferAndTheNextFileFollows)
+{
+    QTemporaryDir local;
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 3) + fileLine("b.txt", 3))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR a.txt", {"425 Can't open data connection."})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR b.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("bbb")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"a.txt", "b.txt"});
+    t.seja.Pla1PrenesiClick(); // waits for the end of a.txt before b.txt
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    EXPECT_FALSE(QFile::exists(local.filePath("a.txt")));
+    EXPECT_EQ(contents(local.filePath("b.txt")), "bbb");
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") + "425 Can't open data connection."));
+}
+
+TEST(SejaScripted, RefusedStorEndsTheUploadSoTheNextListingShows)
+{
+    QTemporaryDir local;
+    ASSERT_TRUE(writeFile(local.filePath("x.txt"), "xyz"));
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 3))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("STOR x.txt", {"553 Could not create file."});
+    listing(script, fileLine("a.txt", 3), false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.LocalSelection = {{"x.txt", "3"}};
+    t.seja.Pla2PrenesiClick();
+    EXPECT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && !t.seja.OddajaTece(); }, 3000));
+    t.seja.Pla1OsveziFTPClick();
+    ASSERT_TRUE(waitServer(server));
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }, 3000));
+    EXPECT_FALSE(t.seja.PrenosTece());
+    EXPECT_FALSE(t.seja.OddajaTece());
+    EXPECT_FALSE(reportsSuccess(t.view));
+}
+
+TEST(SejaScripted, RefusedRestOfAResumeEndsItAndTheNextFileFollows)
+{
+    QTemporaryDir local;
+    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 4) + fileLine("b.txt", 3))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("REST 2", {"502 REST not implemented"})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR b.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("bbb")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"a.txt", "b.txt"});
+    t.view.PrepisiAnswers = {piNadaljuj};
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    EXPECT_EQ(contents(local.filePath("a.txt")), "aa");
+    EXPECT_EQ(contents(local.filePath("b.txt")), "bbb");
+}
+
+TEST(SejaScripted, DownloadsCutShortNeverReportSuccess)
+{
+    QTemporaryDir local;
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 8) + fileLine("b.txt", 4))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR a.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("aaaa")
+        .Pause(0.2)
+        .DataReset()
+        .Send({"426 Connection closed; transfer aborted."})
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR b.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("bb")
+        .DataClose()
+        .Send({"451 Local error in processing."})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"a.txt", "b.txt"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.Statuses.size() >= 2; }));
+    PumpFor(100);
+    EXPECT_FALSE(reportsSuccess(t.view)) << t.view.Statuses.join("|").toStdString();
+    const QString failed = t.view.GetWord("@idNeuspeh");
+    EXPECT_TRUE(t.view.Statuses.contains(failed + QDir(local.path()).absoluteFilePath("a.txt")));
+    EXPECT_TRUE(t.view.Statuses.contains(failed + QDir(local.path()).absoluteFilePath("b.txt")));
+}
+
+TEST(SejaScripted, BackspaceDuringADownloadKeepsTheFileWhole)
+{
+    QTemporaryDir local;
+    const QByteArray half(5000, 'h');
+    const QByteArray rest(7000, 'r');
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("f.bin", 12000))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR f.bin", {"150 Sending"})
+        .DataOpen()
+        .DataSend(half)
+        .Expect("CDUP") // answered in order, after the transfer
+        .DataSend(rest)
+        .DataClose()
+        .Send({"226 Done", "250 CDUP ok"})
+        .Expect("PWD", {"257 \"/\" is current"});
+    listing(script, kListing, false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"f.bin"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(PumpUntil([&] { return t.seja.PrejetoBajtov() >= half.size(); }));
+    t.seja.FTPDat1Backspace();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; })) << t.view.Calls.join("\n").toStdString();
+    EXPECT_EQ(contents(local.filePath("f.bin")), half + rest);
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idDatUsp")));
+}
+
+TEST(SejaScripted, ResumeExtendsTheFileItMeasuredWhenTheLocalDirectoryChanges)
+{
+    QTemporaryDir local;
+    QTemporaryDir other;
+    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 4))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("REST 2", {"350 Restarting at 2"})
+        .Expect("RETR a.txt", {"150 Sending"})
+        .Pause(0.3)
+        .DataOpen()
+        .DataSend("cc")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"a.txt"});
+    t.view.PrepisiAnswers = {piNadaljuj};
+    t.seja.Pla1PrenesiClick();
+    t.view.LocalDir = other.path(); // the user moves on before the data arrives
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    EXPECT_EQ(contents(local.filePath("a.txt")), "aacc");
+    EXPECT_TRUE(QDir(other.path()).isEmpty());
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNadalj")));
+}
+
+TEST(SejaScripted, StopReturnsAtOnceWhileTheServerKeepsSending)
+{
+    QTemporaryDir local;
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("big.bin", 1000000000))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR big.bin", {"150 Sending"})
+        .DataOpen()
+        .DataFlood(30)
+        .Expect("ABOR", {"226 Aborted"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"big.bin"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(PumpUntil([&] { return t.seja.PrejetoBajtov() > 0; }));
+    PumpFor(50); // let more arrive than one read takes
+    const qint64 before = t.seja.PrejetoBajtov();
+    QElapsedTimer timer;
+    timer.start();
+    t.seja.STOPFTPClick();
+    EXPECT_LT(timer.elapsed(), 3000); // a hang guard: the drain used to last as long as the server sent
+    EXPECT_EQ(t.seja.PrejetoBajtov(), before); // nothing is read once Stop is pressed
+    ASSERT_TRUE(waitServer(server));
+    EXPECT_TRUE(server.Events().contains("data-flood-stopped data"));
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Statuses.contains(t.view.GetWord("@idPrek")); }));
+    EXPECT_FALSE(t.seja.PrenosTece());
+}
+
+TEST(SejaScripted, ReconnectingStartsACleanSession)
+{
+    // The first server is mid-download and has cut an overlong reply line when the user reconnects.
+    QTemporaryDir local;
+    ServerScript first;
+    first.Login();
+    listing(first, fileLine("a.txt", 9))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR a.txt", {"150 Sending"})
+        .DataOpen()
+        .DataSend("a")
+        .SendRaw(QByteArray(512, 'x'))
+        .Pause(5);
+    ServerScript second;
+    second.Login();
+    listing(second, kListing, false); // the type is still the one last sent
+    ScriptedServer one(first);
+    ScriptedServer two(second);
+    QString error;
+    ASSERT_TRUE(two.Start(&error)) << error.toStdString();
+    TestSession t;
+    TSejaParametri p;
+    p.readBufferSize = 512;
+    ASSERT_TRUE(one.Start(&error)) << error.toStdString();
+    t.view.LocalDir = local.path();
+    t.Connect(one.Port(), p);
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }, 10000));
+    t.view.Select({"a.txt"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(
+        PumpUntil([&] { return t.seja.PrejetoBajtov() > 0 && t.view.Replies.contains(QString(512, 'x')); }));
+    ASSERT_TRUE(t.seja.PrenosTece());
+    t.Connect(two.Port(), p);
+    EXPECT_FALSE(t.seja.PrenosTece());
+    ASSERT_TRUE(waitServer(two));
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+}
+
+TEST(SejaScripted, OverlongLineEndingAtTheBufferEdgeKeepsTheNextReply)
+{
+    ServerScript script;
+    script.Send({"220 Ready"})
+        .Expect("USER anonymous", {})
+        .SendRaw(QByteArray(511, 'x') + "\r\n331 Password\r\n") // CR is the buffer's last byte
+        .ExpectMatch("PASS .*", {"230 In"});
+    listing(script);
+    Scripted s(script);
+    TestSession t;
+    TSejaParametri p;
+    p.readBufferSize = 512;
+    ASSERT_TRUE(s.Run(t, p));
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+}
+
+TEST(SejaScripted, RepliesReadAfterTheControlConnectionClosedAreOnlyShown)
+{
+    ServerScript script;
+    script.Login();
+    listing(script).Send({"421 Bye", "257 \"/x\" created"}).ExpectClose(5);
+    Scripted s(script);
+    TestSession t;
+    ASSERT_TRUE(s.Run(t));
+    PumpFor(200);
+    EXPECT_FALSE(t.seja.Connected());
+    EXPECT_TRUE(t.view.Replies.contains("257 \"/x\" created"));
+    EXPECT_EQ(t.view.CommandLabels().filter("PORT").size(), 1);
+    EXPECT_FALSE(t.view.Caption.contains("/x"));
+    EXPECT_FALSE(t.seja.PrenosTece());
+}
+
+TEST(SejaScripted, OversizedListingIsCutAndItsDataConnectionClosed)
+{
+    QByteArray big = fileLine("first", 1);
+    while (big.size() < 4000)
+        big += fileLine("more", 1);
+    ServerScript script;
+    script.Login()
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("TYPE A", {"200 Type A"})
+        .Expect("LIST", {"150 Here"})
+        .DataOpen()
+        .DataSend(big)
+        .DataExpectClose(3)
+        .Send({"226 Done"});
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.seja.SetNajvecjiSeznam(100);
+    t.Connect(server.Port());
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    EXPECT_TRUE(server.Events().contains("data-closed-by-peer data"));
+    EXPECT_LE(t.view.Rows.size(), 3u); // only what fits in 100 bytes
+    EXPECT_EQ(t.view.Rows.at(1).name, "first");
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idSeznamPrevelik")));
+}
+
+TEST(SejaScripted, UploadWhoseLocalReadFailsIsResetAndNeverReportedDone)
+{
+    // Reading /proc/self/mem from offset 0 fails although the file opens.
+    if (!QFileInfo(QStringLiteral("/proc/self/mem")).isFile())
+        GTEST_SKIP() << "no /proc/self/mem";
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 3))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("STOR mem", {"150 Go ahead"})
+        .DataOpen()
+        .DataReceive("mem")
+        .Send({"226 Stored"});
+    listing(script, fileLine("a.txt", 3), false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, QStringLiteral("/proc/self")));
+    t.view.LocalSelection = {{"mem", "0"}};
+    t.seja.Pla2PrenesiClick();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+    EXPECT_FALSE(reportsSuccess(t.view)) << t.view.Statuses.join("|").toStdString();
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") + "/proc/self/mem"));
+}
+
+TEST(SejaScripted, Unexpected257DuringADownloadWaitsForItsEnd)
+{
+    QTemporaryDir local;
+    const QByteArray half(6000, 'h');
+    const QByteArray rest(6000, 'r');
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("f.bin", 12000))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR f.bin", {"150 Sending"})
+        .DataOpen()
+        .DataSend(half)
+        .Send({"257 \"/elsewhere\" is current"})
+        .Pause(0.3)
+        .DataSend(rest)
+        .DataClose()
+        .Send({"226 Done"});
+    listing(script, kListing, false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"f.bin"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+    EXPECT_EQ(contents(local.filePath("f.bin")), half + rest);
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idDatUsp")));
+    EXPECT_EQ(t.view.Caption, "Kvado - [127.0.0.1/elsewhere]");
+    EXPECT_FALSE(t.seja.PrenosTece());
+}
+
+TEST(SejaScripted, ResumeOfAFileChangedSinceTheQuestionFails)
+{
+    QTemporaryDir local;
+    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 4))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("REST 2", {"350 Restarting at 2"})
+        .Expect("RETR a.txt", {"150 Sending"})
+        .Pause(0.3)
+        .DataOpen()
+        .DataSend("cc")
+        .DataClose()
+        .Send({"226 Done"})
+        .Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"a.txt"});
+    t.view.PrepisiAnswers = {piNadaljuj};
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "another")); // no longer 2 bytes long
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece(); }));
+    PumpFor(200);
+    EXPECT_EQ(contents(local.filePath("a.txt")), "another");
+    EXPECT_FALSE(reportsSuccess(t.view));
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") +
+                                         QDir(local.path()).absoluteFilePath("a.txt")));
+}
+
+TEST(SejaScripted, UploadThatTheServerCutsShortIsNeverReportedDone)
+{
+    QTemporaryDir local;
+    ASSERT_TRUE(writeFile(local.filePath("big.bin"), QByteArray(32 * 1024 * 1024, 'b')));
+    ServerScript script;
+    script.Login();
+    listing(script, fileLine("a.txt", 3))
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("STOR big.bin", {"150 Go ahead"})
+        .DataOpen()
+        .DataClose() // before the client can have sent 32 MiB
+        .Send({"226 Transfer complete."});
+    listing(script, fileLine("a.txt", 3), false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.LocalSelection = {{"big.bin", "33,554,432"}};
+    t.seja.Pla2PrenesiClick();
+    ASSERT_TRUE(waitServer(server));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+    EXPECT_FALSE(reportsSuccess(t.view)) << t.view.Statuses.join("|").toStdString();
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") +
+                                         QDir(local.path()).absoluteFilePath("big.bin")));
+    EXPECT_FALSE(t.seja.OddajaTece());
+}
+
+TEST(SejaScripted, CorruptBufferSizesAreHeldToASaneRange)
+{
+    ServerScript script;
+    script.Login();
+    listing(script);
+    Scripted s(script);
+    TestSession t;
+    TSejaParametri p;
+    p.readBufferSize = std::numeric_limits<int>::max(); // as a damaged site record may hold
+    p.writeBufferSize = std::numeric_limits<int>::max();
+    ASSERT_TRUE(s.Run(t, p));
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
+    auto* line = dynamic_cast<TLineSocketBase*>(t.seja.Odjemalec1.Socket());
+    ASSERT_NE(line, nullptr);
+    EXPECT_LE(line->ReadBufferSize(), 1024 * 1024);
+    EXPECT_LE(line->WriteBufferSize(), 1024 * 1024);
 }

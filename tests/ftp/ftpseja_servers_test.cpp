@@ -112,7 +112,8 @@ bool download(TestSession& t, const QStringList& names)
     t.view.Select(names);
     const int before = t.view.LocalRefreshes;
     t.seja.Pla1PrenesiClick();
-    return explain(PumpUntil([&] { return t.view.LocalRefreshes > before && !t.seja.PrenosTece(); }, 20000), t);
+    return explain(PumpUntil([&] { return t.view.LocalRefreshes > before && !t.seja.PrenosTece(); }, 20000),
+                   t);
 }
 
 bool upload(TestSession& t, const QString& name)

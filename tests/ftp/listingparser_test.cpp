@@ -106,6 +106,23 @@ TEST(ListingParser, ShortLinesAndTheTakeBackRule)
     EXPECT_EQ(takeBack.At(1).size, 0);
 }
 
+TEST(ListingParser, OnlyLinkLinesLoseTheirTarget)
+{
+    const TRemoteListing table = parse("-rw-r--r-- 1 u g 5 Jan 1 12:00 a -> b\n"
+                                       "drwxr-xr-x 2 u g 5 Jan 1 12:00 x -> y\n"
+                                       "lrwxrwxrwx 1 u g 5 Jan 1 12:00 link -> target\n");
+    EXPECT_EQ(names(table), ".. | a -> b | x -> y | link");
+}
+
+TEST(ListingParser, MillionsOfEmptyLinesCostNoMoreThanTheirEntries)
+{
+    // Reserving an entry per line feed would ask for hundreds of megabytes here.
+    QByteArray raw(8 * 1024 * 1024, '\n');
+    raw += "-rw-r--r-- 1 u g 5 Jan 1 12:00 last\n";
+    const TRemoteListing table = parse(raw);
+    EXPECT_EQ(names(table), ".. | last");
+}
+
 TEST(ListingParser, SizesAre64BitAndKeepAllTheirDigits)
 {
     const TRemoteListing table = parse("-rw-r--r-- 1 u g 1234567890 Jan 1 12:00 ten\r\n"

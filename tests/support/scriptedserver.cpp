@@ -76,6 +76,16 @@ ServerScript& ServerScript::DataClose(const QString& name)
     return add({{"data_close", true}, {"name", name}});
 }
 
+ServerScript& ServerScript::DataReset(const QString& name)
+{
+    return add({{"data_reset", true}, {"name", name}});
+}
+
+ServerScript& ServerScript::DataFlood(double seconds, const QString& name)
+{
+    return add({{"data_flood", seconds}, {"name", name}});
+}
+
 ServerScript& ServerScript::DataExpectClose(double seconds, const QString& name)
 {
     return add({{"data_expect_close", seconds}, {"name", name}});

@@ -50,6 +50,11 @@ public:
     // Receives until the client closes the data connection and stores the bytes (see Stored).
     ServerScript& DataReceive(const QString& storeAs, const QString& name = kData);
     ServerScript& DataClose(const QString& name = kData);
+    // Closes the data connection with a reset (SO_LINGER 0) instead of a clean close.
+    ServerScript& DataReset(const QString& name = kData);
+    // Sends without pause for up to `seconds` or until the client closes the data
+    // connection; records "data-flood-stopped NAME" (closed by the client) or "data-flood-done NAME".
+    ServerScript& DataFlood(double seconds, const QString& name = kData);
     // Waits up to `seconds` for the client to close the data connection; records
     // "data-closed-by-peer NAME" or "data-still-open NAME".
     ServerScript& DataExpectClose(double seconds, const QString& name = kData);

@@ -23,6 +23,11 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
   {"data_recv": "file", "name": "data"}   receive until the client closes, store
                                           the bytes as DIR/file
   {"data_close": true, "name": "data"}    close a data connection
+  {"data_reset": true, "name": "data"}    close it with a reset (SO_LINGER 0)
+  {"data_flood": 30, "name": "data"}      send without pause for up to 30 s or
+                                          until the client closes it; records
+                                          "data-flood-stopped NAME" (the client
+                                          closed it) or "data-flood-done NAME"
   {"data_expect_close": 5, "name": "data"} wait up to 5 s for the client to close
                                           it; records whether it did
   {"close": true}                         close the control connection
@@ -44,6 +49,7 @@ import json
 import os
 import re
 import socket
+import struct
 import sys
 import time
 
@@ -139,6 +145,15 @@ class Session:
             name, sock = self.data_socket(step)
             sock.close()
             del self.data[name]
+        elif "data_reset" in step:
+            name, sock = self.data_socket(step)
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            sock.close()
+            del self.data[name]
+        elif "data_flood" in step:
+            name, sock = self.data_socket(step)
+            self.event(("data-flood-stopped " if flood(sock, float(step["data_flood"])) else "data-flood-done ")
+                       + name)
         elif "data_expect_close" in step:
             name, sock = self.data_socket(step)
             closed = wait_for_close(sock, float(step["data_expect_close"]))
@@ -218,6 +233,23 @@ def parse_port(argument):
     if len(parts) != 6 or any(p < 0 or p > 255 for p in parts):
         return None
     return ("%d.%d.%d.%d" % tuple(parts[:4]), parts[4] * 256 + parts[5])
+
+
+def flood(sock, seconds):
+    """Sends for the given time; True when the peer closed the connection first."""
+    # Large blocks into a large send buffer: faster than a client reads them.
+    block = b"x" * (4 << 20)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 8 << 20)
+    deadline = time.monotonic() + seconds
+    sock.settimeout(0.2)
+    while time.monotonic() < deadline:
+        try:
+            sock.send(block)
+        except socket.timeout:
+            continue
+        except OSError:
+            return True
+    return False
 
 
 def wait_for_close(sock, timeout):
