@@ -181,6 +181,10 @@ class Session:
             sock.bind((source, 0))
         try:
             sock.connect(self.last_port)
+        except ConnectionResetError:
+            # The client took the connection and reset it before this side saw
+            # the handshake end (a busy machine): it was open, and it ended.
+            pass
         except OSError:
             sock.close()
             self.event("data-refused " + name)
@@ -200,7 +204,7 @@ class Session:
                 received.append(chunk)
         except socket.timeout:
             raise ScriptFailure("data connection %r not closed within %.1f s" % (name, timeout))
-        except ConnectionResetError:
+        except OSError:  # reset by the client, also before the connection was seen open
             pass
         with open(os.path.join(self.directory, step["data_recv"]), "wb") as stored:
             stored.write(b"".join(received))
