@@ -12,9 +12,10 @@
 #include <QWidget>
 
 #include <deque>
-#include <ostream>
+#include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 
 // Readable failure messages.
@@ -63,6 +64,8 @@ public:
 
     // Scripted answers and what the dialogs showed.
     std::deque<TMsgResult> MessageAnswers;
+    // Runs while a message box is up (a modal box runs the event loop).
+    std::function<void(const QString& text)> WhileMessageBox;
     std::deque<std::optional<QString>> InputAnswers; // nullopt = cancelled
     std::deque<TPrepisiIzbira> PrepisiAnswers;
     QStringList Messages; // "title|text"
@@ -206,6 +209,8 @@ public:
     {
         record(QStringLiteral("MessageBox"), title + QLatin1Char('|') + text);
         Messages << title + QLatin1Char('|') + text;
+        if (WhileMessageBox)
+            WhileMessageBox(text);
         if (buttons == mbOk)
             return mrOk;
         if (MessageAnswers.empty())

@@ -1002,3 +1002,29 @@ TEST(SejaScripted, CorruptBufferSizesAreHeldToASaneRange)
     EXPECT_LE(line->ReadBufferSize(), 1024 * 1024);
     EXPECT_LE(line->WriteBufferSize(), 1024 * 1024);
 }
+
+TEST(SejaScripted, RepliesArrivingWhileADeleteIsConfirmedKeepTheirOwnMeaning)
+{
+    // The file's DELE is answered while the directory's question is up: that 250
+    // belongs to the DELE, not to the RMD that the question is about.
+    ServerScript script;
+    script.Login();
+    listing(script, "-rw-r--r-- 1 u g 5 Jan 1 12:00 f.txt\r\n"
+                    "drwxr-xr-x 2 u g 5 Jan 1 12:00 d\r\n")
+        .Expect("DELE f.txt", {"250 Deleted"})
+        .Expect("RMD d", {"250 Removed"});
+    listing(script, "", false).Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    QTemporaryDir local;
+    ASSERT_TRUE(openListed(server, t, local.path()));
+    t.view.Select({"f.txt", "d"});
+    t.view.MessageAnswers = {mrYes, mrYes};
+    t.view.WhileMessageBox = [&](const QString& text) {
+        if (text.contains(QStringLiteral("mapo")))
+            PumpUntil([&] { return t.view.Replies.contains("250 Deleted"); }, 3000);
+    };
+    t.seja.Pla1IzbrisiClick();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
+}
