@@ -216,18 +216,23 @@ void TFtpSeja::ZapriStreznik()
     Streznik1.Close();
 }
 
-void TFtpSeja::PocistiPrenos()
+void TFtpSeja::PozabiPrenos()
 {
+    ++m_stevilkaPrenosa; // its owed replies no longer act
+    m_vrstaPrenosa = fzNic;
     ZapriStreznik();
     ZapriDatoteko();
     m_prenosTece = false;
     m_oddajaTece = false;
     m_cakaKonec = false;
     m_neposlano = 0;
-    m_vrstaPrenosa = fzNic;
-    ++m_stevilkaPrenosa; // its owed replies no longer act
     m_view->SetProgress(0);
     m_view->ShowProgressText(false);
+}
+
+void TFtpSeja::PocistiPrenos()
+{
+    PozabiPrenos();
     m_view->AnimateLogo(false);
     m_view->SetRemoteBusyCursor(false);
 }
@@ -558,16 +563,8 @@ void TFtpSeja::STOPFTPClick()
     m_faza = fzPrekini;
     Dnevnik(QStringLiteral("ABOR"));
     Poslji(QStringLiteral("ABOR"));
-    ++m_stevilkaPrenosa; // the aborted command's reply ends nothing now
-    m_vrstaPrenosa = fzNic;
-    ZapriStreznik();
-    // Nothing more can arrive: the part received so far stays, ready to resume.
-    ZapriDatoteko();
-    m_prenosTece = false;
-    m_oddajaTece = false;
-    m_cakaKonec = false;
-    m_neposlano = 0;
+    // The aborted command's reply ends nothing now; the part received so far
+    // stays, ready to resume.
+    PozabiPrenos();
     Omogoci({siPla1UsMapo, siPla1Skoci, siPla1OsveziFTP, siPla2Prenesi}, true);
-    m_view->SetProgress(0);
-    m_view->ShowProgressText(false);
 }

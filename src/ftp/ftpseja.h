@@ -250,7 +250,8 @@ private:
     // false when it closed (the transfer state has then been cleared).
     bool Pocakaj(const std::function<bool()>& done);
     void ZapriStreznik(); // closes the data connection and stops listening
-    void PocistiPrenos(); // stops listening, clears the transfer flags and the files
+    void PocistiPrenos(); // PozabiPrenos, and the logo and the busy cursor stop
+    void PozabiPrenos();  // stops listening, clears the transfer flags, closes the file, resets the progress
     void NovaVrata();     // a new random data port
     void NaslednjaVrata();
     bool Poslusaj(); // listens at the next free data port

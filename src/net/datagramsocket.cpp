@@ -10,12 +10,6 @@ TDatagramSocket::TDatagramSocket(TSockCtrl* owner) : TSocketBase(owner)
     CreateHandleIfNone();
 }
 
-void TDatagramSocket::RequireStarted() const
-{
-    if (!WinsockStarted())
-        RaiseSocketError(WSANOTINITIALISED, 0);
-}
-
 void TDatagramSocket::CreateHandleIfNone()
 {
     if (Handle() == -1)
@@ -82,14 +76,7 @@ void TDatagramSocket::Connect(const QString& hostName, TAsyncOptions options, qu
     if (Connected())
         RaiseSocketError(WSAEISCONN, 0);
     CreateHandleIfNone();
-    const THandleMark mark = MarkHandle();
-    DoInfo(icLookUp);
-    mark.RequireUnchanged();
-    ResolveAddress(hostName, port, serviceName, ipAddress);
-    SetSocketOptions();
-    const long mask = (long(options.toInt()) & 7) | FD_CONNECT | FD_CLOSE;
-    CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, mask), 0,
-               sockErrConnecting);
+    const THandleMark mark = PrepareConnect(hostName, options, port, serviceName, ipAddress);
     try {
         DoInfo(icConnecting);
         mark.RequireUnchanged();

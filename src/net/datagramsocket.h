@@ -55,7 +55,6 @@ public:
     int RecvFrom(void* buf, int len, sockaddr* from, int* fromLength);
 
 private:
-    void RequireStarted() const;
     void CreateHandleIfNone();
     void CheckDatagramSize(int len) const;
 };

@@ -205,6 +205,27 @@ void TSocketBase::ResolveAddress(const QString& hostName, quint16& port, const Q
     m_sockAddr.sin_addr.s_addr = address;
 }
 
+TSocketBase::THandleMark TSocketBase::PrepareConnect(const QString& hostName, TAsyncOptions options,
+                                                     quint16 port, const QString& serviceName,
+                                                     QString& ipAddress)
+{
+    const THandleMark mark = MarkHandle();
+    DoInfo(icLookUp);
+    mark.RequireUnchanged();
+    ResolveAddress(hostName, port, serviceName, ipAddress);
+    SetSocketOptions();
+    const long mask = (long(options.toInt()) & 7) | FD_CONNECT | FD_CLOSE;
+    CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, mask), 0,
+               sockErrConnecting);
+    return mark;
+}
+
+void TSocketBase::RequireStarted()
+{
+    if (!WinsockStarted())
+        RaiseSocketError(WSANOTINITIALISED, 0);
+}
+
 void TSocketBase::BindLocal(const QString& hostName, quint16 port, const QString& serviceName,
                             QString& ipAddress)
 {

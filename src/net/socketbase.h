@@ -123,6 +123,14 @@ public:
     // owner's Port text is that port as a number.
     void ResolveAddress(const QString& hostName, quint16& port, const QString& serviceName,
                         QString& ipAddress);
+    // The steps of a connect between the handle's creation and the platform
+    // connect: OnInfo(icLookUp), the address (ResolveAddress), SetSocketOptions
+    // and notifications for (options & 7) | FD_CONNECT | FD_CLOSE. Returns the
+    // mark of the handle, to be checked again after later handlers.
+    THandleMark PrepareConnect(const QString& hostName, TAsyncOptions options, quint16 port,
+                               const QString& serviceName, QString& ipAddress);
+    // Raises the text of 10093 before the library has started.
+    static void RequireStarted();
     // Resolves the local address, binds the handle to it and stores the bound
     // port in the owner; on failure the socket is closed and the error raised.
     void BindLocal(const QString& hostName, quint16 port, const QString& serviceName, QString& ipAddress);

@@ -14,12 +14,6 @@ void TStreamSocket::SetSocketType(int value)
     TSocketBase::SetSocketType(value);
 }
 
-void TStreamSocket::RequireStarted()
-{
-    if (!WinsockStarted())
-        RaiseSocketError(WSANOTINITIALISED, 0);
-}
-
 void TStreamSocket::CreateHandle()
 {
     if (Handle() != -1) {
@@ -36,14 +30,7 @@ void TStreamSocket::Connect(const QString& hostName, TAsyncOptions options, quin
     if (Connected())
         RaiseSocketError(WSAEISCONN, 0);
     CreateHandle();
-    const THandleMark mark = MarkHandle();
-    DoInfo(icLookUp);
-    mark.RequireUnchanged();
-    ResolveAddress(hostName, port, serviceName, ipAddress);
-    SetSocketOptions();
-    const long mask = (long(options.toInt()) & 7) | FD_CONNECT | FD_CLOSE;
-    CheckError(WinsockAPI().WSAAsyncSelect(Handle(), Owner()->Window(), SocketNotify, mask), 0,
-               sockErrConnecting);
+    const THandleMark mark = PrepareConnect(hostName, options, port, serviceName, ipAddress);
 
     TSockCtrl* owner = Owner();
     const auto alive = owner->AliveToken();

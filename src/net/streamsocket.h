@@ -57,8 +57,6 @@ protected:
     // first and only then take buffer positions (the handler may change them).
     int SendNow(const void* buf, int len);
     int RecvNow(void* buf, int len);
-    // Raises the text of 10093 before the library has started.
-    static void RequireStarted();
     // Closes a leftover handle silently and creates a fresh one.
     void CreateHandle();
 };

@@ -711,11 +711,10 @@ TEST(SejaScripted, BackspaceDuringADownloadKeepsTheFileWhole)
     EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idDatUsp")));
 }
 
-TEST(SejaScripted, ResumeExtendsTheFileItMeasuredWhenTheLocalDirectoryChanges)
+namespace {
+// A listed 4-byte a.txt of which 2 bytes are local: the server resumes at 2 and sends "cc".
+ServerScript resumeOfTwoBytes()
 {
-    QTemporaryDir local;
-    QTemporaryDir other;
-    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
     ServerScript script;
     script.Login();
     listing(script, fileLine("a.txt", 4))
@@ -728,12 +727,29 @@ TEST(SejaScripted, ResumeExtendsTheFileItMeasuredWhenTheLocalDirectoryChanges)
         .DataClose()
         .Send({"226 Done"})
         .Pause(0.3);
-    ScriptedServer server(script);
-    TestSession t;
-    ASSERT_TRUE(openListed(server, t, local.path()));
+    return script;
+}
+
+// Connects from local, downloads a.txt and answers the question with Resume.
+bool startResume(ScriptedServer& server, TestSession& t, const QString& local)
+{
+    if (!openListed(server, t, local))
+        return false;
     t.view.Select({"a.txt"});
     t.view.PrepisiAnswers = {piNadaljuj};
     t.seja.Pla1PrenesiClick();
+    return true;
+}
+} // namespace
+
+TEST(SejaScripted, ResumeExtendsTheFileItMeasuredWhenTheLocalDirectoryChanges)
+{
+    QTemporaryDir local;
+    QTemporaryDir other;
+    ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
+    ScriptedServer server(resumeOfTwoBytes());
+    TestSession t;
+    ASSERT_TRUE(startResume(server, t, local.path()));
     t.view.LocalDir = other.path(); // the user moves on before the data arrives
     ASSERT_TRUE(waitServer(server));
     ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
@@ -931,24 +947,9 @@ TEST(SejaScripted, ResumeOfAFileChangedSinceTheQuestionFails)
 {
     QTemporaryDir local;
     ASSERT_TRUE(writeFile(local.filePath("a.txt"), "aa"));
-    ServerScript script;
-    script.Login();
-    listing(script, fileLine("a.txt", 4))
-        .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("REST 2", {"350 Restarting at 2"})
-        .Expect("RETR a.txt", {"150 Sending"})
-        .Pause(0.3)
-        .DataOpen()
-        .DataSend("cc")
-        .DataClose()
-        .Send({"226 Done"})
-        .Pause(0.3);
-    ScriptedServer server(script);
+    ScriptedServer server(resumeOfTwoBytes());
     TestSession t;
-    ASSERT_TRUE(openListed(server, t, local.path()));
-    t.view.Select({"a.txt"});
-    t.view.PrepisiAnswers = {piNadaljuj};
-    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(startResume(server, t, local.path()));
     ASSERT_TRUE(writeFile(local.filePath("a.txt"), "another")); // no longer 2 bytes long
     ASSERT_TRUE(waitServer(server));
     ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece(); }));

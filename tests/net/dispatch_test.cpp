@@ -23,6 +23,30 @@ void selectRead(TSockCtrl* component, int handle)
 {
     ASSERT_EQ(WinsockAPI().WSAAsyncSelect(handle, component->Window(), SocketNotify, FD_READ | FD_CLOSE), 0);
 }
+// Run from inside a held wait: writes to first's peer and, once that
+// notification is held, to second's; once both are held, runs whileHeld and
+// answers the waiter's task, which ends the wait.
+void HoldTwoThenAnswer(TSockCtrl* waiter, const TSocketPair& first, const TSocketPair& second,
+                       std::function<void()> whileHeld = {})
+{
+    auto step = std::make_shared<int>(0);
+    RunSteps([=, &first, &second] {
+        if (*step == 0) {
+            first.Write("1");
+            ++*step;
+        } else if (*step == 1 && PendingQueue().Count() == 1) {
+            second.Write("2");
+            ++*step;
+        } else if (*step == 2 && PendingQueue().Count() == 2) {
+            if (whileHeld)
+                whileHeld();
+            answerHeldTask(waiter);
+            return true;
+        }
+        return false;
+    });
+}
+
 // Two components reading a socket pair each, and a third one that waits.
 struct TTwoReaders {
     std::vector<TNotification> Log;
@@ -64,28 +88,7 @@ TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
     a.OnSelect = record;
     c.OnSelect = record;
 
-    int step = 0;
-    RunSteps([&] {
-        switch (step) {
-        case 0:
-            pairA.Write("a");
-            ++step;
-            return false;
-        case 1:
-            if (PendingQueue().Count() == 1) {
-                pairC.Write("c");
-                ++step;
-            }
-            return false;
-        case 2:
-            if (PendingQueue().Count() == 2) {
-                answerHeldTask(&waiter);
-                return true;
-            }
-            return false;
-        }
-        return true;
-    });
+    HoldTwoThenAnswer(&waiter, pairA, pairC);
     waiting = true;
     EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);
     waiting = false;
@@ -107,23 +110,7 @@ TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehi
     a.OnSelect = [&](const TSockMessage&) {
         sawTheOtherInside = PumpUntil([&] { return c.Count(FD_READ) == 1; }, 3000);
     };
-    int step = 0;
-    RunSteps([&] {
-        switch (step) {
-        case 0:
-            pairA.Write("a");
-            pairC.Write("c");
-            ++step;
-            return false;
-        case 1:
-            if (PendingQueue().Count() == 2) {
-                answerHeldTask(&waiter);
-                return true;
-            }
-            return false;
-        }
-        return true;
-    });
+    HoldTwoThenAnswer(&waiter, pairA, pairC);
     EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);
     ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
     EXPECT_TRUE(sawTheOtherInside) << "the held notification behind the waiting handler's never came";
@@ -195,29 +182,7 @@ TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
     c.TestSocket()->Adopt(pairC.Mine);
     selectRead(doomed.get(), pairD.Mine);
     selectRead(&c, pairC.Mine);
-    int step = 0;
-    RunSteps([&] {
-        switch (step) {
-        case 0:
-            pairD.Write("d");
-            ++step;
-            return false;
-        case 1:
-            if (PendingQueue().Count() == 1) {
-                pairC.Write("c");
-                ++step;
-            }
-            return false;
-        case 2:
-            if (PendingQueue().Count() == 2) {
-                doomed.reset();
-                answerHeldTask(&waiter);
-                return true;
-            }
-            return false;
-        }
-        return true;
-    });
+    HoldTwoThenAnswer(&waiter, pairD, pairC, [&] { doomed.reset(); });
     waiter.WaitForLookup(heldTask);
     ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }));
     PumpFor(50);
