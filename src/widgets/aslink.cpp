@@ -265,6 +265,11 @@ void TASLink::mouseReleaseEvent(QMouseEvent* event)
     m_pressed = false;
     if (!rect().contains(event->position().toPoint()))
         return;
+    Click();
+}
+
+void TASLink::Click()
+{
     QPointer<TASLink> guard(this);
     FireEvent(OnClick, this);
     if (!guard)

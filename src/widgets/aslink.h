@@ -86,6 +86,9 @@ public:
     // The size the text and its shadow take within a width (word breaks with WordWrap).
     QSize TextSize(int width) const;
 
+    // What a left click does: OnClick, then the link is opened.
+    void Click();
+
     TNotifyEvent OnClick;
 
 protected:

@@ -324,7 +324,13 @@ void TGIFImage::mouseReleaseEvent(QMouseEvent* event)
     const QPoint at = event->position().toPoint();
     if (OnMouseUp)
         Guarded([&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
-    if (event->button() == Qt::LeftButton && rect().contains(at) && OnClick)
+    if (event->button() == Qt::LeftButton && rect().contains(at))
+        Click();
+}
+
+void TGIFImage::Click()
+{
+    if (OnClick)
         Guarded([&] { OnClick(this); });
 }
 

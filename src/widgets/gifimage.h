@@ -104,6 +104,9 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
+    // What a left click inside the control raises: OnClick.
+    void Click();
+
     // Loads an embedded picture; FileName is cleared. A name that is not
     // embedded sets error 7 and changes nothing.
     void LoadFromResource(const QString& name);

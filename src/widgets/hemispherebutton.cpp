@@ -286,6 +286,20 @@ void THemisphereButton::ReleaseLeft(QPoint pos)
         SetPressed(m_wasPressed); // released off the button: nothing happened
         return;
     }
+    Clicked();
+}
+
+void THemisphereButton::Click()
+{
+    if (!isEnabled())
+        return;
+    m_wasPressed = m_pressed;
+    SetPressed(true);
+    Clicked();
+}
+
+void THemisphereButton::Clicked()
+{
     QPointer<THemisphereButton> guard(this);
     FireEvent(OnClick, this);
     if (!guard)

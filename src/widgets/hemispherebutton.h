@@ -72,6 +72,10 @@ public:
     QImage ImageOut();
     QImage ImageIn();
 
+    // A press and release over the button: OnClick, then the group rules
+    // above. Does nothing while disabled.
+    void Click();
+
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
     TMouseEvent OnMouseDown; // every press, before the button reacts
@@ -90,6 +94,7 @@ protected:
 private:
     bool Hits(QPoint point) const;
     void ReleaseLeft(QPoint pos);
+    void Clicked();
     void Invalidate();
     void Recompute();
     QList<THemisphereButton*> GroupSiblings() const;

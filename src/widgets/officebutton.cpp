@@ -238,7 +238,7 @@ void TOfficeButton::UpdateShortcut()
     if (!m_shortcut) {
         m_shortcut = new QShortcut(this);
         m_shortcut->setContext(Qt::WindowShortcut);
-        connect(m_shortcut, &QShortcut::activated, this, &TOfficeButton::AcceleratorPressed);
+        connect(m_shortcut, &QShortcut::activated, this, &TOfficeButton::Click);
     }
     m_shortcut->setKey(key);
 }
@@ -577,7 +577,7 @@ void TOfficeButton::mouseReleaseEvent(QMouseEvent* event)
     QWidget::mouseReleaseEvent(event);
 }
 
-void TOfficeButton::AcceleratorPressed()
+void TOfficeButton::Click()
 {
     if (!isEnabled() || !isVisible())
         return;

@@ -121,6 +121,10 @@ public:
     // Where the image and caption are placed at the current size.
     TOfficeButtonGeometry Geometry() const;
 
+    // Presses and releases the button as its accelerator key does (a button
+    // with a DropDownMenu opens the menu and returns when it closes).
+    void Click();
+
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
     TNotifyEvent OnClick;
@@ -141,7 +145,6 @@ private:
     void PressLeft();
     void ReleaseLeft(bool overNow);
     void AfterMenu();
-    void AcceleratorPressed();
     void UpdateGreyBitmap();
     void UpdateShortcut();
     void UpdateToolTip();

@@ -251,15 +251,35 @@ QWidget* TPanelManager::HitTest(int x, int y, bool act)
     const int hit = HitTestPanelTable(m_table, x, y, GripRight(), height(), m_tabHeight);
     if (hit < 0)
         return nullptr;
-    const TPanelEntry entry = m_table[std::size_t(hit)];
-    QWidget* panel = m_panels[std::size_t(entry.child)];
-    if (act && panel) {
+    QWidget* panel = m_panels[std::size_t(m_table[std::size_t(hit)].child)];
+    if (act && panel)
+        TogglePanel(panel);
+    return panel;
+}
+
+void TPanelManager::TogglePanel(QWidget* panel)
+{
+    for (const TPanelEntry& entry : m_table) {
+        if (!panel || m_panels[std::size_t(entry.child)] != panel)
+            continue;
         if (entry.collapsed)
             ShowPanel(panel);
         else
             CollapsePanel(panel);
+        return;
     }
-    return panel;
+}
+
+QRect TPanelManager::HandleRect(const QWidget* panel) const
+{
+    for (const TPanelEntry& entry : m_table) {
+        if (!panel || m_panels[std::size_t(entry.child)] != panel)
+            continue;
+        if (entry.collapsed)
+            return QRect(entry.start, height() - m_tabHeight, entry.end - entry.start, m_tabHeight);
+        return QRect(0, entry.start, GripRight() + 1, entry.end - entry.start);
+    }
+    return {};
 }
 
 bool TPanelManager::Ask(QWidget* panel, pnlAction action)

@@ -98,6 +98,14 @@ public:
     QList<QWidget*> Panels() const;
     bool IsCollapsed(const QWidget* panel) const;
 
+    // What a click on a panel's grip or tab does: a collapsed panel is shown,
+    // a shown one collapsed (asked and told like a click). Not a panel of the
+    // layout table: nothing.
+    void TogglePanel(QWidget* panel);
+    // Where the panel's grip (shown) or tab (collapsed) is, in the manager's
+    // coordinates; empty for a panel not in the layout table.
+    QRect HandleRect(const QWidget* panel) const;
+
     // Used by TFloatPanel when it docks a panel back.
     void PanelDocked(QWidget* panel);
 
