@@ -1,0 +1,37 @@
+#include "dialogs/hitra1shared.h"
+
+#include "widgets/gifimage.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+TAskBox ShowMessageBox(QWidget* parent)
+{
+    return [parent](QMessageBox::Icon icon, const QString& title, const QString& text,
+                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+        QMessageBox box(icon, title, text, buttons, parent);
+        if (defaultButton != QMessageBox::NoButton)
+            box.setDefaultButton(defaultButton);
+        return QMessageBox::StandardButton(box.exec());
+    };
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+QPixmap GifPicture(const QString& name)
+{
+    TGIFImage image;
+    image.LoadFromResource(name);
+    if (image.Empty())
+        return {};
+    return QPixmap::fromImage(image.WorkingImage());
+}

@@ -1,0 +1,51 @@
+// The start-up and quick-connect windows in the window gallery.
+#include "tools/gallery/windowgallery.h"
+
+#include "dialogs/hitra1.h"
+#include "dialogs/oknojezik.h"
+#include "dialogs/oprogramu.h"
+#include "dialogs/prepisidialog1.h"
+#include "dialogs/uvodnizaslon.h"
+
+namespace {
+
+TSettings SampleSettings(int language)
+{
+    TSettings settings;
+    settings.Jezik = quint8(language + 1);
+    settings.ZNaslov = QStringLiteral("ftp.example.org");
+    settings.ZUporIme = QStringLiteral("janez");
+    settings.ZUporGeslo = QStringLiteral("geslo");
+    settings.TipPri = 1;
+    settings.TipPre = 2;
+    settings.FTPMapa = QStringLiteral("/pub/kvado");
+    settings.LokMapa = QStringLiteral("/home/janez/Prenosi");
+    return settings;
+}
+
+} // namespace
+
+KVADO_GALLERY_WINDOW("quick-connect",
+                     [](int language) -> QWidget* { return new THitra1(SampleSettings(language), false); });
+
+KVADO_GALLERY_WINDOW("quick-connect-plain", [](int language) -> QWidget* {
+    TSettings settings = SampleSettings(language);
+    settings.Ozadje = false;
+    return new THitra1(settings, false);
+});
+
+KVADO_GALLERY_WINDOW("language-choice", [](int) -> QWidget* { return new TOknoJezik; });
+
+KVADO_GALLERY_WINDOW("file-exists", [](int language) -> QWidget* {
+    auto* dialog = new TPrepisiDialog1;
+    dialog->SetLanguage(language);
+    return dialog;
+});
+
+KVADO_GALLERY_WINDOW("about",
+                     [](int language) -> QWidget* { return new TOProgramu(true, quint8(language + 1)); });
+
+KVADO_GALLERY_WINDOW("about-plain",
+                     [](int language) -> QWidget* { return new TOProgramu(false, quint8(language + 1)); });
+
+KVADO_GALLERY_WINDOW("splash", [](int) -> QWidget* { return new TUvodniZaslon; });
