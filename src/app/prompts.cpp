@@ -3,13 +3,15 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-TMsgResult TWidgetPrompts::MessageBox(const QString& text, const QString& title, TMsgIcon icon, TMsgButtons buttons)
+TMsgResult TWidgetPrompts::MessageBox(const QString& text, const QString& title, TMsgIcon icon,
+                                      TMsgButtons buttons)
 {
     const QMessageBox::Icon qtIcon = icon == miQuestion      ? QMessageBox::Question
                                      : icon == miInformation ? QMessageBox::Information
                                                              : QMessageBox::Warning;
-    const QMessageBox::StandardButtons qtButtons =
-        buttons == mbYesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok);
+    const QMessageBox::StandardButtons qtButtons = buttons == mbYesNo
+                                                       ? QMessageBox::Yes | QMessageBox::No
+                                                       : QMessageBox::StandardButtons(QMessageBox::Ok);
     QMessageBox box(qtIcon, title, text, qtButtons, m_parent);
     if (buttons == mbYesNo) {
         box.setDefaultButton(QMessageBox::No);

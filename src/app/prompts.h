@@ -12,14 +12,14 @@
 
 #include <QPointer>
 #include <QString>
-
-class QWidget;
+#include <QWidget>
 
 class TPrompts {
 public:
     virtual ~TPrompts() = default;
     // A message box with the product's title texts; returns the button pressed.
-    virtual TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon, TMsgButtons buttons) = 0;
+    virtual TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,
+                                  TMsgButtons buttons) = 0;
     // A one-line input box with value as the initial text; true on OK (value then holds the answer).
     virtual bool InputBox(const QString& caption, const QString& prompt, QString& value) = 0;
     // The error box of a failed file or I/O operation ("I/O error 2: No such file or directory").
@@ -29,7 +29,8 @@ public:
 class TWidgetPrompts : public TPrompts {
 public:
     explicit TWidgetPrompts(QWidget* parent) : m_parent(parent) {}
-    TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon, TMsgButtons buttons) override;
+    TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,
+                          TMsgButtons buttons) override;
     bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
     void ErrorBox(const QString& text) override;
 

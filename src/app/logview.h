@@ -1,0 +1,34 @@
+#pragma once
+// TLogView: the session log FTPInfo1, a read-only rich text view of coloured
+// lines. It shows what TSessionLog hands it (Append) and keeps the newest line
+// at the bottom of the view.
+//
+// Contract:
+// - Append adds one line in the colour of its kind (command, status or normal,
+//   from SetColours) and scrolls to the end at once; lines already shown keep
+//   their colour when the colours change.
+// - The view holds at most MaxLines lines: the oldest go first, so a server
+//   that never stops talking cannot grow memory without bound. Scrolling to
+//   the end costs the same whatever the number of lines (no line counting).
+// - Copy puts the selected text on the clipboard. No events of its own.
+#include "ftp/sessionlog.h"
+#include "sites/settings.h"
+
+#include "widgets/srichedit.h"
+
+class TLogView : public TSRichEdit {
+    Q_OBJECT
+public:
+    static constexpr int MaxLines = 5000;
+
+    explicit TLogView(QWidget* parent = nullptr);
+
+    void SetColours(const TLogColours& colours) { m_colours = colours; }
+    void Append(TLogColour colour, const QString& line);
+    void Copy() { copy(); }
+    // Lines held now (after the cap).
+    int Lines() const;
+
+private:
+    TLogColours m_colours;
+};

@@ -1,0 +1,163 @@
+#pragma once
+// TGlavniObrazec: Kvado's main window. It composes the panes (tool panel,
+// progress bar, session log, local pane, remote list, status line), owns the
+// run-time state (settings, site list, session log, word table ML1, the
+// session engine through TSessionController) and keeps the layout rules.
+// Commands are TGlavniUkazi's actions; their handlers live in
+// mainwindowcommands.cpp.
+//
+// Life cycle and contract:
+// - The constructor builds the widgets only. FormCreate() then runs the
+//   creation steps (settings, language question, geometry, local start
+//   directory, session, log file); the program calls it once, before the
+//   window is shown. AskLanguage (default: the language window) is asked
+//   when no language was ever chosen; BeforeLanguageQuestion runs just before
+//   (the start-up closes its splash there).
+// - FormShow runs at the first show; FormActivate's steps (site list read,
+//   remote column captions) run exactly once: at the first activation, or
+//   right after the first show when no activation comes (no window manager).
+// - Closing (closeEvent) closes the control connection (no QUIT), saves the
+//   settings and hides the file-exists dialog; a running transfer or lookup
+//   is ended by the closed connection, so nested waits unwind before the
+//   window is destroyed. The destructor writes the site list when it changed
+//   and closes the log file with its banner; either failure is reported and
+//   does not stop the other.
+// - Prompts (message, input and error boxes) go through the TPrompts given to
+//   the constructor (tests pass a recorder); the engine's view is TSejaOkno.
+#include "app/actions.h"
+#include "app/prompts.h"
+#include "ftp/sejaview.h"
+#include "ftp/sessionlog.h"
+#include "sites/possaver.h"
+#include "sites/settings.h"
+#include "sites/sitelist.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class TMultiLang;
+class TPanelManager;
+class TMPanel;
+class TCustomPanel;
+class ProgressBar3D;
+class TWinSplit;
+class TLogView;
+class TLocalPane;
+class TRemotePane;
+class TSejaOkno;
+class TSessionController;
+class TPrepisiDialog1;
+class TSistemObrazec;
+
+class TGlavniObrazec : public QMainWindow {
+    Q_OBJECT
+public:
+    // prompts: nullptr for real modal boxes; a test's recorder must outlive the window.
+    explicit TGlavniObrazec(TPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~TGlavniObrazec() override; // FormDestroy
+
+    void FormCreate();
+
+    // Creates the dialogs that live until the end: the file-exists dialog and
+    // the site manager with its editor (the start-up calls it after FormCreate).
+    void CreateDialogs();
+
+    // Returns the Jezik value the language question stored (0: none). Default: the language window.
+    std::function<quint8()> AskLanguage = [this] { return AskLanguageWindow(); };
+    std::function<void()> BeforeLanguageQuestion;
+    std::function<void()> OnFirstShown; // after the first show
+
+    // Parts, for the start-up and for tests.
+    TSettings& Settings() { return m_settings; }
+    TSiteList& Sites() { return m_sites; }
+    TSessionLog& Log() { return m_log; }
+    TMultiLang* Words() { return ML1; }
+    TSessionController& Session() { return *m_session; }
+    TGlavniUkazi& Ukazi() { return m_ukazi; }
+    TLocalPane* LocalPane() { return m_local; }
+    TRemotePane* RemotePane() { return FTPDat1; }
+    TLogView* LogView() { return FTPInfo1; }
+    QLabel* StatusPanel(int panel) { return m_panels[panel]; }
+    ProgressBar3D* Gauge() { return Gauge1; }
+    TPrompts& Prompts() { return *m_prompts; }
+    bool HintsShown() const { return m_hintsShown; }
+
+    // Commands (mainwindowcommands.cpp).
+    void HitriGumb1Click();    // quick connect
+    void OfficeButton1Click(); // site manager, then connect
+    void FTPMoznostiClick();   // options
+    void HelpAbout();
+    void OknoSkrijLokClick();
+    void OknoSkrijFTPClick();
+    void OknoSkrijInfoClick();
+    void PlavajociMenu1Popup();
+    void PlavajociMenu2Popup();
+    void Efekti(int event);
+    void ToggleHints();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPanes();
+    void connectCommands();
+    void chooseLanguage();
+    void applyPlacement();
+    void FormShow();
+    void FormActivate();
+    void ML1AfterLanguageChanged();
+    void ScrollBox1Resize();
+    void followRemoteColumn();
+    void setLocalWidth(int width);
+    void setLogHeight(int height);
+    void applyPaneFont(); // the stored font of the panes
+    void setPaneFont(const QFont& font);
+    // The four panes whose hints ToggleHints switches: FTPInfo1, LokalneDat1, FTPDat1, Medij1.
+    std::array<QWidget*, 4> hintedPanes() const;
+    bool askConnectWhileConnected(const QString& question);
+    void connectToSite(int site);
+    void writeSitesAndBanner();
+    void SitesLoaded();
+    quint8 AskLanguageWindow();
+    TPrepisiIzbira PrepisiDialog();
+    void HidePrepisiDialog();
+
+    TSettings m_settings;
+    TPosSaver m_posSaver;
+    TSiteList m_sites;
+    TSessionLog m_log;
+    std::unique_ptr<TPrompts> m_ownPrompts;
+    TPrompts* m_prompts;
+    TMultiLang* ML1 = nullptr;
+    TGlavniUkazi m_ukazi;
+
+    TPanelManager* PanelManager1 = nullptr;
+    TMPanel* MPanel1 = nullptr;
+    TCustomPanel* Panel4 = nullptr;
+    ProgressBar3D* Gauge1 = nullptr;
+    TLogView* FTPInfo1 = nullptr;
+    TWinSplit* WinSplit1 = nullptr;
+    TLocalPane* m_local = nullptr; // ScrollBox1
+    TWinSplit* WinSplit2 = nullptr;
+    TRemotePane* FTPDat1 = nullptr;
+    QLabel* m_panels[3] = {};
+
+    std::unique_ptr<TSejaOkno> m_view;
+    std::unique_ptr<TSessionController> m_session;
+    TPrepisiDialog1* m_prepisi = nullptr;
+    TSistemObrazec* m_sistem = nullptr;
+
+    QFont m_paneFont;
+    bool m_hintsShown = true;
+    bool m_shown = false;
+    bool m_activated = false;
+    bool m_closing = false;
+};

@@ -1,0 +1,79 @@
+#pragma once
+// TSejaOkno: the main window as the session engine sees it (TSejaView). It
+// forwards every call to the part of the window that shows it: the log, the
+// status line, the actions and tool buttons, the remote and local panes, the
+// progress bar and logo, the prompts and the file-exists dialog.
+//
+// Contract: the engine calls it synchronously on the UI thread; it calls
+// nothing back into the engine. MessageBox, InputBox and PrepisiDialog are
+// modal and run an event loop (socket events keep reaching the engine).
+// The parts must outlive it; the main window owns both.
+#include "ftp/sejaview.h"
+
+#include <functional>
+
+class QLabel;
+class QObject;
+class QWidget;
+class TMultiLang;
+class TSessionLog;
+class TGlavniUkazi;
+class TRemotePane;
+class TLocalPane;
+class ProgressBar3D;
+class TPrompts;
+
+struct TSejaOknoDeli {
+    QWidget* window = nullptr;
+    TMultiLang* words = nullptr;
+    TSessionLog* log = nullptr;
+    QLabel* panels[4] = {}; // status panels 0..2, and 3: the transfer speed
+    TGlavniUkazi* actions = nullptr;
+    TRemotePane* remote = nullptr;
+    TLocalPane* local = nullptr;
+    ProgressBar3D* gauge = nullptr;
+    TPrompts* prompts = nullptr;
+    std::function<void(int event)> efekti;
+    std::function<TPrepisiIzbira()> prepisi;
+};
+
+class TSejaOkno : public TSejaView {
+public:
+    explicit TSejaOkno(const TSejaOknoDeli& parts) : m(parts) {}
+
+    QString GetWord(const QString& key) override;
+    int ActiveLanguage() override;
+    void KvadoUkazi(TSejaLogKind kind, const QString& text, const QString& argument) override;
+    void LogReply(const QString& line) override;
+    void LogViewOnly(const QString& line) override;
+    void SetStatusPanel(int panel, const QString& text) override;
+    void SetItemEnabled(TSejaItem item, bool enabled) override;
+    bool ItemEnabled(TSejaItem item) override;
+    void SetCaption(const QString& caption) override;
+    void ShowTransferType(int choice) override;
+    void ClearRemoteRows() override;
+    void ShowRemoteRows(const TRemoteListing& table) override;
+    int RemoteFocusedRow() override;
+    std::vector<int> RemoteSelectedRows() override;
+    void SetRemoteRowSelected(int row, bool selected) override;
+    QString RemoteRowCaption(int row) override;
+    int RemoteRowCount() override;
+    void SetRemoteBusyCursor(bool busy) override;
+    QString LocalDirectory() override;
+    bool LocalHasFocusedEntry() override;
+    std::vector<TLokalniVnos> LocalSelectedEntries() override;
+    void DeselectLocalEntry(const QString& caption) override;
+    void RefreshLocal() override;
+    void SetProgress(int percent) override;
+    void ShowProgressText(bool show) override;
+    void AnimateLogo(bool run) override;
+    void Efekti(int event) override;
+    TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,
+                          TMsgButtons buttons) override;
+    bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
+    TPrepisiIzbira PrepisiDialog() override;
+
+private:
+    QObject* itemObject(TSejaItem item) const;
+    TSejaOknoDeli m;
+};

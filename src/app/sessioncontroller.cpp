@@ -1,0 +1,56 @@
+#include "app/sessioncontroller.h"
+
+#include "app/prompts.h"
+#include "core/exception.h"
+
+TSessionController::TSessionController(TSejaView& view, TPrompts& prompts)
+    : m_view(view), m_prompts(prompts), m_seja(&view)
+{
+}
+
+TSejaParametri TSessionController::ParametersOf(const TSettings& settings)
+{
+    TSejaParametri p;
+    p.host = settings.ZNaslov;
+    p.user = settings.ZUporIme;
+    p.password = settings.ZUporGeslo;
+    p.port = settings.ZVrata;
+    p.readBufferSize = settings.Branje;
+    p.writeBufferSize = settings.Pisanje;
+    p.remoteDirectory = settings.FTPMapa;
+    p.transferType = settings.TipPre <= tpTekst ? TTipPrenosa(settings.TipPre) : tpSamodejno;
+    p.loginKind = settings.TipPri;
+    p.anonymousPassword = settings.PrivGeslo;
+    return p;
+}
+
+void TSessionController::Connect(const TSettings& settings, const QString& contactingLine,
+                                 const QString& connectedLine)
+{
+    m_seja.Parametri() = ParametersOf(settings);
+    m_seja.SetTimeOut(settings.TimeOut);
+    m_view.KvadoUkazi(slkStatus, contactingLine, {});
+    try {
+        m_seja.Povezi();
+    } catch (const Exception& error) {
+        // The connection could not even be started: say so, and leave the
+        // buttons as they are without a connection.
+        m_view.KvadoUkazi(slkStatus, m_view.GetWord(QStringLiteral("@idNiUsp")), {});
+        for (TSejaItem item : {siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}) {
+            m_view.SetItemEnabled(item, false);
+        }
+        m_prompts.MessageBox(m_view.GetWord(QStringLiteral("@idNapaka")) + error.Message(),
+                             m_view.GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
+        return;
+    }
+    m_view.KvadoUkazi(slkStatus, connectedLine, {});
+    m_view.Efekti(0);
+    m_view.SetItemEnabled(siPla1Skoci, true);
+}
+
+void TSessionController::CloseConnection()
+{
+    if (m_seja.Connected()) {
+        m_seja.Odjemalec1.Close();
+    }
+}

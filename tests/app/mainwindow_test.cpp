@@ -1,0 +1,221 @@
+// The main window driven as a user would, in-process (offscreen), against a
+// real pyftpdlib server: first start with the language question, quick
+// connect through its window, listing, download, upload, the Okno commands,
+// closing; then the files, Kvado.ini and the log file are checked.
+#include "app/localpane.h"
+#include "app/logview.h"
+#include "app/mainwindow.h"
+#include "app/remotepane.h"
+#include "app/sessioncontroller.h"
+#include "files/filelist.h"
+#include "lang/multilang.h"
+#include "sites/programpaths.h"
+#include "support/ftppyftpdserver.h"
+#include "support/pump.h"
+#include "widgets/officebutton.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace {
+
+// Answers the window's questions from a script and records what was asked.
+class ScriptedPrompts : public TPrompts {
+public:
+    std::deque<TMsgResult> answers;
+    QStringList asked;
+    TMsgResult MessageBox(const QString& text, const QString&, TMsgIcon, TMsgButtons) override
+    {
+        asked << text;
+        if (answers.empty()) {
+            return mrOk;
+        }
+        const TMsgResult answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    bool InputBox(const QString& caption, const QString&, QString&) override
+    {
+        asked << caption;
+        return false;
+    }
+    void ErrorBox(const QString& text) override { asked << text; }
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray Pattern(int size, char seed)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        data[i] = char(seed + i * 7 + i / 251);
+    }
+    return data;
+}
+
+// Runs fill on the next modal dialog that opens, then presses its button.
+void OnNextModal(std::function<void(QWidget* dialog)> fill)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            fill(dialog);
+        }
+    });
+    timer->start();
+}
+
+int RowOf(TRemotePane* pane, const QString& name)
+{
+    for (int row = 0; row < pane->RowCount(); ++row) {
+        if (pane->RowCaption(row) == name) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void SelectLocal(TLocalPane* pane, const QString& name)
+{
+    TListItems& items = pane->List()->Items();
+    for (int i = 0; i < items.Count(); ++i) {
+        const bool chosen = items.Item(i)->Caption() == name;
+        items.Item(i)->SetSelected(chosen);
+        if (chosen) {
+            items.SelectionModel()->setCurrentIndex(items.index(i, 0), QItemSelectionModel::NoUpdate);
+        }
+    }
+}
+
+} // namespace
+
+TEST(MainWindow, FirstStartConnectTransferAndClose)
+{
+    QTemporaryDir home;
+    qputenv("KVADO_HOME", home.path().toLocal8Bit());
+    const QString local = home.path() + "/local";
+    ASSERT_TRUE(QDir().mkpath(local));
+    {
+        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+        ini.setValue("LokMapa", local);
+        ini.setValue("DANE", "1");
+        ini.setValue("TipPre", "1");
+    }
+    PyftpdServer server;
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    const QByteArray remoteBytes = Pattern(300000, 3);
+    ASSERT_TRUE(server.PutFile("pub/a.bin", remoteBytes));
+    ASSERT_TRUE(server.MakeDir("upload"));
+
+    ScriptedPrompts prompts;
+    {
+        TGlavniObrazec window(&prompts);
+        int languageQuestions = 0;
+        window.AskLanguage = [&] {
+            ++languageQuestions;
+            return quint8(2); // English
+        };
+        window.FormCreate();
+        window.CreateDialogs();
+        window.show();
+        EXPECT_EQ(languageQuestions, 1);
+        EXPECT_EQ(window.Words()->ActiveLanguage(), 1);
+        EXPECT_EQ(window.Ukazi().FTPPovezi->text(), "&Connect");
+        EXPECT_EQ(QDir::currentPath(), local);
+        EXPECT_TRUE(
+            PumpUntil([&] { return window.RemotePane()->model()->headerData(0, Qt::Horizontal) == "Name"; }));
+        EXPECT_FALSE(window.Ukazi().HitriGumb2->isEnabled());
+
+        // Quick connect, filled in as a user would.
+        OnNextModal([&](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>("VnosNaslov1")->setText("127.0.0.1");
+            dialog->findChild<QLineEdit*>("VnosVrata1")->setText(QString::number(server.Port()));
+            dialog->findChild<QPushButton*>("Povezi1")->click();
+        });
+        window.Ukazi().FTPPovezi->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "pub") > 0; }, 10000))
+            << window.LogView()->toPlainText().toStdString();
+        EXPECT_TRUE(window.Ukazi().HitriGumb2->isEnabled());
+        const QString log = window.LogView()->toPlainText();
+        EXPECT_TRUE(log.contains("Kvado state:    Contacting 127.0.0.1")) << log.toStdString();
+        EXPECT_EQ(window.RemotePane()->RowCaption(0), "..");
+
+        // Into pub and download a.bin with F5's action.
+        window.RemotePane()->setCurrentIndex(
+            window.RemotePane()->model()->index(RowOf(window.RemotePane(), "pub"), 0));
+        window.RemotePane()->OnActivate();
+        ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "a.bin") > 0; }, 10000));
+        EXPECT_EQ(window.windowTitle(), "Kvado - [127.0.0.1/pub]");
+        const int row = RowOf(window.RemotePane(), "a.bin");
+        window.RemotePane()->setCurrentIndex(window.RemotePane()->model()->index(row, 0));
+        EXPECT_EQ(window.StatusPanel(1)->text(), "(1)");
+        ASSERT_TRUE(window.Ukazi().Pla1Prenesi->isEnabled());
+        window.Ukazi().Pla1Prenesi->trigger();
+        ASSERT_TRUE(PumpUntil(
+            [&] { return ReadAll(local + "/a.bin") == remoteBytes && !window.Session().Seja().PrenosTece(); },
+            10000))
+            << window.LogView()->toPlainText().toStdString() << " size " << ReadAll(local + "/a.bin").size()
+            << " dir " << window.LocalPane()->Directory().toStdString() << " busy "
+            << window.Session().Seja().PrenosTece();
+
+        // Upload from the local pane into /upload.
+        const QByteArray upBytes = Pattern(200000, 11);
+        QFile up(local + "/up.bin");
+        ASSERT_TRUE(up.open(QIODevice::WriteOnly));
+        up.write(upBytes);
+        up.close();
+        window.LocalPane()->Refresh();
+        SelectLocal(window.LocalPane(), "up.bin");
+        ASSERT_TRUE(PumpUntil([&] { return window.StatusPanel(0)->text() == "(1)"; }));
+        window.Ukazi().Pla2Prenesi->trigger();
+        const QString uploaded = server.RootPath() + "/pub/up.bin";
+        ASSERT_TRUE(PumpUntil(
+            [&] { return ReadAll(uploaded) == upBytes && !window.Session().Seja().PrenosTece(); }, 10000))
+            << window.LogView()->toPlainText().toStdString() << " size " << ReadAll(uploaded).size();
+
+        // The Okno commands and their check marks.
+        window.Ukazi().OknoSkrijLok->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return window.LocalPane()->width() == 1; }));
+        EXPECT_TRUE(window.Ukazi().OknoSkrijLok->isChecked());
+        window.Ukazi().OknoSkrijLok->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return window.LocalPane()->width() == 240; }));
+        EXPECT_FALSE(window.Ukazi().OknoSkrijLok->isChecked());
+        window.Ukazi().OknoSkrijInfo->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return window.LogView()->height() == 2; }));
+        EXPECT_TRUE(window.Ukazi().OknoSkrijInfo->isChecked());
+
+        window.Ukazi().Seznam1->trigger();
+        window.close();
+        EXPECT_FALSE(window.Session().Connected());
+    }
+    QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Jezik").toString(), "2");
+    EXPECT_EQ(ini.value("TPogledaLok").toString(), "3");
+    EXPECT_EQ(ini.value("ZNaslov").toString(), "127.0.0.1");
+    EXPECT_EQ(ini.value("ZVrata").toString(), QString::number(server.Port()));
+    EXPECT_EQ(ini.value("PozOkna/WinSplit1").toString(), "2");
+    const QString logFile = QString::fromLatin1(ReadAll(home.path() + "/Dnevnik.kvl"));
+    EXPECT_TRUE(logFile.startsWith("****    Kvado dnevnik ustvarjen ")) << logFile.toStdString();
+    EXPECT_TRUE(logFile.contains("RETR a.bin")) << logFile.toStdString();
+    EXPECT_TRUE(logFile.trimmed().endsWith("    ----")) << logFile.toStdString();
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
+}
