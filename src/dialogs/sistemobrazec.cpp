@@ -269,6 +269,7 @@ void TSistemObrazec::DodajStrezClick()
         return;
     m_sites.SetSitesModified(true);
     appendEntry(m_sites.SiteCount());
+    Iskanje->clear(); // the new site is shown and selected whatever the filter was
     SelectSite(m_sites.SiteCount());
 }
 
@@ -281,7 +282,6 @@ void TSistemObrazec::UrediStrezClick()
     if (!m_editor->Edit(m_sites, k, m_editing, m_jezik, m_privGeslo))
         return;
     m_sites.SetSitesModified(true);
-    Naslovi->topLevelItem(k)->setHidden(!matchesFilter(k));
     NasloviChange();
 }
 

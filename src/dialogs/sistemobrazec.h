@@ -24,8 +24,9 @@
 //   Deleting entry k removes record k and gives the focus mark to entry k - 1.
 // - The field Iskanje filters the entries as the user types (name or host
 //   contains the text, case ignored); a filtered entry keeps its record number.
-// - Nothing here connects: the main window does that with the returned choice
-//   (and asks its own question when a connection is already open).
+// - Nothing here connects: the main window does that with the returned choice.
+//   When a connection is already open it first asks ML4()->GetWord("@idPrekPov")
+//   (titled "Kvado", Yes/No, No the default) and, on No, changes nothing.
 #include "dialogs/hitra1shared.h"
 #include "dialogs/sistemobrazecjezik.h"
 

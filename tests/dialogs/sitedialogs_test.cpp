@@ -377,6 +377,50 @@ TEST_F(SiteDialogsTest, ConnectChoiceFilterAndPopup)
     EXPECT_EQ(manager.SelectedSite(), 0);
 }
 
+TEST(SiteEditor, FieldsFollowInTheirTabOrder)
+{
+    TUrediObrazec editor;
+    QStringList order;
+    QWidget* widget = editor.findChild<QWidget*>("ImePov2");
+    for (int i = 0; i < 60 && order.size() < 16; ++i, widget = widget->nextInFocusChain()) {
+        QWidget* named = widget;
+        while (named && named->parentWidget() != &editor)
+            named = named->parentWidget();
+        if (named && (named->focusPolicy() & Qt::TabFocus || widget != named) &&
+            !named->objectName().isEmpty() && (order.isEmpty() || order.last() != named->objectName()))
+            order << named->objectName();
+    }
+    EXPECT_EQ(order,
+              QStringList({"ImePov2", "VnosNaslov2", "VnosIme2", "VnosGeslo2", "TipPrijave2", "VnosFTPMapa2",
+                           "VnosLokMapa2", "VnosVrata2", "VnosBralPom2", "VnosPisPom2", "TipPrenosa2",
+                           "TipFTP2", "Komentar2", "PriporNastavitve2", "Povezi2", "Preklici2"}));
+}
+
+// A misspelt key in a word table would leave its component in Slovenian for ever.
+TEST(SiteWordTables, EveryKeyNamesAComponentOfItsWindow)
+{
+    TSiteList sites;
+    TSistemObrazec manager(sites);
+    TOknoMoznosti options(TSettings(), QFont(), false, QString());
+    const std::pair<QWidget*, TMultiLang*> windows[] = {
+        {&manager, manager.ML4()}, {manager.Editor(), manager.Editor()->ML5()}, {&options, options.ML6()}};
+    for (const auto& [window, table] : windows) {
+        const QStringList& words = table->Words();
+        ASSERT_EQ(words.size() % 3, 0);
+        for (int i = 0; i < words.size(); i += 3) {
+            const QString& key = words[i];
+            if (key.startsWith("@id") || key.startsWith('"') || key == "%Form%")
+                continue;
+            const auto found = window->findChildren<QObject*>();
+            const bool named = std::any_of(found.begin(), found.end(), [&](QObject* object) {
+                return object->objectName().compare(key, Qt::CaseInsensitive) == 0;
+            });
+            EXPECT_TRUE(named) << key.toStdString() << " in " << window->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(manager.ML4()->GetWord("@idPrekPov"), "Prekinem trenutno povezavo?");
+}
+
 TEST(SiteEditor, FlattenCommentMakesOneLine)
 {
     EXPECT_EQ(TUrediObrazec::FlattenComment("a\r\nb\nc\rd"), "a b c d");
