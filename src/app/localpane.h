@@ -1,0 +1,134 @@
+#pragma once
+// TLocalPane: the local pane of the main window (the container ScrollBox1): a
+// 21-pixel bar Wallpaper1 holding the drive selector Medij1 (150 wide) and,
+// under it, the local file list LokalneDat1 filling the rest. The pane has no
+// minimum size, so a splitter may narrow it to one pixel.
+//
+// The list always shows the process's current directory, absolute and ending
+// in "/": every operation that changes directory (entering a folder, going
+// up, a typed path, a drive, the start) makes the change and then points the
+// list at whatever the current directory then is, also when the change
+// failed. When the current directory has been removed from under the program,
+// the nearest existing folder above it becomes current (else the home folder).
+// Operations act on the rows' exact bytes (TListItem::PathBytes), never on
+// captions.
+//
+// Questions and failures go through TPrompts (modal: events keep arriving
+// while one is open, so an operation reads the rows it acts on before it
+// asks). Texts: "I/O error <n>: <reason>" for failed file operations, the
+// system's own messages otherwise.
+//
+// Keys in the list handled here: Backspace (GoUp), Enter (Odpri), Shift+Del
+// (DeleteForGood). F2 and Ctrl+A are left to the window's actions: the list's
+// own caption editing by F2 and its own select-all are switched off. A slow
+// second click on a selected row, or StartRename(), edits a caption in place;
+// the accepted name renames the entry (refused: "", ".", "..", a name with
+// "/", NUL or control characters, an existing name); afterwards the list is
+// read again and the row selected, and a refusal or failure is reported.
+//
+// Deleting runs on a worker thread (TLocalPaneDelete); when it ends, the
+// failures are reported and the list is read again. Destroying the pane
+// stops a running delete after its current entry.
+//
+// Events (UI thread):
+// - OnSelectionCountChanged(sender, count) once the events of a click or a
+//   selection change have been handled (coalesced; not raised when the count
+//   stayed the same).
+// - OpenUrl(url): hands a file or folder to the desktop's opener; true when it
+//   was taken (default QDesktopServices::openUrl).
+#include "ftp/sejaview.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <functional>
+
+class QUrl;
+class TDriveComboBox;
+class TFileList;
+class TListItem;
+class TPrompts;
+class TWallpaper;
+
+class TLocalPane : public QWidget {
+    Q_OBJECT
+public:
+    using TSelectionCountEvent = std::function<void(TLocalPane* sender, int count)>;
+
+    explicit TLocalPane(TPrompts& prompts, QWidget* parent = nullptr);
+    ~TLocalPane() override;
+
+    TFileList* List() const { return m_list; }
+    TDriveComboBox* Drive() const { return m_drive; }
+    TWallpaper* Bar() const { return m_bar; }
+
+    // Makes lokMapa current (the home folder when it cannot be) and shows it.
+    void Start(const QString& lokMapa);
+
+    // View styles as the setting TPogledaLok numbers them: 1 large icons, 2 small icons, 3 list,
+    // 4 details; any other value gives details. SetView returns the value to record.
+    void ApplyViewStyle(int tPogledaLok) { SetView(tPogledaLok); }
+    int SetView(int style);
+    int ViewStyle() const { return m_viewStyle; } // kept here: the list shows "list" while it reads
+
+    // Column captions for language 0 (Slovenian) or 1 (English) and the size column 85 wide;
+    // the columns are rebuilt for any language.
+    void SetLanguage(int language);
+
+    // Commands.
+    void Odpri();            // enter the selected folder, or open the selected file
+    void Razii1Click();      // hand the selected entry to the opener, without any message
+    void Pla2IzbrisiClick(); // to the Trash, after a question
+    void DeleteForGood();    // for good, after its own question
+    void Pla2OsveziLokClick() { Refresh(); }
+    void Pla2UsiMapoClick();
+    void Pla2SkociClick();
+    void Pla2IzberiVseClick();
+    void Medij1Change();
+    void GoUp();
+    void StartRename();
+
+    int SelectedCount() const;
+    bool HasSelection() const { return SelectedCount() > 0; }
+
+    // For the session engine.
+    QString Directory() const; // absolute, ending in "/"
+    QByteArray DirectoryBytes() const { return m_directory; }
+    bool HasFocusedEntry() const;
+    std::vector<TLokalniVnos> SelectedEntries() const; // in list order
+    void Deselect(const QString& caption);
+    void Refresh(); // reads the current directory again
+
+    // Deletes started and not yet reported.
+    int PendingDeletes() const { return m_runningDeletes; }
+
+    TSelectionCountEvent OnSelectionCountChanged;
+    std::function<bool(const QUrl& url)> OpenUrl;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConnectList();
+    void ShowCurrentDirectory();
+    void ChangeTo(const QByteArray& path);
+    void Delete(bool toTrash);
+    void Renamed(TListItem* item, QString& text);
+    void SelectRow(const QByteArray& name);
+    bool IsDirectoryRow(const TListItem* item) const;
+    void NoteSelectionChange();
+
+    TPrompts& m_prompts;
+    TWallpaper* m_bar;
+    TDriveComboBox* m_drive;
+    TFileList* m_list;
+    QByteArray m_directory; // what the list shows: the current directory
+    int m_viewStyle = 4;
+    int m_runningDeletes = 0;
+    bool m_countPending = false;
+    int m_lastCount = -1;
+    // Caption → row, for Deselect; valid while the rows have not been cleared since it was built.
+    QHash<QString, TListItem*> m_rowsByCaption;
+    quint64 m_rowsByCaptionClears = ~quint64(0);
+};
