@@ -1,12 +1,14 @@
 #pragma once
 // TLocalPane: the local pane of the main window (the container ScrollBox1): a
-// 21-pixel bar Wallpaper1 holding the drive selector Medij1 (150 wide) and,
-// under it, the local file list LokalneDat1 filling the rest. The pane has no
-// minimum size, so a splitter may narrow it to one pixel.
+// bar Wallpaper1 (21 pixels, or the selector's height when the style needs
+// more) holding the drive selector Medij1 (150 wide) and, under it, the local
+// file list LokalneDat1 filling the rest. The pane has no minimum size, so a
+// splitter may narrow it to one pixel. The list shows folders and every file
+// whatever its name (also names without a dot), in details view at start.
 //
 // The list always shows the process's current directory, absolute and ending
 // in "/": every operation that changes directory (entering a folder, going
-// up, a typed path, a drive, the start) makes the change and then points the
+// up, a typed path, a drive's root, the start) makes the change and then points the
 // list at whatever the current directory then is, also when the change
 // failed. When the current directory has been removed from under the program,
 // the nearest existing folder above it becomes current (else the home folder).
