@@ -93,6 +93,8 @@ TOknoMoznosti::TOknoMoznosti(const TSettings& settings, const QFont& paneFont, b
     m_ml6->AfterLanguageChanged = [this](TMultiLang*, quint8) { ML6AfterLanguageChanged(); };
     m_ml6->SetActiveLanguage(0);
     fill();
+    resize(QSize(427, 334).expandedTo(minimumSizeHint()));
+    CentreOnScreen(this);
 }
 
 QWidget* TOknoMoznosti::buildClientTab()

@@ -194,6 +194,7 @@ void TSistemObrazec::Begin(quint8 jezik, const QString& privGeslo)
     fillList();
     SelectSite(0);
     Naslovi->setFocus();
+    CentreOnScreen(this);
 }
 
 TSiteChoice TSistemObrazec::Open(quint8 jezik, const QString& privGeslo)

@@ -157,8 +157,11 @@ void TUrediObrazec::buildComponents()
     all->setSpacing(6);
     all->addLayout(columns, 1);
     all->addLayout(buttons);
-    setMinimumSize(549, 258);
-    resize(549, 258);
+    // The radio groups keep room for their items however small the window is made.
+    for (TRadioGroup* group : {TipPrijave2, TipPrenosa2})
+        group->setMinimumHeight(group->sizeHint().height());
+    Komentar2->setMinimumHeight(Komentar2->fontMetrics().lineSpacing() * 3);
+    resize(QSize(549, 258).expandedTo(minimumSizeHint()));
 }
 
 void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik, const QString& privGeslo)
@@ -192,6 +195,7 @@ void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik
     }
     TipPrijave2Click();
     ImePov2->setFocus();
+    CentreOnScreen(this);
 }
 
 bool TUrediObrazec::Edit(TSiteList& sites, int site, bool editing, quint8 jezik, const QString& privGeslo)
