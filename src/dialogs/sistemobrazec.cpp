@@ -8,9 +8,11 @@
 #include "widgets/hetreeview.h"
 #include "widgets/panel3d.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -56,6 +58,7 @@ void TSistemObrazec::buildComponents()
     Iskanje = named(new QLineEdit(this), "Iskanje", "Išči");
     Iskanje->setClearButtonEnabled(true);
     connect(Iskanje, &QLineEdit::textChanged, this, [this] { applyFilter(); });
+    Iskanje->installEventFilter(this);
     auto* iskanjeOznaka = named(new QLabel("&Išči:", this), "OznakaIskanje", "Išči");
     iskanjeOznaka->setBuddy(Iskanje);
 
@@ -138,6 +141,19 @@ void TSistemObrazec::buildComponents()
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(0, 1);
     resize(426, 424);
+}
+
+bool TSistemObrazec::eventFilter(QObject* watched, QEvent* event)
+{
+    // Up and Down in the search field move through the list.
+    if (watched == Iskanje && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            QCoreApplication::sendEvent(Naslovi, event);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSistemObrazec::fillList()
@@ -292,7 +308,11 @@ void TSistemObrazec::IzbrisiStrezClick()
     if (k == 0)
         return;
     m_sites.SetSitesModified(true);
-    delete Naslovi->takeTopLevelItem(k);
+    {
+        // While the entry goes, the list and the table differ by one: no selection handler may run.
+        const QSignalBlocker block(Naslovi);
+        delete Naslovi->takeTopLevelItem(k);
+    }
     m_sites.DeleteSite(k);
     Lastnosti->SetCaption(QString());
     QTreeWidgetItem* previous = Naslovi->topLevelItem(k - 1);

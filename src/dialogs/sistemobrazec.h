@@ -24,6 +24,7 @@
 //   Deleting entry k removes record k and gives the focus mark to entry k - 1.
 // - The field Iskanje filters the entries as the user types (name or host
 //   contains the text, case ignored); a filtered entry keeps its record number.
+//   Up and Down there move through the list.
 // - Nothing here connects: the main window does that with the returned choice.
 //   When a connection is already open it first asks ML4()->GetWord("@idPrekPov")
 //   (titled "Kvado", Yes/No, No the default) and, on No, changes nothing.
@@ -77,6 +78,9 @@ public:
     TUrediObrazec* Editor() const { return m_editor; }
     TMultiLang* ML4() const { return m_ml4; }
     TAskBox AskUser;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildComponents();

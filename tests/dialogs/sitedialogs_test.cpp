@@ -321,6 +321,35 @@ TEST_F(SiteDialogsTest, FullListRefusesAnAddAndRecommendedSettingsAskFirst)
     EXPECT_EQ(child<TRadioGroup>(editor, "TipPrenosa2")->ItemIndex(), 0);
 }
 
+TEST_F(SiteDialogsTest, EveryEntryStaysOnItsRecordWhenOneGoes)
+{
+    TSiteList sites;
+    for (const char* name : {"A", "B", "C", "D"})
+        sites.AddSite(site(name, "h", 0));
+    TSistemObrazec manager(sites);
+    manager.Begin(1, "g@x");
+    auto* list = child<QTreeWidget>(&manager, "Naslovi");
+    auto texts = [&] {
+        QStringList shown;
+        for (int k = 0; k < list->topLevelItemCount(); ++k)
+            shown << list->topLevelItem(k)->text(0);
+        return shown;
+    };
+    manager.SelectSite(2);
+    manager.IzbrisiStrezClick();
+    EXPECT_EQ(texts(), QStringList({"Najbolj obiskani naslovi", "A", "C", "D"}));
+    EXPECT_EQ(manager.SelectedSite(), 1);
+    manager.SelectSite(3);
+    manager.IzbrisiStrezClick();
+    EXPECT_EQ(texts(), QStringList({"Najbolj obiskani naslovi", "A", "C"}));
+    EXPECT_EQ(manager.SelectedSite(), 2);
+    ASSERT_EQ(sites.SiteCount(), 2);
+    EXPECT_EQ(sites.SiteTable(2).Name(), "C");
+    manager.SelectSite(0);
+    manager.IzbrisiStrezClick(); // the header is never deleted
+    EXPECT_EQ(sites.SiteCount(), 2);
+}
+
 TEST_F(SiteDialogsTest, ConnectChoiceFilterAndPopup)
 {
     TSiteList sites;
