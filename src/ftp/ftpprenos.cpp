@@ -14,6 +14,7 @@
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace {
 QString dotted(quint32 address)
@@ -67,41 +68,66 @@ bool TFtpSeja::Poslusaj()
 
 bool TFtpSeja::PripraviPrenos()
 {
-    // A data connection still open belongs to a transfer nothing will complete now.
-    if (m_podatkovna) {
-        if (JePrejem() || JeOddaja())
-            Neuspeh(m_lokalnaPot);
+    return PripraviPrenos(m_faza, {});
+}
+
+bool TFtpSeja::ObjaviVrata()
+{
+    if (!Poslusaj())
+        return false;
+    m_sprejeto = false;
+    const QString argument = PortArgument(m_lokalniNaslov, m_vrataPodatkov);
+    Dnevnik(QStringLiteral("PORT"), argument);
+    Poslji(QStringLiteral("PORT ") + argument);
+    NaslednjaVrata();
+    return true;
+}
+
+bool TFtpSeja::PripraviPrenos(TFaza vrsta, const QString& pot)
+{
+    // A transfer still prepared will never be completed now: it has failed.
+    if (m_vrstaPrenosa != fzNic)
+        KoncajPrenos(false, JePrejem() || JeOddaja() ? Neuspeh(m_lokalnaPot) : QString());
+    else if (m_podatkovna)
         PocistiPrenos();
-    }
     // The kind and the local file are fixed now: later commands change the phase, not them.
     ++m_stevilkaPrenosa;
-    switch (m_faza) {
+    switch (vrsta) {
     case fzPrejem:
     case fzNadaljujPrejem:
     case fzOddaja:
     case fzNadaljujOddajo:
     case fzLIST:
-        m_vrstaPrenosa = m_faza;
+        m_vrstaPrenosa = vrsta;
         break;
     default:
         m_vrstaPrenosa = fzNic;
         break;
     }
-    m_lokalnaPot = JePrejem() ? LokalnaPot(m_imeDatoteke) : JeOddaja() ? LokalnaPot(m_izvornoIme) : QString();
+    m_lokalnaPot = !pot.isEmpty() ? pot
+                   : JePrejem()   ? LokalnaPot(m_imeDatoteke)
+                   : JeOddaja()   ? LokalnaPot(m_izvornoIme)
+                                  : QString();
     m_podatkiNapaka = false;
-    if (JeOddaja() && !OdpriOddajo())
+    m_prirezan = false;
+    m_koncniOdgovor = 0;
+    m_koncnaVrstica.clear();
+    m_objavljenaVelikost = -1;
+    m_ponovitve450 = 0;
+    if (JeOddaja() && !OdpriOddajo()) {
+        m_vrstaPrenosa = fzNic;
         return false;
-    if (!Poslusaj()) {
+    }
+    if (!ObjaviVrata()) {
         PocistiPrenos();
         return false;
     }
-    m_sprejeto = false;
     m_oddajaZaceta = false;
-    const QString argument = PortArgument(m_lokalniNaslov, m_vrataPodatkov);
-    Dnevnik(QStringLiteral("PORT"), argument);
-    Poslji(QStringLiteral("PORT ") + argument);
-    NaslednjaVrata();
-    switch (m_faza) {
+    if (m_vrstaPrenosa != fzNic) { // its stall watch starts
+        Dejavnost();
+        m_nadzor.start();
+    }
+    switch (vrsta) {
     case fzPrejem:
     case fzOddaja:
     case fzNadaljujPrejem:
@@ -159,29 +185,43 @@ void TFtpSeja::gsTekstClick()
 
 QString TFtpSeja::LokalnaPot(const QString& name)
 {
-    return QDir(m_view->LocalDirectory()).absoluteFilePath(name);
+    // The name as it stands, after the directory: never read as a path of its
+    // own (a leading ":" would be a resource, a leading "/" another place).
+    QString mapa = QDir(m_view->LocalDirectory()).absolutePath();
+    if (!mapa.startsWith(QLatin1Char('/')))
+        mapa = QDir::current().absolutePath() + QLatin1Char('/') + mapa;
+    if (!mapa.endsWith(QLatin1Char('/')))
+        mapa += QLatin1Char('/');
+    return mapa + name;
 }
 
-bool TFtpSeja::OdpriPrejem()
+bool TFtpSeja::Obstaja(const QString& path)
+{
+    struct stat podatki {};
+    return ::lstat(QFile::encodeName(path).constData(), &podatki) == 0;
+}
+
+QString TFtpSeja::OdpriPrejem()
 {
     m_datoteka.close();
     m_datoteka.setFileName(m_lokalnaPot);
     const bool nadaljuj = m_vrstaPrenosa == fzNadaljujPrejem;
+    const QString napaka = Beseda("@idNapakaDatoteke") + m_lokalnaPot;
+    // A link in the file's place is never written through: a new download
+    // replaces the link itself, a resume refuses it.
+    if (QFileInfo(m_lokalnaPot).isSymLink() && (nadaljuj || !QFile::remove(m_lokalnaPot)))
+        return napaka;
     // A resumed download extends the very file it was measured on: never
     // created, and still exactly as long as the resume offset.
     const QIODevice::OpenMode nacin = (nadaljuj ? QIODevice::ReadWrite | QIODevice::ExistingOnly
                                                 : QIODevice::WriteOnly | QIODevice::Truncate) |
                                       QIODevice::Unbuffered;
-    if (!m_datoteka.open(nacin)) {
-        Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
-               m_datoteka.errorString() + QStringLiteral(")"));
-        return false;
-    }
+    if (!m_datoteka.open(nacin))
+        return napaka + QStringLiteral(" (") + m_datoteka.errorString() + QStringLiteral(")");
     if (!nadaljuj || (m_datoteka.size() == m_zamikPrejema && m_datoteka.seek(m_zamikPrejema)))
-        return true;
+        return {};
     m_datoteka.close();
-    Neuspeh(m_lokalnaPot);
-    return false;
+    return Neuspeh(m_lokalnaPot);
 }
 
 bool TFtpSeja::OdpriOddajo()
@@ -226,6 +266,8 @@ void TFtpSeja::PozabiPrenos()
     m_oddajaTece = false;
     m_cakaKonec = false;
     m_neposlano = 0;
+    m_koncniOdgovor = 0;
+    m_nadzor.stop();
     m_view->SetProgress(0);
     m_view->ShowProgressText(false);
 }
@@ -263,9 +305,13 @@ void TFtpSeja::Streznik1Accept(TSockCtrl*, TSocketBase* socket)
     Omogoci({siPla1Prenesi, siPla1OsveziFTP, siPla1UsMapo, siPla1Izbrisi, siPla1Skoci, siPla2Prenesi}, false);
     m_view->ShowProgressText(true);
     m_prejetoBajtov = m_vrstaPrenosa == fzNadaljujPrejem ? m_zamikPrejema : 0;
+    Dejavnost();
     // The local file is touched only now that the server is sending it.
-    if (JePrejem() && !OdpriPrejem())
-        PocistiPrenos();
+    if (JePrejem()) {
+        const QString napaka = OdpriPrejem();
+        if (!napaka.isEmpty())
+            KoncajPrenos(false, napaka);
+    }
 }
 
 int TFtpSeja::Beri(TSocketBase* socket)
@@ -291,17 +337,18 @@ int TFtpSeja::Beri(TSocketBase* socket)
             m_surovSeznam.append(m_prejemni.data(), m_najvecjiSeznam - m_surovSeznam.size());
             Stanje(Beseda("@idSeznamPrevelik"));
             m_podatkiNapaka = true;
+            m_prirezan = true;
             ZapriStreznik();
             KoncajPodatkovno();
             return 0;
         }
         m_surovSeznam.append(m_prejemni.data(), skupaj);
     } else if (JePrejem() && m_datoteka.isOpen() && m_datoteka.write(m_prejemni.data(), skupaj) != skupaj) {
-        Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
-               m_datoteka.errorString() + QStringLiteral(")"));
-        PocistiPrenos();
+        KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
+                                m_datoteka.errorString() + QStringLiteral(")"));
         return 0;
     }
+    Dejavnost();
     return skupaj;
 }
 
@@ -346,6 +393,7 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
             }
             if (n <= 0)
                 return prikazi(); // wait for the next write event
+            Dejavnost();
             m_odmik += n;
             m_neposlano -= n;
             m_poslanoBajtov += n;
@@ -382,14 +430,12 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
     }
     if (m_podatkovna != socket) // Beri has ended the transfer itself
         return;
-    // The success status waits for the server's final reply (PorociloPrejema).
+    // The verdict waits for the server's final reply too (PreveriPrenos).
     if (m_datoteka.isOpen() && JePrejem()) {
         const bool zapisano = m_datoteka.flush();
         m_datoteka.close();
-        if (!zapisano) {
-            m_podatkiNapaka = true;
-            Stanje(Beseda("@idNapakaDatoteke") + m_datoteka.fileName());
-        }
+        if (!zapisano)
+            return KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_lokalnaPot);
     } else if (m_oddajaTece) { // the server ended an upload early
         m_oddajaTece = false;
         m_podatkiNapaka = true;
@@ -409,162 +455,6 @@ void TFtpSeja::KoncajPodatkovno()
     Omogoci({siPla1Prenesi, siPla1IzberiVse, siPla1OsveziFTP, siPla1Izbrisi, siPla1UsMapo, siPla1Skoci,
              siPla2Prenesi},
             true);
-    PreveriOdlozeno();
+    PreveriPrenos();
     IzvediPoPrenosu();
-}
-
-bool TFtpSeja::PreveriIme(const QString& name)
-{
-    if (IsSafeLocalName(name) && VeljavenUkaz(QStringLiteral("RETR ") + name))
-        return true;
-    if (IsSafeLocalName(name))
-        return false; // VeljavenUkaz has said why
-    Stanje(Beseda("@idNevarnoIme") + name);
-    return false;
-}
-
-void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
-{
-    if (!PripraviPrenos()) {
-        m_prenosTece = false;
-        return;
-    }
-    m_zamikPrejema = 0;
-    m_pricakovanaVelikost = entry.size;
-    m_velikostBesedilo = entry.sizeText;
-    ZacniUkazPrenosa(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name, ozPrenos);
-}
-
-void TFtpSeja::Pla1PrenesiClick()
-{
-    if (m_view->RemoteFocusedRow() < 0)
-        return;
-    // Copies: a listing during the waits below may rebuild the table.
-    std::vector<std::pair<int, TRemoteEntry>> izbrani;
-    for (int vrstica : m_view->RemoteSelectedRows())
-        if (vrstica >= 0 && vrstica < m_seznam.Count())
-            izbrani.emplace_back(vrstica, m_seznam.At(vrstica));
-    const std::shared_ptr<bool> alive = m_alive;
-    for (const auto& [vrstica, vnos] : izbrani) {
-        m_view->SetRemoteRowSelected(vrstica, false);
-        if (vnos.kind != ekFile || !PreveriIme(vnos.name))
-            continue;
-        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
-            return;
-        m_prenosTece = true;
-        m_faza = fzPrejem;
-        m_imeDatoteke = vnos.name;
-        if (QFileInfo::exists(LokalnaPot(m_imeDatoteke))) {
-            const TPrepisiIzbira izbira = m_view->PrepisiDialog();
-            if (!*alive || !Odjemalec1.Connected())
-                return;
-            if (izbira == piNadaljuj) {
-                m_faza = fzNadaljujPrejem;
-                m_zamikPrejema = QFileInfo(LokalnaPot(m_imeDatoteke)).size();
-                if (!PripraviPrenos()) {
-                    m_prenosTece = false;
-                    continue;
-                }
-                m_pricakovanaVelikost = vnos.size;
-                m_velikostBesedilo = vnos.sizeText;
-                const QString zamik = QString::number(m_zamikPrejema);
-                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
-                continue;
-            }
-            if (izbira == piPrekini) {
-                m_prenosTece = false;
-                continue;
-            }
-            if (izbira == piPreimenuj) {
-                QString novo = m_imeDatoteke;
-                m_view->InputBox(
-                    m_view->GetWord(QStringLiteral("@idVnesiIme")),
-                    m_view->GetWord(QStringLiteral("@idPre")) + m_imeDatoteke + QStringLiteral("\" v"), novo);
-                if (!IsSafeLocalName(novo)) {
-                    Stanje(Beseda("@idNevarnoIme") + novo);
-                    m_prenosTece = false;
-                    continue;
-                }
-                m_imeDatoteke = novo;
-            }
-        }
-        PrenesiVnos(vnos);
-    }
-}
-
-void TFtpSeja::Pla2PrenesiClick()
-{
-    if (!m_view->LocalHasFocusedEntry())
-        return;
-    const std::vector<TLokalniVnos> izbrani = m_view->LocalSelectedEntries();
-    const std::shared_ptr<bool> alive = m_alive;
-    for (const TLokalniVnos& vnos : izbrani) {
-        m_view->DeselectLocalEntry(vnos.caption);
-        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
-            return;
-        m_faza = fzOddaja;
-        m_prenosTece = true;
-        m_oddajaTece = true;
-        m_poslanoBajtov = 0;
-        m_izvornoIme = vnos.caption;
-        m_imeDatoteke = vnos.caption;
-        // The size is read from the file itself: the pane's text may be rounded.
-        m_pricakovanaVelikost = QFileInfo(LokalnaPot(m_izvornoIme)).size();
-        m_velikostBesedilo = GroupThousands(QString::number(m_pricakovanaVelikost));
-
-        int obstojeci = -1;
-        for (int i = 1; i < m_seznam.Count() && obstojeci < 0; ++i)
-            if (m_seznam.At(i).name.compare(m_izvornoIme, Qt::CaseInsensitive) == 0)
-                obstojeci = i;
-        if (obstojeci > 0) {
-            const qint64 velikostNaStrezniku = m_seznam.At(obstojeci).size;
-            const TPrepisiIzbira izbira = m_view->PrepisiDialog();
-            if (!*alive || !Odjemalec1.Connected())
-                return;
-            if (izbira == piNadaljuj) {
-                if (!VeljavenUkaz(QStringLiteral("STOR ") + m_izvornoIme)) {
-                    m_prenosTece = m_oddajaTece = false;
-                    continue;
-                }
-                m_view->AnimateLogo(true);
-                m_faza = fzNadaljujOddajo;
-                m_zamikOddaje = velikostNaStrezniku;
-                if (!PripraviPrenos())
-                    continue;
-                const QString zamik = QString::number(m_zamikOddaje);
-                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
-                continue;
-            }
-            if (izbira == piPrekini) {
-                m_prenosTece = m_oddajaTece = false;
-                continue;
-            }
-            if (izbira == piPreimenuj)
-                m_view->InputBox(QStringLiteral("Kvado - vnesi novo ime datoteke"),
-                                 QStringLiteral("Preimenuj \"") + m_izvornoIme + QStringLiteral("\" v"),
-                                 m_imeDatoteke);
-        }
-        if (!VeljavenUkaz(QStringLiteral("STOR ") + m_imeDatoteke)) {
-            m_prenosTece = m_oddajaTece = false;
-            continue;
-        }
-        m_view->AnimateLogo(true);
-        if (!PripraviPrenos())
-            continue;
-        ZacniUkazPrenosa(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_imeDatoteke,
-                         ozPrenos);
-    }
-}
-
-void TFtpSeja::STOPFTPClick()
-{
-    if (!Odjemalec1.Connected())
-        return;
-    m_faza = fzPrekini;
-    Dnevnik(QStringLiteral("ABOR"));
-    Poslji(QStringLiteral("ABOR"));
-    // The aborted command's reply ends nothing now; the part received so far
-    // stays, ready to resume.
-    PozabiPrenos();
-    Omogoci({siPla1UsMapo, siPla1Skoci, siPla1OsveziFTP, siPla2Prenesi}, true);
 }

@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -30,10 +31,9 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
     Odjemalec1.setObjectName(QStringLiteral("Odjemalec1"));
     Streznik1.setObjectName(QStringLiteral("Streznik1"));
     Odjemalec1.SetTimeOut(5);
-    // Actions that wait for the data connection are checked outside the reply
-    // handler, so that the data connection's own events can run meanwhile.
-    m_odlozenoCas.setInterval(10);
-    connect(&m_odlozenoCas, &QTimer::timeout, this, [this] { PreveriOdlozeno(); });
+    // A prepared transfer is checked for a stall outside every handler.
+    m_nadzor.setInterval(200);
+    connect(&m_nadzor, &QTimer::timeout, this, [this] { Nadzor(); });
     Odjemalec1.OnConnect = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec1Connect(s, k); };
     Odjemalec1.OnInfo = [this](TSockCtrl* s, TSockInfo c, TSocketBase* k) { Odjemalec1Info(s, c, k); };
     Odjemalec1.OnTimeOut = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec1TimeOut(s, k); };
@@ -65,17 +65,18 @@ void TFtpSeja::Povezi()
 {
     if (Odjemalec1.Connected())
         Odjemalec1.Close();
-    // A new session starts clean: no transfer, no deferred action, no owed
-    // replies and no half-read line of the previous server.
-    PocistiPrenos();
-    m_odlozenoCas.stop();
-    m_odlozeno = nullptr;
-    m_odlozenoPogoj = nullptr;
+    // A new session starts clean: no transfer (a running one has failed), no
+    // deferred action, no owed replies and no half-read line of the previous server.
+    PrekiniPrenos();
     m_dolgovani.clear();
     m_poPrenosu.clear();
     m_dolgaVrstica = false;
-    m_dolgaCR = false;
     m_cwdKorenZavrnjen = false;
+    m_pozdrav = false;
+    m_gesloPoslano = false;
+    m_vrsticOdgovora = 0;
+    m_bajtovOdgovora = 0;
+    m_utisano = false;
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
@@ -84,13 +85,16 @@ void TFtpSeja::Povezi()
     vrstice->OnLine = [this](TLineSocketBase* s, const QByteArray& line, bool complete) {
         BeriMedpom(s, line, complete);
     };
+    // Replies may end in LF alone: lines are split at LF (a CR before it is
+    // dropped in BeriMedpom); commands still go out with CR LF (Poslji).
+    vrstice->SetTerminatorKind(1);
+    vrstice->SetLineFlags(vrstice->LineFlags() & ~lfWriteTerminator);
     // A reply line longer than the read buffer is shown in pieces and never acted upon.
     vrstice->OnReadBufferFull = [this](TBufferedSocketBase* s) {
         QByteArray kos(s->ReadBufferSize(), '\0');
         kos.resize(qMax(0, s->ReadBuf(kos.data(), int(kos.size()))));
-        m_view->LogReply(FromCp1250(kos));
         m_dolgaVrstica = true;
-        m_dolgaCR = kos.endsWith('\r'); // the LF that ends it may open the next line
+        Preberi(FromCp1250(kos));
     };
     // The sizes come from the settings or a site record: a corrupt one must not
     // make the connection allocate gigabytes.
@@ -158,7 +162,7 @@ void TFtpSeja::Odjemalec1Info(TSockCtrl*, TSockInfo icode, TSocketBase*)
 void TFtpSeja::Odjemalec1TimeOut(TSockCtrl*, TSocketBase*)
 {
     Odjemalec1.Close();
-    PocistiPrenos();
+    PrekiniPrenos();
     m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNiUsp")), m_view->GetWord(QStringLiteral("@idOpo")),
                        miExclamation, mbOk);
 }
@@ -166,11 +170,11 @@ void TFtpSeja::Odjemalec1TimeOut(TSockCtrl*, TSocketBase*)
 void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase*)
 {
     m_view->SetStatusPanel(2, QStringLiteral("Zaprto"));
-    Omogoci({siPla2Prenesi}, false);
     Odjemalec1.Close();
     m_dolgovani.clear();
     m_poPrenosu.clear();
-    PocistiPrenos();
+    PrekiniPrenos();
+    Omogoci({siPla2Prenesi}, false);
 }
 
 void TFtpSeja::HitriGumb2Click()
@@ -178,7 +182,7 @@ void TFtpSeja::HitriGumb2Click()
     if (!Odjemalec1.Connected())
         return;
     Odjemalec1.Close();
-    PocistiPrenos();
+    PrekiniPrenos();
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
     m_view->AnimateLogo(false);
     m_view->LogViewOnly(m_view->GetWord(QStringLiteral("@idKonec")) + m_parametri.host +
@@ -191,20 +195,13 @@ void TFtpSeja::HitriGumb2Click()
 void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
 {
     QByteArray line = celaVrstica;
-    if (m_dolgaVrstica && m_dolgaCR && line.startsWith('\n')) {
-        // The long line's CR LF straddled the read buffer: what follows the LF is a line of its own.
-        m_dolgaVrstica = false;
-        line.remove(0, 1);
-        if (line.isEmpty())
-            return;
-    }
+    if (line.endsWith('\r')) // CR LF, or LF alone: both end a reply line
+        line.chop(1);
+    const bool konecDolge = m_dolgaVrstica; // the end of a line too long for the read buffer
     const QString vrstica = FromCp1250(line);
-    m_view->LogReply(vrstica);
-    if (m_dolgaVrstica) { // the end of a line too long for the read buffer
-        m_dolgaVrstica = false;
-        return;
-    }
-    if (!Odjemalec1.Connected()) // read during the close: shown only
+    const bool beri = Preberi(vrstica); // the end of a long line counts, but is never acted upon
+    m_dolgaVrstica = false;
+    if (!beri || konecDolge)
         return;
     if (vrstica.size() < 4 || vrstica.at(3) != QLatin1Char(' '))
         return;
@@ -212,6 +209,33 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     if (isDigit(vrstica.at(0)) && isDigit(vrstica.at(1)) && isDigit(vrstica.at(2)))
         koda = vrstica.left(3).toInt();
     Odgovor(koda, vrstica);
+}
+
+bool TFtpSeja::Preberi(const QString& vrstica)
+{
+    if (m_utisano)
+        return false;
+    m_view->LogReply(vrstica);
+    if (!Odjemalec1.Connected()) // read during the close: shown only
+        return false;
+    Dejavnost();
+    if (vrstica.size() >= 4 && vrstica.at(3) == QLatin1Char(' ') && !m_dolgaVrstica) {
+        m_vrsticOdgovora = 0; // a final line: the next reply starts
+        m_bajtovOdgovora = 0;
+        return true;
+    }
+    // A reply that never ends would fill the log and hold the connection: it is cut.
+    m_bajtovOdgovora += vrstica.size();
+    if (++m_vrsticOdgovora <= kNajvecVrstic && m_bajtovOdgovora <= kNajvecOdgovor)
+        return true;
+    m_utisano = true;
+    Stanje(Beseda("@idPredolgOdgovor"));
+    Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
+    Odjemalec1.Close();
+    m_dolgovani.clear();
+    m_poPrenosu.clear();
+    PrekiniPrenos();
+    return false;
 }
 
 TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
@@ -231,40 +255,53 @@ TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
         if (m_cakaKonec) // an extra reply took its place earlier: still the transfer's own
             return ozPrenos;
     }
-    if (m_dolgovani.empty()) // a reply to no command (a greeting, say)
-        return ozDrugo;
-    const TDolg dolg = m_dolgovani.front();
-    m_dolgovani.pop_front();
-    return dolg.prenos == m_stevilkaPrenosa ? dolg.za : ozDrugo;
+    // Any other 2xx but 250 is no end of a transfer: it answers a command sent
+    // while the transfer runs (MKD, PWD), which the server may answer first.
+    auto dolg = m_dolgovani.begin();
+    if (koda / 100 == 2 && koda != 250)
+        dolg = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
+                            [](const TDolg& d) { return d.za != ozPrenos; });
+    if (dolg == m_dolgovani.end()) // a reply to no command
+        return ozNic;
+    const TDolg odgovor = *dolg;
+    m_dolgovani.erase(dolg);
+    return odgovor.prenos == m_stevilkaPrenosa ? odgovor.za : ozDrugo;
 }
 
 void TFtpSeja::Odgovor(int koda, const QString& vrstica)
 {
-    const bool sledeno = !m_dolgovani.empty();
+    if (koda == 220 || (koda == 331 && !m_dolgovani.empty()))
+        return Prijava(koda);
     const TOdgovorZa za = OdgovorZa(koda);
-    if (koda >= 400 && koda != 421 && (za == ozREST || za == ozPrenos))
-        return OdklonjenPrenos(koda, vrstica, za);
+    if (koda >= 200 && koda != 421 && (za == ozREST || za == ozPrenos)) {
+        if (koda == 450)
+            return Ponovi450(vrstica);
+        if (za == ozREST && koda == 350) {
+            const bool prejem = m_vrstaPrenosa == fzNadaljujPrejem;
+            const QString ime = prejem ? m_imeDatoteke : m_izvornoIme;
+            const QString ukaz = prejem ? QStringLiteral("RETR") : QStringLiteral("STOR");
+            if (Ukaz(ukaz, ime, ukaz + QLatin1Char(' ') + ime, ozPrenos))
+                m_cakaKonec = true;
+            else
+                KoncajPrenos(false);
+            return;
+        }
+        // The transfer's final reply (a REST answered otherwise than 350 is refused).
+        m_koncniOdgovor = za == ozREST && koda < 400 ? 500 : koda;
+        m_koncnaVrstica = vrstica;
+        return PreveriPrenos();
+    }
+    if (za == ozNic && koda != 421)
+        return; // a reply to no command: shown, and nothing more
     switch (koda) {
     case 125:
     case 150:
-        ZacniOddajo();
-        break;
-    case 220:
-        Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
-                                          : QStringLiteral("USER ") + m_parametri.user);
-        Dnevnik(QStringLiteral("USER"));
-        break;
-    case 331:
-        Poslji(QStringLiteral("PASS ") +
-               (m_parametri.loginKind == 0 ? m_parametri.anonymousPassword : m_parametri.password));
-        Dnevnik(QStringLiteral("PASS"));
+        Reply1xx(vrstica);
         break;
     case 225:
     case 226:
-        if (za == ozPrenos)
-            KonecPrenosa(m_vrstaPrenosa);
-        else if (m_faza == fzPrekini) // the answer to ABOR
-            KonecPrenosa(fzPrekini);
+        if (m_faza == fzPrekini) // the answer to ABOR
+            Prekinjeno();
         break;
     case 230:
         PoPrenosu([this] { PoPrijavi(); });
@@ -282,14 +319,7 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         PoPrenosu([this, vrstica] { Trenutna257(vrstica); });
         break;
     case 350:
-        if (za == ozREST && m_vrstaPrenosa == fzNadaljujPrejem) {
-            if (Ukaz(QStringLiteral("RETR"), m_imeDatoteke, QStringLiteral("RETR ") + m_imeDatoteke,
-                     ozPrenos))
-                m_cakaKonec = true;
-        } else if (za == ozREST && m_vrstaPrenosa == fzNadaljujOddajo) {
-            if (Ukaz(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_izvornoIme, ozPrenos))
-                m_cakaKonec = true;
-        } else if (m_faza == fzRNFR) {
+        if (m_faza == fzRNFR) {
             m_faza = fzRNTO;
             const QString novo = m_view->RemoteRowCaption(m_indeksPreimenovanja);
             if (m_indeksPreimenovanja > 0 && m_indeksPreimenovanja < m_seznam.Count())
@@ -300,7 +330,7 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
     case 421:
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
         Odjemalec1.Close();
-        PocistiPrenos();
+        PrekiniPrenos();
         break;
     case 450:
         PoPrenosu([this] { Zavrnjeno450(); });
@@ -311,15 +341,47 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
     default:
         break;
     }
-    // Without matching (after an abort), any refusal ends the wait for a transfer's final reply.
-    if (koda >= 400 && !sledeno)
-        m_cakaKonec = false;
+}
+
+void TFtpSeja::Prijava(int koda)
+{
+    if (koda == 220) {
+        if (m_pozdrav) // a greeting once per connection; later ones are only shown
+            return;
+        m_pozdrav = true;
+        Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
+                                          : QStringLiteral("USER ") + m_parametri.user);
+        Dnevnik(QStringLiteral("USER"));
+        return;
+    }
+    OdgovorZa(koda);
+    if (m_gesloPoslano) { // asked again after PASS: the password was not taken
+        Stanje(Beseda("@idPrijavaNeuspela"));
+        return;
+    }
+    m_gesloPoslano = true;
+    Poslji(QStringLiteral("PASS ") +
+           (m_parametri.loginKind == 0 ? m_parametri.anonymousPassword : m_parametri.password));
+    Dnevnik(QStringLiteral("PASS"));
+}
+
+void TFtpSeja::Reply1xx(const QString& vrstica)
+{
+    // "(N bytes)": the size the server is about to send.
+    static const QRegularExpression velikost(QStringLiteral("\\((\\d{1,18}) bytes\\)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (JePrejem()) {
+        const QRegularExpressionMatch najdeno = velikost.match(vrstica);
+        if (najdeno.hasMatch())
+            m_objavljenaVelikost = najdeno.captured(1).toLongLong();
+    }
+    ZacniOddajo();
 }
 
 bool TFtpSeja::PrenosZaseden() const
 {
     // A data connection of no transfer (a server that connects at PORT) holds nothing up.
-    return (m_vrstaPrenosa != fzNic && (m_prenosTece || m_podatkovna)) || m_cakaKonec || m_odlozeno;
+    return m_vrstaPrenosa != fzNic || m_cakaKonec;
 }
 
 void TFtpSeja::PoPrenosu(std::function<void()> action)
@@ -337,54 +399,11 @@ void TFtpSeja::IzvediPoPrenosu()
     }
 }
 
-void TFtpSeja::OdklonjenPrenos(int koda, const QString& vrstica, TOdgovorZa za)
-{
-    if (koda == 450 && za == ozPrenos && !m_sprejeto) {
-        // Another port, and the command again: nothing connects otherwise.
-        const TUkazPrenosa ukaz = m_ukazPrenosa;
-        NovaVrata();
-        if (PripraviPrenos())
-            ZacniUkazPrenosa(ukaz.label, ukaz.argument, ukaz.line, ukaz.za);
-        return;
-    }
-    m_cakaKonec = false;
-    if (m_sprejeto && JePrejem()) { // the download ends with its data connection
-        Odlozi([this] { return !m_prenosTece; },
-               [this] {
-                   PorociloPrejema(false);
-                   m_view->RefreshLocal(); // the part received is there
-               });
-        return;
-    }
-    if (koda == 550 && JeOddaja() && !m_sprejeto) {
-        m_view->AnimateLogo(false);
-        Stanje(m_view->GetWord(QStringLiteral("@idNiPravic")));
-    } else if (koda != 550 || m_sprejeto) {
-        Neuspeh(vrstica);
-    }
-    PocistiPrenos();
-}
-
-void TFtpSeja::PorociloPrejema(bool uspeh)
-{
-    if (uspeh && m_sprejeto && !m_podatkiNapaka)
-        Stanje(m_view->GetWord(m_vrstaPrenosa == fzPrejem ? QStringLiteral("@idDatUsp")
-                                                          : QStringLiteral("@idNadalj")));
-    else
-        Neuspeh(m_lokalnaPot);
-    m_vrstaPrenosa = fzNic;
-}
-
-void TFtpSeja::Neuspeh(const QString& detail)
-{
-    Stanje(Beseda("@idNeuspeh") + detail);
-}
-
 void TFtpSeja::Zavrnjeno450()
 {
-    // A 450 that answers no command of the running transfer: announce a new port.
+    // A 450 that answers no command of a transfer: announce a new port.
     NovaVrata();
-    PripraviPrenos();
+    ObjaviVrata();
 }
 
 void TFtpSeja::Zavrnjeno550()
@@ -405,94 +424,13 @@ void TFtpSeja::Zavrnjeno550()
     }
 }
 
-void TFtpSeja::KonecPrenosa(TFaza vrsta)
+void TFtpSeja::Prekinjeno()
 {
-    switch (vrsta) {
-    case fzPrejem:
-    case fzNadaljujPrejem:
-        Odlozi([this] { return !m_prenosTece; },
-               [this] {
-                   m_cakaKonec = false;
-                   PorociloPrejema(true);
-                   m_view->RefreshLocal();
-               });
-        break;
-    case fzOddaja:
-    case fzNadaljujOddajo: {
-        // Done only when the whole file went out and the data connection was ours to close.
-        const bool uspeh = !m_oddajaTece && !m_podatkiNapaka;
-        if (!uspeh)
-            PocistiPrenos();
-        m_cakaKonec = false;
-        m_view->SetRemoteBusyCursor(false);
-        if (uspeh)
-            Stanje(m_view->GetWord(vrsta == fzOddaja ? QStringLiteral("@idDatUsp")
-                                                     : QStringLiteral("@idNadalj")));
-        else
-            Neuspeh(m_lokalnaPot);
-        m_vrstaPrenosa = fzNic;
-        m_view->AnimateLogo(false);
-        m_zamikOddaje = 0;
-        m_oddajaTece = false;
-        m_view->Efekti(1);
-        Izpisi();
-        break;
-    }
-    case fzPrekini:
-        Stanje(m_view->GetWord(QStringLiteral("@idPrek")));
-        m_view->AnimateLogo(false);
-        m_view->SetRemoteBusyCursor(false);
-        ZapriDatoteko();
-        m_view->RefreshLocal();
-        break;
-    case fzLIST:
-        Odlozi([this] { return !m_prenosTece && !m_oddajaTece; },
-               [this] {
-                   m_cakaKonec = false;
-                   Stanje(m_view->GetWord(QStringLiteral("@idPriMapo")));
-                   RazcleniSeznam();
-                   m_view->Efekti(1);
-               });
-        break;
-    default:
-        break;
-    }
-}
-
-void TFtpSeja::Odlozi(std::function<bool()> done, std::function<void()> action, bool afterAccept)
-{
-    if (m_odlozeno)
-        IzvediOdlozeno(); // an earlier reply's action first, so the order holds
-    m_odlozeno = std::move(action);
-    m_odlozenoPogoj = std::move(done);
-    m_odlozenoPoSprejemu = afterAccept;
-    m_odlozenoRok = QDeadlineTimer(qMax(Odjemalec1.TimeOut(), 1) * 1000);
-    PreveriOdlozeno();
-    if (m_odlozeno)
-        m_odlozenoCas.start();
-}
-
-void TFtpSeja::PreveriOdlozeno()
-{
-    if (!m_odlozeno)
-        return;
-    // Done once the condition holds (for a transfer: after its data connection
-    // came and went); a data connection that never comes is waited for at
-    // most the connection time-out; a lost connection ends every wait.
-    const bool pogoj = m_odlozenoPogoj() && (m_sprejeto || !m_odlozenoPoSprejemu);
-    if (pogoj || (!m_sprejeto && m_odlozenoRok.hasExpired()) || !Odjemalec1.Connected())
-        IzvediOdlozeno();
-}
-
-void TFtpSeja::IzvediOdlozeno()
-{
-    m_odlozenoCas.stop();
-    const std::function<void()> action = std::move(m_odlozeno);
-    m_odlozeno = nullptr;
-    m_odlozenoPogoj = nullptr;
-    if (action)
-        action();
-    IzvediPoPrenosu();
+    Stanje(m_view->GetWord(QStringLiteral("@idPrek")));
+    m_view->AnimateLogo(false);
+    m_view->SetRemoteBusyCursor(false);
+    ZapriDatoteko();
+    m_view->RefreshLocal();
 }
 
 void TFtpSeja::PoPrijavi()
@@ -528,16 +466,21 @@ bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, c
                                 TOdgovorZa za)
 {
     m_ukazPrenosa = {label, argument, line, za};
-    if (!Ukaz(label, argument, line, za))
+    if (!Ukaz(label, argument, line, za)) {
+        KoncajPrenos(false); // never sent: Ukaz has said why
         return false;
+    }
     m_cakaKonec = true;
     return true;
 }
 
 void TFtpSeja::RazcleniSeznam()
 {
+    m_seznam.SetNajvec(m_najvecVnosov);
     ::RazcleniSeznam(m_surovSeznam, m_seznam);
     m_view->ShowRemoteRows(m_seznam);
+    if (m_seznam.Cut())
+        Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Count() - 1));
     m_prejetoBajtov = 0;
     // Adding rows enables the remote pane's commands.
     if (!m_view->ItemEnabled(siPla1Izbrisi))
@@ -557,7 +500,7 @@ bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
     if (!VeljavenUkaz(line) || !Odjemalec1.Connected())
         return false;
     auto* vrstice = dynamic_cast<TLineSocketBase*>(Odjemalec1.Socket());
-    if (vrstice && vrstice->WriteLine(ToCp1250(line))) {
+    if (vrstice && vrstice->WriteStr(ToCp1250(line), "\r\n")) {
         m_dolgovani.push_back({za, m_stevilkaPrenosa});
         return true;
     }
@@ -569,6 +512,10 @@ bool TFtpSeja::Ukaz(const QString& label, const QString& argument, const QString
 {
     if (!VeljavenUkaz(line))
         return false;
+    if (!Odjemalec1.Connected()) { // the log never claims a command that was not sent
+        Stanje(Beseda("@idNiPovezave"));
+        return false;
+    }
     Dnevnik(label, argument);
     return Poslji(line, za);
 }

@@ -14,35 +14,47 @@
 //   loop) until the previous transfer has ended; any handler may run nested
 //   meanwhile. Reply handlers never wait: an end of transfer whose reply
 //   overtakes the data connection's events is completed once the data
-//   connection has closed (Odlozi). Every wait ends when the control
+//   connection has closed (PreveriPrenos). Every wait ends when the control
 //   connection closes, and the transfer state is then cleared, so nothing
 //   spins for ever. Destroying the engine from inside a nested handler is not
 //   allowed.
 // - Replies are matched to commands: every final reply (2xx..5xx) answers
 //   the oldest command still owed one; 225, 226, 425 and 426 always answer
 //   the running transfer's command (a server that skipped or added a reply
-//   is caught up with). A 4xx/5xx to the REST, RETR,
-//   STOR or LIST of a transfer whose data connection has not been accepted
-//   ends the transfer at once (listener closed, flags cleared, upload file
-//   closed) and logs a status; 450 to such a command announces a new port and
-//   sends the command again. A refused PORT or TYPE ends nothing: the
-//   transfer command's own reply does. After Stop the aborted command's
-//   replies end nothing. A double-click download sets PrenosTece like the
-//   download command.
+//   is caught up with). A final reply that answers no command at all is only
+//   shown and starts nothing (421 excepted); the greeting's 220 is acted on
+//   once per connection, and a 331 after PASS is a failed login, not a
+//   request to send PASS again.
+// - A transfer (LIST, RETR, STOR, with REST for a resume) ends once, with one
+//   verdict, decided in one place (PreveriPrenos/KoncajPrenos) from its final
+//   reply, how its data connection ended, the bytes counted and whether the
+//   local file was written. A download succeeds only on a 2xx after a clean
+//   end of its data connection with the file written and at least the size
+//   the server announced ("(N bytes)" of its 1xx, else the listed size); an
+//   upload only on a 2xx after all of the file was sent. Any refusal, a local
+//   file that cannot be opened or written, the loss of the control connection
+//   (421, a close, the user's disconnect or a new connection) and a stall
+//   end the transfer as failed, with one status line; the part received stays
+//   for a resume. A 450 to any transfer command announces a new port and
+//   sends the transfer's first command again (at most three times). After
+//   Stop the aborted transfer has no verdict but the abort's status.
 // - A transfer's kind and local file are fixed when it is prepared; later
-//   commands that change the phase do not change where its data goes.
-// - A download reports success (@idDatUsp / @idNadalj) only when its data
-//   connection ended cleanly (no reset, no receive or write error) and the
-//   server's final reply is 2xx; otherwise it reports @idNeuspeh with the file
-//   name. An upload that the server ends (226 or a refusal) before all of the
-//   file was sent reports @idNeuspeh too.
+//   commands that change the phase do not change where its data goes. A
+//   double-click download sets PrenosTece like the download command.
+// - A stall: while a transfer is prepared, no data and no reply for the
+//   connection time-out (TimeOut) ends it as failed (@idCasPotekel); a
+//   transfer whose data keeps flowing never times out.
 // - A 230, 257 or 450 (not answering a transfer command) that arrives while
 //   a transfer runs is acted on once it has ended (PoPrenosu), so it cannot
 //   close the running transfer's data connection.
 // - Reply lines that reach the engine after the control connection closed are
-//   only shown, never acted on.
+//   only shown, never acted on. Reply lines may end in CR LF or LF alone. A
+//   multi-line reply longer than kNajvecVrstic lines or kNajvecOdgovor bytes
+//   ends the connection with a status (@idPredolgOdgovor); the log keeps its
+//   first lines.
 // - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
-//   connection is closed and a status says the listing was cut.
+//   connection is closed and a status says the listing was cut. The table
+//   holds at most kNajvecVnosov entries (@idPreveVnosov beyond).
 // - Uploads start sending only once the server has answered STOR with 1xx.
 // - Data connections are active: PripraviPrenos listens on the control
 //   connection's own local address at VrataPodatkov and admits a connection
@@ -50,11 +62,17 @@
 // - A name received from the server is never used as a local file name unless
 //   IsSafeLocalName accepts it, and no command containing CR, LF or NUL is
 //   ever sent: both are refused with a status line.
+// - Every local path is absolute: the local directory, "/", and the name as
+//   it stands (a leading ":" is a name, not a resource). Any entry of that
+//   name counts as existing (a dangling link too); an overwrite replaces the
+//   entry itself and never writes through a symbolic link.
 // - A local file being downloaded is opened (created or truncated) only when
 //   the server connects the data connection, so a refused RETR leaves the
 //   user's file untouched. Its absolute path is resolved when the command is
 //   given; a resumed download opens the existing file only (never creates
-//   one) and only when its size is still the resume offset.
+//   one) and only when its size is still the resume offset. A resume that
+//   would make no sense (the local file already larger than the remote one;
+//   an upload whose remote file is larger than the local one) asks first.
 // - Sizes, offsets and byte counts are 64-bit.
 #include "ftp/remotelisting.h"
 #include "ftp/sejaview.h"
@@ -118,6 +136,8 @@ public:
     static constexpr int kPrvaVrata = 1280; // data ports 1280..1600
     static constexpr int kZadnjaVrata = 1600;
     static constexpr qsizetype kNajvecjiSeznam = 64 * 1024 * 1024; // raw listing cap
+    static constexpr int kNajvecVrstic = 10000;                    // lines of one multi-line reply
+    static constexpr qsizetype kNajvecOdgovor = 1024 * 1024;       // bytes of one multi-line reply
 
     explicit TFtpSeja(TSejaView* view, QObject* parent = nullptr);
     ~TFtpSeja() override;
@@ -191,6 +211,8 @@ public:
     qint64 PrejetoBajtov() const { return m_prejetoBajtov; }
     // The raw listing cap; tests lower it.
     void SetNajvecjiSeznam(qsizetype bytes) { m_najvecjiSeznam = bytes; }
+    // The table's entry cap; tests lower it.
+    void SetNajvecVnosov(int entries) { m_najvecVnosov = entries; }
 
     // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
     static QString PortArgument(quint32 address, int port);
@@ -200,7 +222,7 @@ public:
 
 private:
     // What a command's final reply answers.
-    enum TOdgovorZa : quint8 { ozDrugo, ozREST, ozPrenos };
+    enum TOdgovorZa : quint8 { ozDrugo, ozREST, ozPrenos, ozNic /* answers no command owed */ };
     // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
     // `za` says what its reply answers (every command sent owes one reply).
     bool Poslji(const QString& line, TOdgovorZa za = ozDrugo);
@@ -217,26 +239,38 @@ private:
     void Odgovor(int koda, const QString& vrstica);
     void Zavrnjeno450();
     // What a final reply answers: pops the oldest owed reply; ozDrugo when it
-    // belongs to no transfer still prepared.
+    // belongs to no transfer still prepared, ozNic when nothing is owed.
     TOdgovorZa OdgovorZa(int koda);
-    void OdklonjenPrenos(int koda, const QString& vrstica, TOdgovorZa za); // a refused REST/RETR/STOR/LIST
     // Sends the transfer's first command (REST of a resume, else RETR, STOR or LIST) and remembers it.
     bool ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line, TOdgovorZa za);
     bool JePrejem() const { return m_vrstaPrenosa == fzPrejem || m_vrstaPrenosa == fzNadaljujPrejem; }
     bool JeOddaja() const { return m_vrstaPrenosa == fzOddaja || m_vrstaPrenosa == fzNadaljujOddajo; }
-    void PorociloPrejema(bool uspeh);    // the final status of a download
-    void Neuspeh(const QString& detail); // the failure status
-    void KoncajPodatkovno();             // the data connection has ended: flags, buttons, deferred action
-    void ZacniOddajo();                  // the server has begun a STOR: send
+    QString Neuspeh(const QString& detail) { return Beseda("@idNeuspeh") + detail; } // a failure status
+    void KoncajPodatkovno(); // the data connection has ended: flags, buttons, then PreveriPrenos
+    void ZacniOddajo();      // the server has begun a STOR: send
     void Zavrnjeno550();
-    void KonecPrenosa(TFaza vrsta);
-    // Runs action once done() holds (and, unless afterAccept is false, the data
-    // connection has been accepted), checked after every data connection event
-    // and every 10 ms; at most the connection time-out when no data connection
-    // comes, and at once when the control connection is lost.
-    void Odlozi(std::function<bool()> done, std::function<void()> action, bool afterAccept = true);
-    void PreveriOdlozeno();
-    void IzvediOdlozeno();
+    void Prekinjeno();                     // the answer to ABOR
+    void Reply1xx(const QString& vrstica); // a 1xx: an announced size; an upload may start
+    void Prijava(int koda);                // 220 and 331: the login steps
+    // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
+    bool Preberi(const QString& vrstica);
+
+    // How a transfer ends (ftpkonec.cpp): the one owner of its verdict.
+    // Ends the transfer once all it waits for is known (a final reply, and for
+    // a download or listing the end of its data connection).
+    void PreveriPrenos();
+    // The verdict: closes what is open, clears the flags, shows one status
+    // (status, or the success text when empty and uspeh) and does what follows
+    // (the local refresh, the listing after an upload, the parsed listing).
+    void KoncajPrenos(bool uspeh, const QString& status = {});
+    void PrekiniPrenos(); // the control connection is gone: a running transfer has failed
+    void Dejavnost();     // the transfer moved: its stall deadline starts again
+    void Nadzor();        // the stall check, every 200 ms while a transfer is prepared
+    void
+    Ponovi450(const QString& vrstica); // a 450 to a transfer command: a new port, its first command again
+    QString OpisPrenosa() const;       // the local path, or the command of a listing
+    bool PrekratekPrejem() const;      // a download that ended short of the size announced
+    void NastaviVelikost(const TRemoteEntry& entry); // size and size text of the progress display
     void Trenutna257(const QString& line);
     // 230, 257 and a 450 that answers no transfer start a listing or a new
     // port: while a transfer runs they wait until it has ended, in order.
@@ -254,19 +288,27 @@ private:
     void PozabiPrenos();  // stops listening, clears the transfer flags, closes the file, resets the progress
     void NovaVrata();     // a new random data port
     void NaslednjaVrata();
-    bool Poslusaj(); // listens at the next free data port
+    bool Poslusaj();    // listens at the next free data port
+    bool ObjaviVrata(); // Poslusaj, then PORT with the port, and advance it
+    // PripraviPrenos for a transfer of this kind; its local file is pot, or
+    // (when empty) the name of the command in the local directory.
+    bool PripraviPrenos(TFaza vrsta, const QString& pot);
     void TipniKorak();
 
     // Transfers.
-    QString LokalnaPot(const QString& name); // a name in the local directory
+    QString LokalnaPot(const QString& name);  // the absolute path of a name in the local directory
+    static bool Obstaja(const QString& path); // any entry of that name, a dangling link too
+    // Asks whether to overwrite instead of a resume that makes no sense; false when it says No.
+    bool VprasajPrepis(const char* key);
     // Receives what waits, in reads of 4096 bytes, up to one receive buffer; returns the bytes taken.
     int Beri(TSocketBase* socket);
-    bool OdpriPrejem(); // the local file of a download, at accept
-    bool OdpriOddajo(); // the source of an upload, before PORT
+    QString OdpriPrejem(); // the local file of a download, at accept; the failure status, empty when open
+    bool OdpriOddajo();    // the source of an upload, before PORT
     void ZapriDatoteko();
     void PrikaziNapredek(qint64 count);
     void Omogoci(std::initializer_list<TSejaItem> items, bool enabled);
     void PrenesiVnos(const TRemoteEntry& entry); // steps of a new download
+    int VrsticaNaStrezniku(const QString& ime);  // the remote pane's row of that caption (any case), -1 none
     bool PreveriIme(const QString& name);        // refuses a hostile remote name
     void NastaviTip(int choice, QChar letter);
 
@@ -279,15 +321,26 @@ private:
     bool m_prenosTece = false;
     bool m_oddajaTece = false;
     bool m_vecBrisanje = false;
-    bool m_cakaKonec = false;        // a LIST, RETR or STOR awaits its final reply
-    bool m_oddajaZaceta = false;     // the server has answered the STOR with 1xx
-    bool m_sprejeto = false;         // a data connection was accepted since the last PORT
-    bool m_cwdKorenZavrnjen = false; // "CWD /" has been sent after a refused CWD
-    bool m_dolgaVrstica = false;     // a reply line overflowed the read buffer
-    bool m_dolgaCR = false;          // ... and the part shown ended with CR
-    bool m_podatkiNapaka = false;    // the data connection was reset, or a receive or write failed
-    TFaza m_vrstaPrenosa = fzNic;    // the prepared transfer: fzPrejem, ..., fzLIST; fzNic for none
-    QString m_lokalnaPot;            // absolute local file of the prepared download or upload
+    bool m_cakaKonec = false;         // a LIST, RETR or STOR awaits its final reply
+    bool m_oddajaZaceta = false;      // the server has answered the STOR with 1xx
+    bool m_sprejeto = false;          // a data connection was accepted since the last PORT
+    bool m_prirezan = false;          // the listing was cut at its cap
+    bool m_cwdKorenZavrnjen = false;  // "CWD /" has been sent after a refused CWD
+    bool m_dolgaVrstica = false;      // a reply line overflowed the read buffer
+    bool m_pozdrav = false;           // the greeting's 220 has been acted on
+    bool m_gesloPoslano = false;      // PASS has been sent for this login
+    int m_vrsticOdgovora = 0;         // lines of the multi-line reply being read
+    qsizetype m_bajtovOdgovora = 0;   // ... and their bytes
+    bool m_utisano = false;           // an overlong reply ended the connection: lines are no longer shown
+    bool m_podatkiNapaka = false;     // the data connection was reset, or a receive or write failed
+    TFaza m_vrstaPrenosa = fzNic;     // the prepared transfer: fzPrejem, ..., fzLIST; fzNic for none
+    int m_koncniOdgovor = 0;          // the final reply to the transfer's command (0 none yet)
+    QString m_koncnaVrstica;          // ... as received
+    qint64 m_objavljenaVelikost = -1; // the "(N bytes)" of the 1xx to a RETR, -1 when none
+    int m_ponovitve450 = 0;           // 450s met by this transfer
+    QDeadlineTimer m_rok;             // the transfer has stalled when this expires
+    QTimer m_nadzor;
+    QString m_lokalnaPot; // absolute local file of the prepared download or upload
     struct TDolg {
         TOdgovorZa za;
         quint32 prenos; // m_stevilkaPrenosa when the command was sent
@@ -299,6 +352,7 @@ private:
         TOdgovorZa za = ozPrenos;
     } m_ukazPrenosa; // sent again after a 450
     qsizetype m_najvecjiSeznam = kNajvecjiSeznam;
+    int m_najvecVnosov = TRemoteListing::kNajvecVnosov;
     int m_vrataPodatkov = kPrvaVrata;
     QChar m_izbraniTip = QLatin1Char('S');
     QChar m_zadnjiTip;
@@ -313,15 +367,10 @@ private:
     int m_indeksPreimenovanja = 0;
 
     std::deque<std::function<void()>> m_poPrenosu; // actions waiting for the transfer to end
-    std::function<void()> m_odlozeno;              // the pending action of Odlozi
-    std::function<bool()> m_odlozenoPogoj;
-    bool m_odlozenoPoSprejemu = true;
-    QDeadlineTimer m_odlozenoRok;
-    QTimer m_odlozenoCas;
-    TSocketBase* m_podatkovna = nullptr;       // the admitted data connection
-    QFile m_datoteka;                          // the local file of the running download or upload
-    std::array<char, kBlok> m_medpomnilnik{};  // the send buffer of an upload
-    std::array<char, 32 * kBlok> m_prejemni{}; // what one read event gathers
+    TSocketBase* m_podatkovna = nullptr;           // the admitted data connection
+    QFile m_datoteka;                              // the local file of the running download or upload
+    std::array<char, kBlok> m_medpomnilnik{};      // the send buffer of an upload
+    std::array<char, 32 * kBlok> m_prejemni{};     // what one read event gathers
     int m_neposlano = 0;
     int m_odmik = 0;
     QByteArray m_surovSeznam;

@@ -19,7 +19,8 @@ void TFtpSeja::FTPDat1DblClick()
         Ukaz(QStringLiteral("CWD"), vnos.name, QStringLiteral("CWD ") + vnos.name);
         break;
     case ekFile:
-        if (!PreveriIme(vnos.name))
+        // Not while a transfer still waits for its final reply either: it would be cut off.
+        if (m_cakaKonec || !PreveriIme(vnos.name))
             return;
         // Like the download command: nothing else may change the phase before the data arrives.
         m_prenosTece = true;
@@ -33,6 +34,8 @@ void TFtpSeja::FTPDat1DblClick()
 
 void TFtpSeja::FTPDat1Backspace()
 {
+    if (!Odjemalec1.Connected()) // nothing is sent, so nothing is logged
+        return Stanje(Beseda("@idNiPovezave"));
     m_faza = fzCDUP;
     Ukaz(QStringLiteral("CDUP"), {}, QStringLiteral("CDUP"));
 }
@@ -71,6 +74,8 @@ void TFtpSeja::Pla1UsMapoClick()
 
 void TFtpSeja::Pla1IzbrisiClick()
 {
+    if (!Odjemalec1.Connected()) // no question about commands that could not be sent
+        return Stanje(Beseda("@idNiPovezave"));
     m_vecBrisanje = true;
     const std::shared_ptr<bool> alive = m_alive;
     const auto konec = [this] { m_vecBrisanje = false; };
@@ -137,7 +142,9 @@ void TFtpSeja::FTPDat1Edited()
 
 void TFtpSeja::Pla1IzberiVseClick()
 {
-    for (int i = 1; i < m_seznam.Count(); ++i)
+    // The pane's rows, whatever the table holds (the pane may have been cleared).
+    const int vrstic = m_view->RemoteRowCount();
+    for (int i = 1; i < vrstic; ++i)
         m_view->SetRemoteRowSelected(i, true);
 }
 

@@ -117,8 +117,8 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
         const QString line = FromCp1250(QByteArrayView(rawListing.constData() + start, length));
         start = feed + 1;
         TRemoteEntry entry;
-        if (parseLine(line, entry))
-            table.Append(std::move(entry));
+        if (parseLine(line, entry) && !table.Append(entry))
+            break; // the table is full: the rest is not read
     }
     rawListing.clear();
 }

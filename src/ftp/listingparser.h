@@ -18,7 +18,8 @@
 // Parses every complete line (ended by a line feed) of rawListing into table,
 // which starts again from the parent entry. Lines that do not start with "-",
 // "d" or "l" (the "total" line, other listing formats) and the entries "."
-// and ".." are skipped; text after the last line feed is never parsed.
+// and ".." are skipped; text after the last line feed is never parsed. When
+// the table is full (its cap) the rest of the listing is skipped.
 // rawListing is empty afterwards.
 void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table);
 

@@ -1,14 +1,18 @@
 #pragma once
 // The remote listing table: what the last directory listing of the server
 // held, in listing order. Entry 0 is always the parent entry ".."; entry k
-// belongs to row k of the remote pane. The table grows with the listing (no
-// fixed number of entries), and sizes are 64-bit.
+// belongs to row k of the remote pane. The table grows with the listing up to
+// its cap (Najvec, kNajvecVnosov by default; Cut() tells that entries were
+// left out), and sizes are 64-bit.
 //
 // Contract: a plain value type, no events. The session engine refills it on
 // every listing and writes a new name into one entry after a rename; every
 // remote command reads it. Names are server data: they may hold any
 // character, so a caller that uses a name as a local file name checks it with
 // IsSafeLocalName first.
+// Storage is compact (a directory may list a million names): the texts of all
+// entries share one character pool and each entry keeps 16 bytes besides, so
+// At(i) hands back a TRemoteEntry value built on demand, not a reference.
 #include <QString>
 #include <QtGlobal>
 
@@ -26,23 +30,50 @@ struct TRemoteEntry {
 
 class TRemoteListing {
 public:
+    static constexpr int kNajvecVnosov = 1000000; // listed entries, the parent entry not counted
+
     TRemoteListing();
 
-    // Back to the parent entry alone.
+    // Back to the parent entry alone (the cap stays).
     void Clear();
-    void Append(TRemoteEntry entry);
+    // Adds an entry; false (and Cut() from then on) when the table is full.
+    // Texts are kept up to a length: names 4095 characters, attributes 15, size texts 16383.
+    bool Append(const TRemoteEntry& entry);
     // Room for this many entries in all, so that a long listing fills without reallocating.
-    void Reserve(int count) { m_entries.reserve(std::size_t(qMax(count, 1))); }
+    void Reserve(int count) { m_entries.reserve(std::size_t(qBound(1, count, m_najvec + 1))); }
+    // The most listed entries the table takes.
+    void SetNajvec(int entries) { m_najvec = qMax(0, entries); }
+    // True when entries were left out since the last Clear.
+    bool Cut() const { return m_cut; }
 
     // Number of entries, the parent entry included (so at least 1).
     int Count() const { return int(m_entries.size()); }
-    const TRemoteEntry& At(int index) const { return m_entries.at(std::size_t(index)); }
+    // The entry at index (0 <= index < Count()), as a value.
+    TRemoteEntry At(int index) const;
+    // Bytes the table holds for its entries (their records and texts).
+    qsizetype BytesHeld() const;
 
     // Replaces the name of an existing listed entry (the parent entry keeps "..").
     void SetName(int index, const QString& name);
 
 private:
-    std::vector<TRemoteEntry> m_entries;
+    // 16 bytes: the texts lie in m_texts at offset: name, then attributes, then size text.
+    struct Record {
+        qint64 size;
+        quint32 offset;
+        quint32 nameLength : 12;
+        quint32 attributeLength : 4;
+        quint32 sizeLength : 14;
+        quint32 kind : 2;
+    };
+    static_assert(sizeof(Record) == 16);
+    void store(const QString& name, TEntryKind kind, qint64 size, const QString& attributes,
+               const QString& sizeText);
+
+    std::vector<Record> m_entries;
+    QString m_texts; // every entry's texts, one after the other
+    int m_najvec = kNajvecVnosov;
+    bool m_cut = false;
 };
 
 // True when a name received from the server may be used as a local file name

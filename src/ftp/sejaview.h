@@ -82,6 +82,7 @@ public:
     virtual std::vector<int> RemoteSelectedRows() = 0; // in list order
     virtual void SetRemoteRowSelected(int row, bool selected) = 0;
     virtual QString RemoteRowCaption(int row) = 0; // as shown (after an in-place edit)
+    virtual int RemoteRowCount() = 0;              // rows the pane shows, ".." included (0 when cleared)
     virtual void SetRemoteBusyCursor(bool busy) = 0;
 
     // Local pane.

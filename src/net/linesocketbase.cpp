@@ -1,5 +1,10 @@
 #include "net/linesocketbase.h"
 
+namespace {
+// Longest run of line deliveries of one read notification.
+constexpr auto kSlice = std::chrono::milliseconds(5);
+} // namespace
+
 TLineSocketBase::TLineSocketBase(TSockCtrl* owner) : TBufferedSocketBase(owner) {}
 
 QByteArrayView TLineSocketBase::LineTerminator() const
@@ -76,8 +81,18 @@ bool TLineSocketBase::ExtractLines()
     return *alive;
 }
 
+bool TLineSocketBase::SliceOver() const
+{
+    return m_filling && std::chrono::steady_clock::now() >= m_sliceEnd;
+}
+
 void TLineSocketBase::DoReadBufferFull()
 {
+    // The slice is used up: the complete lines wait in the full buffer, which
+    // ends the receive loop; FillReadBuffer delivers them and returns.
+    if (SliceOver() && (m_lineFlags & lfLineMode) && !LineTerminator().isEmpty() &&
+        ReadBufferData().contains(LineTerminator()))
+        return;
     if (ExtractLines() && ReadBufferFree() == 0)
         TBufferedSocketBase::DoReadBufferFull();
 }
@@ -85,12 +100,25 @@ void TLineSocketBase::DoReadBufferFull()
 void TLineSocketBase::FillReadBuffer()
 {
     const auto alive = SocketAlive();
+    m_filling = true;
+    m_sliceEnd = std::chrono::steady_clock::now() + kSlice;
+    struct Done {
+        TLineSocketBase* socket;
+        std::shared_ptr<const bool> alive;
+        ~Done()
+        {
+            if (*alive)
+                socket->m_filling = false;
+        }
+    } done{this, alive};
     do {
         TBufferedSocketBase::FillReadBuffer();
         if (!*alive || !ExtractLines())
             return;
-        // A stalled (full) buffer receives nothing more now: asking again would spin.
-        if (!(m_lineFlags & lfLineMode) || !Connected() || ReadStalled())
+        // A stalled (full) buffer receives nothing more now: asking again would
+        // spin. After a slice the event loop gets its turn: taking the lines has
+        // asked for the next read notification, which comes at once.
+        if (!(m_lineFlags & lfLineMode) || !Connected() || ReadStalled() || SliceOver())
             return;
     } while (BytesAvailable() > 0);
 }

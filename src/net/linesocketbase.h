@@ -18,7 +18,10 @@
 // - OnLine(Sender, Line, Complete) fires once per complete line, in order, as
 //   soon as its terminator has arrived (Complete is true); bytes after the
 //   last terminator wait for the next receipt. One read notification delivers
-//   every line the platform holds. Handlers may write (WriteLine sends at
+//   the lines the platform holds for a slice of a few milliseconds at most,
+//   then returns to the event loop (timers, input and other sockets get their
+//   turn); the next read notification, asked for at once, goes on with the
+//   rest, in order. Handlers may write (WriteLine sends at
 //   once with lfFlushWrites), read, close, or destroy the socket object or
 //   its component; lines already received keep being delivered after a Close
 //   from inside a handler, none after a destruction.
@@ -29,6 +32,8 @@
 //   waits until room is made (a read, or a larger SetReadBufferSize), after
 //   which the rest of the line arrives and is delivered whole.
 #include "net/bufferedsocketbase.h"
+
+#include <chrono>
 
 class TLineSocketBase;
 
@@ -67,7 +72,11 @@ private:
     bool ExtractLines();
     // Flush when lfFlushWrites is set (after a successful line write).
     void FlushIfAsked();
+    // True inside FillReadBuffer once its slice has passed.
+    bool SliceOver() const;
 
     quint8 m_terminatorKind = 2;
     quint8 m_lineFlags = lfWriteTerminator | lfFlushWrites | lfLineMode;
+    bool m_filling = false; // inside FillReadBuffer
+    std::chrono::steady_clock::time_point m_sliceEnd;
 };

@@ -180,6 +180,7 @@ public:
             return EditedCaptions[row];
         return row >= 0 && row < int(Rows.size()) ? Rows[std::size_t(row)].name : QString();
     }
+    int RemoteRowCount() override { return int(Rows.size()); }
     void SetRemoteBusyCursor(bool busy) override { BusyCursor = busy; }
     QString LocalDirectory() override { return LocalDir; }
     bool LocalHasFocusedEntry() override { return !LocalSelection.empty(); }

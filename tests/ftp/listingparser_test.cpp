@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <optional>
+
 namespace {
 TRemoteListing parse(QByteArray raw)
 {
@@ -22,12 +24,12 @@ TRemoteListing parse(QByteArray raw)
     return table;
 }
 
-const TRemoteEntry* find(const TRemoteListing& table, const QString& name)
+std::optional<TRemoteEntry> find(const TRemoteListing& table, const QString& name)
 {
     for (int i = 1; i < table.Count(); ++i)
         if (table.At(i).name == name)
-            return &table.At(i);
-    return nullptr;
+            return table.At(i);
+    return std::nullopt;
 }
 
 std::string names(const TRemoteListing& table)
@@ -123,6 +125,49 @@ TEST(ListingParser, MillionsOfEmptyLinesCostNoMoreThanTheirEntries)
     EXPECT_EQ(names(table), ".. | last");
 }
 
+TEST(ListingParser, HugeListingsAreHeldCompactlyAndCappedInEntries)
+{
+    // 64 MiB of "-" lines, each a one-character file: the table stops at its cap
+    // and keeps each entry in a few dozen bytes.
+    QByteArray raw;
+    raw.reserve(64 * 1024 * 1024);
+    while (raw.size() < 64 * 1024 * 1024)
+        raw += "-\n";
+    const TRemoteListing table = parse(raw);
+    EXPECT_TRUE(table.Cut());
+    EXPECT_EQ(table.Count(), TRemoteListing::kNajvecVnosov + 1);
+    EXPECT_EQ(table.At(TRemoteListing::kNajvecVnosov).name, "-");
+    EXPECT_LE(table.BytesHeld(), qsizetype(table.Count()) * 64);
+
+    // Ordinary entries: at most 64 bytes each beyond the name's own.
+    QByteArray ordinary;
+    qsizetype nameBytes = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const QByteArray name = "file-number-" + QByteArray::number(i) + ".txt";
+        ordinary += "-rw-r--r-- 1 user group 1234567 Jan 1 12:00 " + name + "\r\n";
+        nameBytes += name.size() * 2;
+    }
+    const TRemoteListing many = parse(ordinary);
+    EXPECT_FALSE(many.Cut());
+    ASSERT_EQ(many.Count(), 100001);
+    EXPECT_LE(many.BytesHeld(), qsizetype(many.Count()) * 64 + nameBytes);
+    EXPECT_EQ(many.At(100000).name, "file-number-99999.txt");
+    EXPECT_EQ(many.At(100000).sizeText, "1,234,567");
+    EXPECT_EQ(many.At(100000).attributes, "-rw-r--r--");
+
+    // A rename keeps the entry's other fields; Clear keeps the cap and forgets the cut.
+    TRemoteListing small = parse("-rw-r--r-- 1 u g 7 Jan 1 12:00 a\n-rw-r--r-- 1 u g 8 Jan 1 12:00 b\n");
+    small.SetName(1, "renamed");
+    EXPECT_EQ(names(small), ".. | renamed | b");
+    EXPECT_EQ(small.At(1).size, 7);
+    EXPECT_EQ(small.At(1).sizeText, "7");
+    small.SetNajvec(1);
+    QByteArray three = "-r 1 u g 1 J 1 1 x\n-r 1 u g 1 J 1 1 y\n-r 1 u g 1 J 1 1 z\n";
+    RazcleniSeznam(three, small);
+    EXPECT_EQ(names(small), ".. | x");
+    EXPECT_TRUE(small.Cut());
+}
+
 TEST(ListingParser, SizesAre64BitAndKeepAllTheirDigits)
 {
     const TRemoteListing table = parse("-rw-r--r-- 1 u g 1234567890 Jan 1 12:00 ten\r\n"
@@ -202,7 +247,7 @@ void expectSample(const QByteArray& listing)
 {
     const TRemoteListing table = parse(listing);
     ASSERT_EQ(table.Count(), 5) << names(table) << "\n" << listing.toStdString();
-    const TRemoteEntry* big = find(table, "big file.bin");
+    const std::optional<TRemoteEntry> big = find(table, "big file.bin");
     ASSERT_TRUE(big);
     EXPECT_EQ(big->kind, ekFile);
     EXPECT_EQ(big->size, 1234567);

@@ -7,9 +7,11 @@
 #include "support/exceptionrecorder.h"
 
 #include <QBuffer>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 using TLineClient = TConnectedClient<TLineSocket>;
 
@@ -447,4 +449,48 @@ TEST(LineSocket, LineWritesFlushOnlyWithLineFlagsBit2)
     EXPECT_EQ(line->WriteCount(), 12);
     line->Flush();
     EXPECT_TRUE(c.Peer.Receives("NOOP\r\nSTAT\r\nQUIT\r\n"));
+}
+
+TEST(LineSocket, AFloodOfLinesLetsTheEventLoopRunBetweenSlices)
+{
+    // A peer that sends lines faster than they are handled must not keep one
+    // read notification going until it stops: timers run meanwhile.
+    TLineClient c;
+    c.Open();
+    c.Socket()->SetReadBufferSize(4096);
+    std::size_t lines = 0;
+    c.Socket()->OnLine = [&](TLineSocketBase*, const QByteArray&, bool) {
+        for (volatile int work = 0; work < 300; work = work + 1) // a handler slower than the sender
+        {
+        }
+        ++lines;
+    };
+    const QByteArray pattern = "211-a line of a long reply\r\n";
+    constexpr int blocks = 24;
+    const QByteArray block = pattern.repeated((1 << 20) / pattern.size());
+    const std::size_t total = std::size_t(blocks) * std::size_t(block.size() / pattern.size());
+    std::size_t linesAtFirstTick = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (linesAtFirstTick == 0 && lines > 0)
+            linesAtFirstTick = lines;
+    });
+    timer.start();
+    std::thread sender([fd = c.Peer.Connection(), &block] {
+        for (int i = 0; i < blocks; ++i)
+            for (qsizetype sent = 0; sent < block.size();) {
+                const ssize_t n =
+                    ::send(fd, block.constData() + sent, size_t(block.size() - sent), MSG_NOSIGNAL);
+                if (n <= 0)
+                    return;
+                sent += n;
+            }
+    });
+    const bool all = PumpUntil([&] { return lines == total; }, 60000);
+    sender.join();
+    ASSERT_TRUE(all) << lines << " of " << total;
+    EXPECT_GT(linesAtFirstTick, 0u);
+    EXPECT_LT(linesAtFirstTick, total / 4) << "the first timer tick came only after most of the flood";
+    EXPECT_EQ(ExceptionRecorder::Count(), 0u);
 }

@@ -39,6 +39,11 @@ ServerScript& ServerScript::SendRaw(const QByteArray& bytes)
     return add({{"send_raw", bytesValue(bytes)}});
 }
 
+ServerScript& ServerScript::SendRepeat(const QByteArray& pattern, qint64 bytes)
+{
+    return add({{"send_repeat", bytesValue(pattern)}, {"bytes", double(bytes)}});
+}
+
 ServerScript& ServerScript::Expect(const QByteArray& command, const QByteArrayList& reply)
 {
     return add({{"expect", bytesValue(command)}, {"reply", linesValue(reply)}});

@@ -37,6 +37,9 @@ public:
     ServerScript& Send(const QByteArrayList& lines);
     // Sends exactly these bytes.
     ServerScript& SendRaw(const QByteArray& bytes);
+    // Sends pattern over and over without pause, `bytes` in all or until the client
+    // closes; records "send-repeat-stopped" (closed by the client) or "send-repeat-done".
+    ServerScript& SendRepeat(const QByteArray& pattern, qint64 bytes);
     // Waits for the next command line (without CR LF); fails unless it equals command; then replies.
     ServerScript& Expect(const QByteArray& command, const QByteArrayList& reply = {});
     // The same with a regular expression that must match the whole command line.

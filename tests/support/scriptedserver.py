@@ -10,6 +10,11 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
 
   {"send": ["220-Hello", "220 Ready"]}    send each line followed by CR LF
   {"send_raw": "bytes"}                   send exactly these bytes
+  {"send_repeat": "bytes", "bytes": N}    send the bytes over and over without
+                                          pause, N bytes in all or until the
+                                          client closes; records
+                                          "send-repeat-stopped" (the client
+                                          closed) or "send-repeat-done"
   {"expect": "USER anonymous", "reply": ["331 Password"]}
                                           wait for the next command line (without
                                           CR LF) and fail unless it is this one;
@@ -123,6 +128,9 @@ class Session:
             self.send_lines(step["send"])
         elif "send_raw" in step:
             self.control.sendall(as_bytes(step["send_raw"]))
+        elif "send_repeat" in step:
+            stopped = repeat(self.control, as_bytes(step["send_repeat"]), int(step["bytes"]))
+            self.event("send-repeat-stopped" if stopped else "send-repeat-done")
         elif "expect" in step or "expect_re" in step:
             line = self.next_command(timeout)
             if "expect" in step:
@@ -253,6 +261,19 @@ def flood(sock, seconds):
             continue
         except OSError:
             return True
+    return False
+
+
+def repeat(sock, pattern, total):
+    """Sends pattern over and over; True when the peer closed the connection first."""
+    block = pattern * max(1, (1 << 20) // len(pattern))
+    sent = 0
+    try:
+        while sent < total:
+            sock.sendall(block)
+            sent += len(block)
+    except OSError:
+        return True
     return False
 
 

@@ -1,0 +1,194 @@
+// The transfer commands: download, upload (each with the file-exists
+// question and resume) and Stop.
+#include "ftp/ftpseja.h"
+
+#include "ftp/listingparser.h"
+
+#include <QFileInfo>
+
+bool TFtpSeja::PreveriIme(const QString& name)
+{
+    if (IsSafeLocalName(name) && VeljavenUkaz(QStringLiteral("RETR ") + name))
+        return true;
+    if (IsSafeLocalName(name))
+        return false; // VeljavenUkaz has said why
+    Stanje(Beseda("@idNevarnoIme") + name);
+    return false;
+}
+
+void TFtpSeja::NastaviVelikost(const TRemoteEntry& entry)
+{
+    m_pricakovanaVelikost = entry.size;
+    m_velikostBesedilo = entry.sizeText;
+}
+
+void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
+{
+    if (!PripraviPrenos()) {
+        m_prenosTece = false;
+        return;
+    }
+    m_zamikPrejema = 0;
+    NastaviVelikost(entry);
+    ZacniUkazPrenosa(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name, ozPrenos);
+}
+
+bool TFtpSeja::VprasajPrepis(const char* key)
+{
+    return m_view->MessageBox(Beseda(key), Beseda("@idOpo"), miQuestion, mbYesNo) == mrYes;
+}
+
+void TFtpSeja::Pla1PrenesiClick()
+{
+    if (m_view->RemoteFocusedRow() < 0)
+        return;
+    // Copies: a listing during the waits below may rebuild the table.
+    std::vector<std::pair<int, TRemoteEntry>> izbrani;
+    for (int vrstica : m_view->RemoteSelectedRows())
+        if (vrstica >= 0 && vrstica < m_seznam.Count())
+            izbrani.emplace_back(vrstica, m_seznam.At(vrstica));
+    const std::shared_ptr<bool> alive = m_alive;
+    for (const auto& [vrstica, vnos] : izbrani) {
+        m_view->SetRemoteRowSelected(vrstica, false);
+        if (vnos.kind != ekFile || !PreveriIme(vnos.name))
+            continue;
+        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
+            return;
+        m_prenosTece = true;
+        m_faza = fzPrejem;
+        m_imeDatoteke = vnos.name;
+        const QString pot = LokalnaPot(m_imeDatoteke);
+        // A local directory of that name is no file to resume or overwrite.
+        if (Obstaja(pot) && !QFileInfo(pot).isDir()) {
+            const TPrepisiIzbira izbira = m_view->PrepisiDialog();
+            if (!*alive || !Odjemalec1.Connected())
+                return;
+            const qint64 lokalna = QFileInfo(pot).size();
+            // A local file larger than the remote one cannot be resumed: ask whether to overwrite it.
+            if (izbira == piNadaljuj && lokalna > vnos.size && !VprasajPrepis("@idLokalnaVecja")) {
+                m_prenosTece = false;
+                continue;
+            }
+            if (izbira == piNadaljuj && lokalna <= vnos.size) {
+                m_faza = fzNadaljujPrejem;
+                m_zamikPrejema = lokalna;
+                if (!PripraviPrenos()) {
+                    m_prenosTece = false;
+                    continue;
+                }
+                NastaviVelikost(vnos);
+                const QString zamik = QString::number(m_zamikPrejema);
+                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
+                continue;
+            }
+            if (izbira == piPrekini) {
+                m_prenosTece = false;
+                continue;
+            }
+            if (izbira == piPreimenuj) {
+                QString novo = m_imeDatoteke;
+                m_view->InputBox(
+                    m_view->GetWord(QStringLiteral("@idVnesiIme")),
+                    m_view->GetWord(QStringLiteral("@idPre")) + m_imeDatoteke + QStringLiteral("\" v"), novo);
+                if (!IsSafeLocalName(novo)) {
+                    Stanje(Beseda("@idNevarnoIme") + novo);
+                    m_prenosTece = false;
+                    continue;
+                }
+                m_imeDatoteke = novo;
+            }
+        }
+        PrenesiVnos(vnos);
+    }
+}
+
+int TFtpSeja::VrsticaNaStrezniku(const QString& ime)
+{
+    // The rows as the remote pane shows them (a rename in place shows at once;
+    // a cleared pane after a reconnect has none).
+    const int vrstic = qMin(m_view->RemoteRowCount(), m_seznam.Count());
+    for (int i = 1; i < vrstic; ++i)
+        if (m_view->RemoteRowCaption(i).compare(ime, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void TFtpSeja::Pla2PrenesiClick()
+{
+    if (!m_view->LocalHasFocusedEntry())
+        return;
+    const std::vector<TLokalniVnos> izbrani = m_view->LocalSelectedEntries();
+    const std::shared_ptr<bool> alive = m_alive;
+    for (const TLokalniVnos& vnos : izbrani) {
+        m_view->DeselectLocalEntry(vnos.caption);
+        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
+            return;
+        m_faza = fzOddaja;
+        m_prenosTece = true;
+        m_oddajaTece = true;
+        m_poslanoBajtov = 0;
+        m_izvornoIme = vnos.caption;
+        m_imeDatoteke = vnos.caption;
+        // The size is read from the file itself: the pane's text may be rounded.
+        m_pricakovanaVelikost = QFileInfo(LokalnaPot(m_izvornoIme)).size();
+        m_velikostBesedilo = GroupThousands(QString::number(m_pricakovanaVelikost));
+
+        const int obstojeci = VrsticaNaStrezniku(m_izvornoIme);
+        if (obstojeci > 0) {
+            const qint64 velikostNaStrezniku = m_seznam.At(obstojeci).size;
+            const TPrepisiIzbira izbira = m_view->PrepisiDialog();
+            if (!*alive || !Odjemalec1.Connected())
+                return;
+            // A remote file larger than the local one cannot be resumed: ask whether to overwrite it.
+            const bool nesmiselno = velikostNaStrezniku > m_pricakovanaVelikost;
+            if (izbira == piNadaljuj && nesmiselno && !VprasajPrepis("@idOddaljenaVecja")) {
+                m_prenosTece = m_oddajaTece = false;
+                continue;
+            }
+            if (izbira == piNadaljuj && !nesmiselno) {
+                if (!VeljavenUkaz(QStringLiteral("STOR ") + m_izvornoIme)) {
+                    m_prenosTece = m_oddajaTece = false;
+                    continue;
+                }
+                m_view->AnimateLogo(true);
+                m_faza = fzNadaljujOddajo;
+                m_zamikOddaje = velikostNaStrezniku;
+                if (!PripraviPrenos())
+                    continue;
+                const QString zamik = QString::number(m_zamikOddaje);
+                ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
+                continue;
+            }
+            if (izbira == piPrekini) {
+                m_prenosTece = m_oddajaTece = false;
+                continue;
+            }
+            if (izbira == piPreimenuj)
+                m_view->InputBox(QStringLiteral("Kvado - vnesi novo ime datoteke"),
+                                 QStringLiteral("Preimenuj \"") + m_izvornoIme + QStringLiteral("\" v"),
+                                 m_imeDatoteke);
+        }
+        if (!VeljavenUkaz(QStringLiteral("STOR ") + m_imeDatoteke)) {
+            m_prenosTece = m_oddajaTece = false;
+            continue;
+        }
+        m_view->AnimateLogo(true);
+        if (!PripraviPrenos())
+            continue;
+        ZacniUkazPrenosa(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_imeDatoteke,
+                         ozPrenos);
+    }
+}
+
+void TFtpSeja::STOPFTPClick()
+{
+    if (!Odjemalec1.Connected())
+        return;
+    m_faza = fzPrekini;
+    Dnevnik(QStringLiteral("ABOR"));
+    Poslji(QStringLiteral("ABOR"));
+    // The aborted command's reply ends nothing now; the part received so far
+    // stays, ready to resume.
+    PozabiPrenos();
+    Omogoci({siPla1UsMapo, siPla1Skoci, siPla1OsveziFTP, siPla2Prenesi}, true);
+}
