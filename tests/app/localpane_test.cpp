@@ -552,3 +552,23 @@ TEST_F(LocalPaneTest, FoldersViewsColumnsAndTheEngineSide)
     EXPECT_EQ(pane.Drive()->objectName(), "Medij1");
     EXPECT_EQ(pane.Drive()->width(), 150);
 }
+
+TEST_F(LocalPaneTest, ClosingDuringADeleteEndsCleanly)
+{
+    QDir(work).mkpath(QStringLiteral("big"));
+    for (int i = 0; i < 1000; ++i)
+        Write(QStringLiteral("big/f%1").arg(i), "x");
+    auto* closing = new TLocalPane(prompts);
+    closing->Start(work);
+    closing->List()->Items().Flush();
+    for (int i = 0; i < closing->List()->Items().Count(); ++i)
+        closing->List()->Items().Item(i)->SetSelected(closing->List()->Items().Item(i)->Caption() == "big");
+    ASSERT_EQ(closing->SelectedCount(), 1);
+    prompts.answers = {mrYes};
+    closing->DeleteForGood();
+    EXPECT_EQ(closing->PendingDeletes(), 1);
+    delete closing; // stops the worker after its current entry; nothing is reported afterwards
+    PumpFor(50);
+    EXPECT_EQ(prompts.calls.size(), 1u);
+    EXPECT_TRUE(QFileInfo(work).isDir());
+}
