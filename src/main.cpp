@@ -3,6 +3,7 @@
 // then the event loop until the main window closes.
 #include "app/mainwindow.h"
 #include "dialogs/uvodnizaslon.h"
+#include "widgets/accessibility.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kvado"));
     QApplication::setApplicationVersion(QStringLiteral(KVADO_VERSION));
+    InstallAccessibility();
 
     TUvodniZaslon splash;
     splash.Show();
@@ -32,5 +34,6 @@ int main(int argc, char** argv)
         };
     }
     window.show();
+    splash.raise(); // until its time is up the splash stays in front
     return QApplication::exec();
 }

@@ -13,7 +13,7 @@ TLogView::TLogView(QWidget* parent) : TSRichEdit(parent)
     setLineWrapMode(QTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTextInteractionFlags(Qt::TextSelectableByMouse); // no blinking caret in a log
     document()->setMaximumBlockCount(MaxLines);
 }
 

@@ -343,7 +343,6 @@ void TGlavniObrazec::FormActivate()
     }
     m_activated = true;
     m_sites.OpenSiteList();
-    SitesLoaded();
     FTPDat1->SetLanguage(ML1->ActiveLanguage());
 }
 

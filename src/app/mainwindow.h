@@ -85,6 +85,7 @@ public:
     ProgressBar3D* Gauge() { return Gauge1; }
     TPrompts& Prompts() { return *m_prompts; }
     bool HintsShown() const { return m_hintsShown; }
+    bool FirstActivationDone() const { return m_activated; } // the site list has been read
 
     // Commands (mainwindowcommands.cpp).
     void HitriGumb1Click();    // quick connect
@@ -125,7 +126,6 @@ private:
     bool askConnectWhileConnected(const QString& question);
     void connectToSite(int site);
     void writeSitesAndBanner();
-    void SitesLoaded();
     quint8 AskLanguageWindow();
     TPrepisiIzbira PrepisiDialog();
     void HidePrepisiDialog();

@@ -14,60 +14,15 @@
 #include "dialogs/prepisidialog1.h"
 #include "dialogs/sistemobrazec.h"
 #include "lang/multilang.h"
-#include "lang/wordtable.h"
 #include "sites/eventsounds.h"
 
-namespace {
-
-// Makes a stored site the session parameters, by the rules of quick connect:
-// the name and password of a normal login are kept when an anonymous site is
-// chosen, and "anonymous" or the default anonymous password never replace them.
-void ApplySiteTo(const TSiteRecord& site, TSettings& settings)
-{
-    settings.ZNaslov = site.Host();
-    if (site.loginType == 1) {
-        if (site.User().compare(QStringLiteral("anonymous"), Qt::CaseInsensitive) != 0) {
-            settings.ZUporIme = site.User();
-        }
-        if (site.Password().compare(settings.PrivGeslo, Qt::CaseInsensitive) != 0) {
-            settings.ZUporGeslo = site.Password();
-        }
-    }
-    settings.ZVrata = QString::number(site.Port());
-    settings.Pisanje = site.SendBuffer();
-    settings.Branje = site.ReceiveBuffer();
-    settings.FTPMapa = site.RemoteDir();
-    settings.LokMapa = site.LocalDir();
-    settings.TipPre = site.transferType <= 3 ? site.transferType : 0;
-    settings.TipPri = site.loginType <= 1 ? site.loginType : 0;
-}
-
-// A message of another window's word table, in the language of the setting Jezik.
-QString WordOf(const QString& table, const QString& key, quint8 jezik)
-{
-    const QStringList words = LoadWordTable(table);
-    const int language = jezik == 2 ? 1 : 0;
-    for (int group = 0; group + 2 < words.size(); group += 3) {
-        if (words.at(group) == key) {
-            return words.at(group + 1 + language);
-        }
-    }
-    return {};
-}
-
-} // namespace
+#include <QStyle>
 
 void TGlavniObrazec::CreateDialogs()
 {
     m_prepisi = new TPrepisiDialog1(this);
-    m_prepisi->setObjectName(QStringLiteral("PrepisiDialog1"));
     m_sistem = new TSistemObrazec(m_sites, this);
-    m_sistem->setObjectName(QStringLiteral("SistemObrazec"));
-}
-
-void TGlavniObrazec::SitesLoaded()
-{
-    // The site manager fills its list from the table each time it opens.
+    m_sistem->SetHeaderIcon(style()->standardIcon(QStyle::SP_DirIcon));
 }
 
 quint8 TGlavniObrazec::AskLanguageWindow()
@@ -116,12 +71,11 @@ void TGlavniObrazec::OfficeButton1Click()
 void TGlavniObrazec::connectToSite(int site)
 {
     // The quick-connect question: a cancelled one changes nothing.
-    if (!askConnectWhileConnected(
-            WordOf(QStringLiteral("ML2"), QStringLiteral("@idPrekPov"), m_settings.Jezik))) {
+    if (!askConnectWhileConnected(m_sistem->ML4()->GetWord(QStringLiteral("@idPrekPov")))) {
         return;
     }
     const TSiteRecord& record = m_sites.SiteTable(site);
-    ApplySiteTo(record, m_settings);
+    TakeSiteAsSession(record, m_settings);
     const QString name = QStringLiteral("\"") + record.Name() + QStringLiteral("\"");
     m_session->Connect(m_settings, QStringLiteral("Povezujem s ") + name,
                        QStringLiteral("Povezava vzpostavljena s ") + name);

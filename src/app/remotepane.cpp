@@ -153,12 +153,10 @@ TRemotePane::TRemotePane(QWidget* parent) : QTreeView(parent), m_model(this)
     setModel(&m_model);
     header()->setSectionsClickable(false);
     header()->setStretchLastSection(false);
-    for (int column = 0; column < 4; ++column) {
-        setColumnWidth(column, kColumnWidths[column]);
-    }
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(13);
     setFont(font);
+    fitColumns();
     m_model.OnEdited = [this](int) { fire(OnEdited); };
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { fire(OnSelectionChanged); });
@@ -265,6 +263,23 @@ void TRemotePane::mouseDoubleClickEvent(QMouseEvent* event)
     QTreeView::mouseDoubleClickEvent(event);
     if (onRow) {
         fire(OnActivate);
+    }
+}
+
+void TRemotePane::fitColumns()
+{
+    // "drwxr-xr-x" measured against what it takes in the designed 13-pixel font (about 64 pixels).
+    const double scale = qMax(1.0, fontMetrics().horizontalAdvance(QStringLiteral("drwxr-xr-x")) / 64.0);
+    for (int column = 0; column < 4; ++column) {
+        setColumnWidth(column, int(kColumnWidths[column] * scale));
+    }
+}
+
+void TRemotePane::changeEvent(QEvent* event)
+{
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitColumns();
     }
 }
 

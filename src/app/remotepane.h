@@ -17,6 +17,9 @@
 //   double-click or Enter, OnBackspace on Backspace, OnColumnResized when a
 //   column's width changed or the mouse moved over the list. Handlers may
 //   call any method of the pane, Show and Clear included.
+// - The columns start at their designed widths (160, 71, 70, 250 for a 13-pixel
+//   font) and widen in proportion to a larger font, so sizes and attributes
+//   stay readable; the user may resize them.
 // - Ctrl+A is never handled by the view itself (the window's "select all"
 //   leaves the ".." row out), and F2 does not start an edit (it refreshes).
 #include "ftp/remotelisting.h"
@@ -85,8 +88,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     static void fire(const std::function<void()>& event);
+    // The designed column widths, widened in proportion when the font is larger than the designed one.
+    void fitColumns();
     TRemoteModel m_model;
 };

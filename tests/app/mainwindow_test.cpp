@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/remotepane.h"
 #include "app/sessioncontroller.h"
+#include "dialogs/sistemobrazec.h"
 #include "files/filelist.h"
 #include "lang/multilang.h"
 #include "sites/programpaths.h"
@@ -218,4 +219,87 @@ TEST(MainWindow, FirstStartConnectTransferAndClose)
     EXPECT_TRUE(logFile.contains("RETR a.bin")) << logFile.toStdString();
     EXPECT_TRUE(logFile.trimmed().endsWith("    ----")) << logFile.toStdString();
     EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
+}
+
+TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
+{
+    QTemporaryDir home;
+    qputenv("KVADO_HOME", home.path().toLocal8Bit());
+    {
+        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+        ini.setValue("LokMapa", home.path());
+        ini.setValue("Jezik", "1");
+        ini.setValue("DANE", "1");
+        ini.setValue("ZUporIme", "janez");
+        ini.setValue("ZUporGeslo", "skrito");
+        ini.setValue("TipPri", "1");
+    }
+    PyftpdServer server;
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    ScriptedPrompts prompts;
+    {
+        TGlavniObrazec window(&prompts);
+        window.FormCreate();
+        window.CreateDialogs();
+        window.show();
+        ASSERT_TRUE(PumpUntil([&] { return window.FirstActivationDone(); }));
+        TSiteRecord site;
+        site.SetName(u"Domači strežnik");
+        site.SetHost(u"127.0.0.1");
+        site.SetPort(server.Port());
+        site.loginType = 0; // anonymous: the stored normal login stays
+        ASSERT_EQ(window.Sites().AddSite(site), 1);
+
+        auto connectFromManager = [&] {
+            OnNextModal([](QWidget* dialog) {
+                auto* manager = qobject_cast<TSistemObrazec*>(dialog);
+                if (manager == nullptr) {
+                    ADD_FAILURE() << "not the site manager: " << dialog->metaObject()->className();
+                    dialog->close();
+                    return;
+                }
+                manager->SelectSite(1);
+                manager->Povei1Click();
+            });
+            window.Ukazi().OfficeButton1->OnClick(nullptr);
+        };
+        connectFromManager();
+        ASSERT_TRUE(PumpUntil([&] { return window.RemotePane()->RowCount() > 0; }, 10000));
+        QString log = window.LogView()->toPlainText();
+        EXPECT_TRUE(log.contains("Povezujem s \"Domači strežnik\"")) << log.toStdString();
+        EXPECT_TRUE(log.contains("Povezava vzpostavljena s \"Domači strežnik\"")) << log.toStdString();
+        EXPECT_EQ(window.Settings().ZUporIme, "janez");
+        EXPECT_EQ(window.Settings().ZUporGeslo, "skrito");
+
+        // Connected: the question comes first, and No changes nothing.
+        const QString caption = window.windowTitle();
+        const int lines = window.LogView()->Lines();
+        prompts.answers = {mrNo};
+        connectFromManager();
+        EXPECT_EQ(prompts.asked.size(), 1);
+        EXPECT_TRUE(window.Session().Connected());
+        EXPECT_EQ(window.windowTitle(), caption);
+        EXPECT_EQ(window.LogView()->Lines(), lines);
+
+        // A host that cannot be looked up is reported, never silent, and the buttons are off again.
+        prompts.asked.clear();
+        prompts.answers = {mrYes, mrOk};
+        window.Sites().SiteTable(1).SetHost(u"no-such-host.invalid");
+        connectFromManager();
+        ASSERT_TRUE(PumpUntil([&] { return prompts.asked.size() == 2; }, 15000))
+            << prompts.asked.join('|').toStdString();
+        EXPECT_TRUE(prompts.asked.at(1).startsWith("Zgodila se je napaka"))
+            << prompts.asked.at(1).toStdString();
+        EXPECT_FALSE(window.Ukazi().HitriGumb2->isEnabled());
+
+        // The site list cannot be written at exit (a folder stands in its place): that is
+        // reported, and the log file still gets its closing banner.
+        ASSERT_TRUE(QDir(home.path()).mkpath("Naslovi.kvs/x"));
+        prompts.asked.clear();
+        window.close();
+    }
+    EXPECT_EQ(prompts.asked.size(), 1) << prompts.asked.join('|').toStdString();
+    const QString logFile = QString::fromLatin1(ReadAll(home.path() + "/Dnevnik.kvl"));
+    EXPECT_TRUE(logFile.trimmed().endsWith("    ----")) << logFile.toStdString();
 }
