@@ -1,5 +1,8 @@
 #include "ftp/listformatfields.h"
 
+#include "ftp/listingparser.h"
+
+#include <array>
 #include <limits>
 
 QByteArrayView SkipBlanks(QByteArrayView text)
@@ -50,14 +53,13 @@ int SmallNumber(QByteArrayView text, int maxDigits)
 
 QString GroupedSizeText(QByteArrayView digits)
 {
-    QString text(digits.size() + (digits.size() - 1) / 3, Qt::Uninitialized);
-    QChar* out = text.data();
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            *out++ = QLatin1Char(',');
-        *out++ = QLatin1Char(digits[i]);
-    }
-    return text;
+    // Widened on the stack, so that the grouped text is the only allocation.
+    std::array<char16_t, 64> wide;
+    if (digits.size() > qsizetype(wide.size()))
+        return GroupThousands(QString::fromLatin1(digits));
+    for (qsizetype i = 0; i < digits.size(); ++i)
+        wide[std::size_t(i)] = char16_t(uchar(digits[i]));
+    return GroupThousands(QStringView(wide.data(), digits.size()));
 }
 
 bool IsDotName(QByteArrayView name)

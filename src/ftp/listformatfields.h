@@ -38,8 +38,7 @@ std::optional<qint64> DigitsValue(QByteArrayView text);
 // The value of 1 to maxDigits decimal digits, or -1.
 int SmallNumber(QByteArrayView text, int maxDigits);
 
-// digits (decimal digits only) grouped by "," from the right, as
-// GroupThousands does, in one allocation.
+// digits (decimal digits only) grouped by "," with GroupThousands.
 QString GroupedSizeText(QByteArrayView digits);
 
 // True for "." and "..".
