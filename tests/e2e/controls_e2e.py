@@ -68,5 +68,5 @@ def test(desk, drv, binary):
 
 
 if __name__ == "__main__":
-    binary, artifacts = sys.argv[1], sys.argv[2]
+    binary, artifacts = os.path.abspath(sys.argv[1]), sys.argv[2]
     sys.exit(run(lambda desk, drv: test(desk, drv, binary), artifacts))

@@ -96,7 +96,13 @@ class Driver:
                     return app
             return None
 
-        return self.wait_until(find, timeout, "the program on the accessibility bus")
+        app = self.wait_until(find, timeout, "the program on the accessibility bus")
+        # Names and states are read afresh on every look: lists are reloaded under us.
+        from gi.repository import Atspi
+
+        app.set_cache_mask(Atspi.Cache.NONE)
+        app.clear_cache()
+        return app
 
     @staticmethod
     def describe(acc):
@@ -140,6 +146,8 @@ class Driver:
                         found.append(child)
                         if limit and len(found) >= limit:
                             return found
+                    if showing and not child.get_state_set().contains(atspi().STATE_SHOWING):
+                        continue  # a hidden view's rows would claim the places of the shown one's
                     if rows or child.get_role_name() not in ROW_CONTAINERS:
                         queue.append(child)
                 except Exception:
@@ -225,6 +233,26 @@ class Driver:
             self.fail("cannot give the focus to %s" % self.describe(acc))
         self.wait_focused(acc)
 
+    def centre(self, acc):
+        """The centre of acc on the screen."""
+        from gi.repository import Atspi
+
+        box = acc.get_extents(Atspi.CoordType.SCREEN)
+        if box.width <= 0 or box.height <= 0:
+            self.fail("%s has no place on the screen" % self.describe(acc))
+        return box.x + box.width // 2, box.y + box.height // 2
+
+    def click(self, acc, double=False, button=1, hold=None):
+        """Clicks the middle of acc with the mouse (hold: a modifier such as "ctrl")."""
+        x, y = self.centre(acc)
+        args = ["mousemove", "--sync", str(x), str(y)]
+        if hold:
+            args += ["keydown", hold]
+        args += ["click", "--repeat", "2" if double else "1", str(button)]
+        if hold:
+            args += ["keyup", hold]
+        self._xdotool(args)
+
     def keys(self, *combos):
         """Presses key combinations in the focused window, e.g. keys("ctrl+p", "Return")."""
         self._xdotool(["key", "--clearmodifiers", "--delay", "40", *combos])
@@ -254,12 +282,15 @@ def run(test, artifacts):
     try:
         with Desktop() as desk:
             drv = Driver(desk, artifacts)
-            test(desk, drv)
+            try:
+                test(desk, drv)
+            except (E2EFailure, DesktopError):
+                raise
+            except Exception:
+                traceback.print_exc()
+                drv.fail("the test script broke (the trace above)")
     except (E2EFailure, DesktopError) as failure:
         print("FAILED: %s" % failure, file=sys.stderr)
-        return 1
-    except Exception:
-        traceback.print_exc()
         return 1
     print("passed")
     return 0

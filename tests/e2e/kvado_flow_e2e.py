@@ -1,0 +1,155 @@
+#!/usr/bin/python3
+"""Kvado as a person uses it, end to end: the real binary on a private
+desktop, a first start (the language question, answered English), quick
+connect with Ctrl+P, the listing, a download, a resumed download, a change of
+directory, an upload, an in-place rename, a delete, and Exit from the menu.
+Afterwards: the server's record of commands, the files byte for byte,
+Kvado.ini and the session log file.
+
+Usage: kvado_flow_e2e.py <kvado binary> <artifacts folder>
+"""
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import kvado  # noqa: E402
+from driver import E2EFailure, run  # noqa: E402
+
+EN = 1
+README = b"Kvado test server.\r\nLine two.\r\n"
+DATA = bytes(range(256)) * (3 * 1024 * 4)  # 3 MiB
+PARTIAL = 1024 * 1024
+UPLOAD = os.urandom(200 * 1024)
+
+
+def prepare(root):
+    served, home, local = (os.path.join(root, d) for d in ("served", "home", "local"))
+    for d in (served, os.path.join(served, "pub"), os.path.join(served, "upload"), home, local):
+        os.makedirs(d, exist_ok=True)
+    with open(os.path.join(served, "readme.txt"), "wb") as f:
+        f.write(README)
+    with open(os.path.join(served, "pub", "data.bin"), "wb") as f:
+        f.write(DATA)
+    with open(os.path.join(local, "data.bin"), "wb") as f:
+        f.write(DATA[:PARTIAL])  # an interrupted download, resumed below
+    with open(os.path.join(local, "up.bin"), "wb") as f:
+        f.write(UPLOAD)
+    # No language yet (a first start); the session log goes to a file.
+    kvado.write_ini(home, {"DANE": "1", "Dnevnik": "seja.kvl", "LokMapa": local})
+    return served, home, local
+
+
+def test(desk, drv, binary):
+    served, home, local = prepare(desk.workdir)
+    server = kvado.RecordingServer(served, os.path.join(desk.workdir, "commands.txt"),
+                                   os.path.join(desk.workdir, "server.log"))
+    try:
+        flow(desk, drv, binary, served, home, local, server)
+    except E2EFailure as failure:
+        raise E2EFailure("%s\n  the server's last commands: %s" % (failure, " | ".join(server.commands()[-8:])))
+    finally:
+        server.stop()
+    check_afterwards(drv, served, home, local, server)
+
+
+def flow(desk, drv, binary, served, home, local, server):
+    proc = desk.spawn("kvado", [binary], kvado.kvado_env(home, user_home=local), cwd=local)
+    app = drv.app(proc)
+    kvado.answer_language(drv, app, EN)
+    main = drv.window(app, kvado.MAIN_WINDOW, active=True)
+    drv.find(main, role="menu item", name="Command")  # the menus speak English
+
+    # Image: the automatic type sends no TYPE after a listing's TYPE A, and the
+    # server would then refuse REST (and convert line ends) in ASCII mode.
+    kvado.quick_connect(drv, app, EN, "127.0.0.1", server.port, choices=["Image"])
+    # Download a file of the listing: select it, Ctrl+J.
+    kvado.select_row(drv, app, EN, "readme.txt")
+    drv.shot("connected")
+    drv.keys("ctrl+j")
+    kvado.wait_file(os.path.join(local, "readme.txt"), README, 30, drv, "readme.txt downloaded")
+
+    # Into pub by double-click; data.bin exists locally in part: Resume.
+    kvado.select_row(drv, app, EN, "pub", double=True)
+    kvado.select_row(drv, app, EN, "data.bin")
+    drv.keys("F5")
+    exists = drv.window(app, "Kvado - File already exists", active=True)
+    drv.press(drv.find(exists, role="push button", name="Resume"), wait=False)
+    kvado.wait_file(os.path.join(local, "data.bin"), DATA, 60, drv, "data.bin completed by a resume")
+
+    # Back up (Backspace) and into upload; upload a local file with F5 in the local list.
+    kvado.select_row(drv, app, EN, "data.bin")
+    drv.keys("BackSpace")
+    kvado.select_row(drv, app, EN, "upload", double=True)
+    kvado.wait_gone(drv, app, EN, "readme.txt")
+    kvado.row(drv, app, EN, "readme.txt", remote=False)  # the list has been read again
+    kvado.select_row(drv, app, EN, "up.bin", remote=False)
+    drv.keys("F5")
+    kvado.wait_file(os.path.join(served, "upload", "up.bin"), UPLOAD, 60, drv, "up.bin uploaded")
+
+    # Rename in place: a second, slow click on the selected name edits it.
+    kvado.select_row(drv, app, EN, "up.bin")
+    time.sleep(1.0)  # a pause longer than a double-click: the next click edits the name
+    drv.click(kvado.row(drv, app, EN, "up.bin"))
+    pane = kvado.list_pane(drv, app, EN, True)
+    drv.wait_until(lambda: "focused" not in drv.states(pane), 5, "the name editor to take the focus")
+    drv.keys("ctrl+a")
+    drv.type("renamed.bin")
+    drv.keys("Return")
+    drv.wait_until(lambda: os.path.exists(os.path.join(served, "upload", "renamed.bin")), 20,
+                   "the server to rename up.bin")
+
+    # Delete it: F8 and Yes to the question.
+    drv.keys("F2")  # list again: the pane shows the server's names
+    kvado.select_row(drv, app, EN, "renamed.bin")
+    drv.keys("F8")
+    question = drv.window(app, "Kvado - Brisanje datotek na FTP strežniku", active=True)
+    drv.press(drv.find(question, role="push button", name=re.compile("Yes|Da")), wait=False)
+    drv.wait_until(lambda: not os.path.exists(os.path.join(served, "upload", "renamed.bin")), 20,
+                   "the server to delete renamed.bin")
+    drv.shot("before-exit")
+
+    # Exit from the FTP menu.
+    drv.press(drv.find(main, role="menu item", name="Exit", showing=False), wait=False)
+    drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to end after Exit")
+    if proc.returncode != 0:
+        drv.fail("Kvado ended with code %d" % proc.returncode)
+
+
+def check_afterwards(drv, served, home, local, server):
+    commands = server.commands()
+    expected = ["USER anonymous", "TYPE I", "RETR readme.txt", "CWD pub", "REST %d" % PARTIAL, "RETR data.bin",
+                "CDUP", "CWD upload", "STOR up.bin", "RNFR up.bin", "RNTO renamed.bin", "DELE renamed.bin"]
+    at = 0
+    for line in commands:
+        if at < len(expected) and line == expected[at]:
+            at += 1
+    if at < len(expected):
+        drv.fail("the server did not receive %r in order; it received:\n    %s"
+                 % (expected[at], "\n    ".join(commands)))
+    if any(c.startswith(("PASV", "EPSV")) for c in commands):
+        drv.fail("a passive data connection was asked for; Kvado's default is active mode")
+    if not any(c.startswith("PORT 127,0,0,1,") for c in commands):
+        drv.fail("no PORT command announced a local data port")
+
+    ini = open(os.path.join(home, "Kvado.ini"), encoding="utf-8").read()
+    for key, value in (("Jezik", "2"), ("ZNaslov", "127.0.0.1"), ("ZVrata", str(server.port))):
+        if not re.search(r'^%s="?%s"?$' % (key, re.escape(value)), ini, re.M):
+            drv.fail("Kvado.ini lacks %s=%s:\n%s" % (key, value, ini))
+
+    log = open(os.path.join(home, "seja.kvl"), "rb").read().decode("cp1250")
+    lines = log.split("\r\n")
+    if not lines[0].startswith("****    Kvado dnevnik ustvarjen "):
+        drv.fail("the log file does not open with its banner: %r" % lines[0])
+    if not any(line.startswith("Kvado command: RETR readme.txt  <----  ") for line in lines):
+        drv.fail("the log file has no RETR line in English:\n%s" % log)
+    if "kvado-guest@example.org" in log:
+        drv.fail("the password reached the log file")
+    if not lines[-2].startswith("----    Delo v Kvado končano "):
+        drv.fail("the log file does not end with the closing banner: %r" % lines[-2:])
+
+
+if __name__ == "__main__":
+    binary, artifacts = os.path.abspath(sys.argv[1]), sys.argv[2]
+    sys.exit(run(lambda desk, drv: test(desk, drv, binary), artifacts))
