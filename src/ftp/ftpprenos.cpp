@@ -85,10 +85,11 @@ bool TFtpSeja::ObjaviVrata()
 
 bool TFtpSeja::PripraviPrenos(TFaza vrsta, const QString& pot)
 {
-    // A transfer still prepared will never be completed now: it has failed.
-    if (m_vrstaPrenosa != fzNic)
-        KoncajPrenos(false, JePrejem() || JeOddaja() ? Neuspeh(m_lokalnaPot) : QString());
-    else if (m_podatkovna)
+    // A transfer still prepared will never be completed now: it has failed
+    // (and nothing that waits for its end runs in the middle of this one).
+    if (m_vrstaPrenosa != fzNic && (JePrejem() || JeOddaja()))
+        Stanje(Neuspeh(m_lokalnaPot));
+    if (m_vrstaPrenosa != fzNic || m_podatkovna)
         PocistiPrenos();
     // The kind and the local file are fixed now: later commands change the phase, not them.
     ++m_stevilkaPrenosa;
