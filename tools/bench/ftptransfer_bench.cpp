@@ -49,6 +49,7 @@ public:
     std::vector<int> RemoteSelectedRows() override { return Selected; }
     void SetRemoteRowSelected(int, bool) override {}
     QString RemoteRowCaption(int row) override { return Rows.At(row).name; }
+    int RemoteRowCount() override { return Rows.Count(); }
     void SetRemoteBusyCursor(bool) override {}
     QString LocalDirectory() override { return LocalDir; }
     bool LocalHasFocusedEntry() override { return !Upload.empty(); }
