@@ -60,10 +60,16 @@ def flow(desk, drv, binary, served, home, local, server):
     kvado.answer_language(drv, app, EN)
     main = drv.window(app, kvado.MAIN_WINDOW, active=True)
     drv.find(main, role="menu item", name="Command")  # the menus speak English
+    # A painted tool button, seen over the bus: Disconnect waits for a connection.
+    disconnect = drv.find(main, role="push button", name="Disconnects the connection")
+    if "enabled" in drv.states(disconnect):
+        drv.fail("Disconnect is enabled before any connection")
 
     # Image: the automatic type sends no TYPE after a listing's TYPE A, and the
     # server would then refuse REST (and convert line ends) in ASCII mode.
     kvado.quick_connect(drv, app, EN, "127.0.0.1", server.port, choices=["Image"])
+    drv.wait_until(lambda: "enabled" in drv.states(disconnect), 10, "Disconnect enabled by the connection")
+
     # Download a file of the listing: select it, Ctrl+J.
     kvado.select_row(drv, app, EN, "readme.txt")
     drv.shot("connected")
