@@ -227,12 +227,6 @@ class Driver:
             return acc.get_name() or ""
         return iface.get_text(0, -1)
 
-    def focus(self, acc):
-        component = acc.get_component_iface()
-        if component is None or not component.grab_focus():
-            self.fail("cannot give the focus to %s" % self.describe(acc))
-        self.wait_focused(acc)
-
     def centre(self, acc):
         """The centre of acc on the screen."""
         from gi.repository import Atspi

@@ -6,7 +6,6 @@ screenshot and the start-up benchmark.
 import os
 import re
 import subprocess
-import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
