@@ -13,6 +13,7 @@ import re
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import kvado  # noqa: E402
 from driver import E2EFailure, run  # noqa: E402
