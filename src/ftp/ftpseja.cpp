@@ -219,12 +219,9 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     if (!Odjemalec1.Connected()) // read during the close: shown only
         return false;
     Dejavnost();
-    if (vrstica.size() >= 4 && vrstica.at(3) == QLatin1Char(' ') && !m_dolgaVrstica) {
-        m_vrsticOdgovora = 0; // a final line: the next reply starts
-        m_bajtovOdgovora = 0;
-        return true;
-    }
-    // A reply that never ends would fill the log and hold the connection: it is cut.
+    // Lines since the last reply that answered something (Odgovorjeno): a reply
+    // that never ends, or a stream of replies nobody asked for, would fill the
+    // log and hold the connection: it is cut.
     m_bajtovOdgovora += vrstica.size();
     if (++m_vrsticOdgovora <= kNajvecVrstic && m_bajtovOdgovora <= kNajvecOdgovor)
         return true;
@@ -240,6 +237,8 @@ bool TFtpSeja::Preberi(const QString& vrstica)
 
 TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
 {
+    if (koda < 100 || koda > 599) // no reply code at all
+        return ozNic;
     if (koda < 200) // 1xx only announces the final reply
         return ozDrugo;
     // These answer nothing but a transfer command: a server that left an
@@ -268,11 +267,19 @@ TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
     return odgovor.prenos == m_stevilkaPrenosa ? odgovor.za : ozDrugo;
 }
 
+void TFtpSeja::Odgovorjeno()
+{
+    m_vrsticOdgovora = 0;
+    m_bajtovOdgovora = 0;
+}
+
 void TFtpSeja::Odgovor(int koda, const QString& vrstica)
 {
     if (koda == 220 || (koda == 331 && !m_dolgovani.empty()))
         return Prijava(koda);
     const TOdgovorZa za = OdgovorZa(koda);
+    if (za != ozNic)
+        Odgovorjeno();
     if (koda >= 200 && koda != 421 && (za == ozREST || za == ozPrenos)) {
         if (koda == 450)
             return Ponovi450(vrstica);
@@ -349,12 +356,14 @@ void TFtpSeja::Prijava(int koda)
         if (m_pozdrav) // a greeting once per connection; later ones are only shown
             return;
         m_pozdrav = true;
+        Odgovorjeno();
         Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
                                           : QStringLiteral("USER ") + m_parametri.user);
         Dnevnik(QStringLiteral("USER"));
         return;
     }
     OdgovorZa(koda);
+    Odgovorjeno();
     if (m_gesloPoslano) { // asked again after PASS: the password was not taken
         Stanje(Beseda("@idPrijavaNeuspela"));
         return;

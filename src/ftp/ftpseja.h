@@ -48,10 +48,11 @@
 //   a transfer runs is acted on once it has ended (PoPrenosu), so it cannot
 //   close the running transfer's data connection.
 // - Reply lines that reach the engine after the control connection closed are
-//   only shown, never acted on. Reply lines may end in CR LF or LF alone. A
-//   multi-line reply longer than kNajvecVrstic lines or kNajvecOdgovor bytes
-//   ends the connection with a status (@idPredolgOdgovor); the log keeps its
-//   first lines.
+//   only shown, never acted on. Reply lines may end in CR LF or LF alone. More
+//   than kNajvecVrstic lines or kNajvecOdgovor bytes since the last reply that
+//   answered something (an endless multi-line reply, a stream of replies nobody
+//   asked for) end the connection with a status (@idPredolgOdgovor); the log
+//   keeps the first lines.
 // - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
 //   connection is closed and a status says the listing was cut. The table
 //   holds at most kNajvecVnosov entries (@idPreveVnosov beyond).
@@ -252,6 +253,7 @@ private:
     void Prekinjeno();                     // the answer to ABOR
     void Reply1xx(const QString& vrstica); // a 1xx: an announced size; an upload may start
     void Prijava(int koda);                // 220 and 331: the login steps
+    void Odgovorjeno(); // a reply answered something: the count of lines for the bound starts again
     // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
     bool Preberi(const QString& vrstica);
 

@@ -234,29 +234,36 @@ TEST(SejaHostile, StallsEndTheTransferAndTheNextFollowsByItself)
     }
 }
 
-TEST(SejaHostile, AnEndlessMultiLineReplyEndsTheConnectionAndTheLogKeepsItsHead)
+TEST(SejaHostile, EndlessRepliesEndTheConnectionAndTheLogKeepsItsHead)
 {
-    ServerScript script;
-    script.Send({"220-Welcome"}).SendRepeat("220-and more of the same greeting\r\n", qint64(1) << 30);
-    ScriptedServer server(script);
-    QString error;
-    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
-    TestSession t;
-    int ticks = 0;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start();
-    t.Connect(server.Port());
-    ASSERT_TRUE(server.WaitDone(20000)) << server.Failure().toStdString();
-    EXPECT_TRUE(server.Events().contains("send-repeat-stopped"));
-    EXPECT_FALSE(t.seja.Connected());
-    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idPredolgOdgovor")));
-    ASSERT_FALSE(t.view.Replies.isEmpty());
-    EXPECT_EQ(t.view.Replies.first(), "220-Welcome");
-    EXPECT_LE(t.view.Replies.size(), TFtpSeja::kNajvecVrstic + 1);
-    EXPECT_TRUE(t.view.Commands.isEmpty());
-    EXPECT_GT(ticks, 0);
+    // A multi-line reply that never ends, lines without a code, and final replies nobody asked for.
+    for (const QByteArray& flood :
+         {QByteArray("220-and more of the same greeting\r\n"), QByteArray("    indented, no code\r\n"),
+          QByteArray("257 \"/x\" nobody asked\r\n")}) {
+        SCOPED_TRACE(flood.toStdString());
+        ServerScript script;
+        script.Send({"220-Welcome"}).SendRepeat(flood, qint64(1) << 30);
+        ScriptedServer server(script);
+        QString error;
+        ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+        TestSession t;
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start();
+        t.Connect(server.Port());
+        ASSERT_TRUE(server.WaitDone(20000)) << server.Failure().toStdString();
+        EXPECT_TRUE(server.Events().contains("send-repeat-stopped"));
+        EXPECT_FALSE(t.seja.Connected());
+        EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idPredolgOdgovor")));
+        ASSERT_FALSE(t.view.Replies.isEmpty());
+        EXPECT_EQ(t.view.Replies.first(), "220-Welcome");
+        EXPECT_LE(t.view.Replies.size(), TFtpSeja::kNajvecVrstic + 1);
+        EXPECT_TRUE(t.view.Commands.isEmpty());
+        EXPECT_EQ(t.view.Listings, 0);
+        EXPECT_GT(ticks, 0);
+    }
 }
 
 TEST(SejaHostile, AListingOfTooManyEntriesIsCutWithAMessage)
