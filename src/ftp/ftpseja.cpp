@@ -66,7 +66,7 @@ void TFtpSeja::Povezi()
     if (Odjemalec1.Connected())
         Odjemalec1.Close();
     // A new session starts clean: no transfer (a running one has failed), no
-    // deferred action, no owed replies and no half-read line of the previous server.
+    // waiting action, no owed replies and no half-read line of the previous server.
     PrekiniPrenos();
     m_dolgovani.clear();
     m_poPrenosu.clear();

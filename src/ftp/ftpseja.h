@@ -21,7 +21,8 @@
 // - Replies are matched to commands: every final reply (2xx..5xx) answers
 //   the oldest command still owed one; 225, 226, 425 and 426 always answer
 //   the running transfer's command (a server that skipped or added a reply
-//   is caught up with). A final reply that answers no command at all is only
+//   is caught up with), and any other 2xx but 250 answers the oldest command
+//   that is not a transfer's (one sent while it runs). A final reply that answers no command at all is only
 //   shown and starts nothing (421 excepted); the greeting's 220 is acted on
 //   once per connection, and a 331 after PASS is a failed login, not a
 //   request to send PASS again.
