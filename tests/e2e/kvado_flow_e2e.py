@@ -145,6 +145,9 @@ def check_afterwards(drv, served, home, local, server):
         if not re.search(r'^%s="?%s"?$' % (key, re.escape(value)), ini, re.M):
             drv.fail("Kvado.ini lacks %s=%s:\n%s" % (key, value, ini))
 
+    if os.path.exists(os.path.join(home, "Naslovi.kvs")):
+        drv.fail("a site list was written although no site changed")
+
     log = open(os.path.join(home, "seja.kvl"), "rb").read().decode("cp1250")
     lines = log.split("\r\n")
     if not lines[0].startswith("****    Kvado dnevnik ustvarjen "):
