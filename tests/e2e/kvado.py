@@ -22,14 +22,15 @@ MAIN_WINDOW = re.compile(r"^Kvado( - \[.*\])?$")
 
 
 class RecordingServer:
-    """tests/e2e/recordingserver.py on 127.0.0.1 at a free port."""
+    """tests/e2e/recordingserver.py on 127.0.0.1 at a free port (downloads at
+    most send_limit bytes a second when it is not 0)."""
 
-    def __init__(self, root, record, log):
+    def __init__(self, root, record, log, send_limit=0):
         self.root, self.record = root, record
         self.log = open(log, "wb")
         self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "recordingserver.py"), "--root", root,
-                                      "--record", record], stdout=subprocess.PIPE, stderr=self.log,
-                                     start_new_session=True)
+                                      "--record", record, "--send-limit", str(send_limit)],
+                                     stdout=subprocess.PIPE, stderr=self.log, start_new_session=True)
         line = self.proc.stdout.readline().decode()
         if not line.startswith("PORT "):
             self.stop()

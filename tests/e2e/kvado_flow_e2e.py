@@ -2,7 +2,8 @@
 """Kvado as a person uses it, end to end: the real binary on a private
 desktop, a first start (the language question, answered English), quick
 connect with Ctrl+P, the listing, a download, a resumed download, a change of
-directory, an upload, an in-place rename, a delete, and Exit from the menu.
+directory, an upload, an in-place rename, a delete, a new directory, a
+download stopped with the Stop tool button, and Exit from the menu.
 Afterwards: the server's record of commands, the files byte for byte,
 Kvado.ini and the session log file.
 
@@ -23,6 +24,8 @@ README = b"Kvado test server.\r\nLine two.\r\n"
 DATA = bytes(range(256)) * (3 * 1024 * 4)  # 3 MiB
 PARTIAL = 1024 * 1024
 UPLOAD = os.urandom(200 * 1024)
+BIG = bytes(range(251)) * (20 * 1024 * 1024 // 251)  # about 20 MiB, sent at 4 MB/s: long enough to stop
+SEND_LIMIT = 4 * 1024 * 1024
 
 
 def prepare(root):
@@ -33,6 +36,8 @@ def prepare(root):
         f.write(README)
     with open(os.path.join(served, "pub", "data.bin"), "wb") as f:
         f.write(DATA)
+    with open(os.path.join(served, "pub", "big.bin"), "wb") as f:
+        f.write(BIG)
     with open(os.path.join(local, "data.bin"), "wb") as f:
         f.write(DATA[:PARTIAL])  # an interrupted download, resumed below
     with open(os.path.join(local, "up.bin"), "wb") as f:
@@ -45,7 +50,7 @@ def prepare(root):
 def test(desk, drv, binary):
     served, home, local = prepare(desk.workdir)
     server = kvado.RecordingServer(served, os.path.join(desk.workdir, "commands.txt"),
-                                   os.path.join(desk.workdir, "server.log"))
+                                   os.path.join(desk.workdir, "server.log"), SEND_LIMIT)
     try:
         flow(desk, drv, binary, served, home, local, server)
     except E2EFailure as failure:
@@ -115,6 +120,31 @@ def flow(desk, drv, binary, served, home, local, server):
     drv.press(drv.find(question, role="push button", name=re.compile("Yes|Da")), wait=False)
     drv.wait_until(lambda: not os.path.exists(os.path.join(served, "upload", "renamed.bin")), 20,
                    "the server to delete renamed.bin")
+
+    # A new directory: Ctrl+M in the remote list, a name, OK.
+    kvado.select_row(drv, app, EN, "..")
+    drv.keys("ctrl+m")
+    ask = drv.window(app, "Kvado - Ustvari FTP mapo", active=True)
+    drv.set_text(drv.find(ask, role="text"), "nova")
+    drv.press(drv.find(ask, role="push button", name="OK"), wait=False)
+    drv.wait_until(lambda: os.path.isdir(os.path.join(served, "upload", "nova")), 20, "the server to make nova")
+
+    # Stop a running download with the painted Stop tool button.
+    kvado.select_row(drv, app, EN, "..", double=True)
+    kvado.select_row(drv, app, EN, "pub", double=True)
+    kvado.select_row(drv, app, EN, "big.bin")
+    drv.keys("F5")
+    big = os.path.join(local, "big.bin")
+    drv.wait_until(lambda: os.path.exists(big) and os.path.getsize(big) > 0, 20, "big.bin to start arriving")
+    drv.press(drv.find(main, role="push button", name="Abort file transfer"))
+    drv.wait_until(lambda: "ABOR" in server.commands(), 10, "ABOR at the server")
+    size = os.path.getsize(big)
+    time.sleep(1)  # a stopped download does not grow on
+    with open(big, "rb") as f:
+        kept = f.read()
+    if len(kept) != size or len(kept) >= len(BIG) or kept != BIG[:len(kept)]:
+        drv.fail("the stopped download kept %d bytes (then %d), not an unchanged part of %d"
+                 % (size, len(kept), len(BIG)))
     drv.shot("before-exit")
 
     # Exit from the FTP menu.
@@ -127,7 +157,7 @@ def flow(desk, drv, binary, served, home, local, server):
 def check_afterwards(drv, served, home, local, server):
     commands = server.commands()
     expected = ["USER anonymous", "TYPE I", "RETR readme.txt", "CWD pub", "REST %d" % PARTIAL, "RETR data.bin",
-                "CDUP", "CWD upload", "STOR up.bin", "RNFR up.bin", "RNTO renamed.bin", "DELE renamed.bin"]
+                "CDUP", "CWD upload", "STOR up.bin", "RNFR up.bin", "RNTO renamed.bin", "DELE renamed.bin", "MKD nova", "RETR big.bin", "ABOR"]
     at = 0
     for line in commands:
         if at < len(expected) and line == expected[at]:

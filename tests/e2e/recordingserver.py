@@ -2,10 +2,12 @@
 """An FTP server (pyftpdlib) for end-to-end tests that writes every command
 line it receives to a record file, one per line, as it arrives.
 
-Usage: recordingserver.py --root DIR --record FILE [--host 127.0.0.1] [--port 0]
+Usage: recordingserver.py --root DIR --record FILE [--host 127.0.0.1] [--port 0] [--send-limit BYTES]
 
 The anonymous user reads everything and may write in the folder "upload".
-Prints "PORT <number>" on stdout once it listens; serves until terminated.
+With --send-limit every download is sent at most that many bytes a second
+(so that a transfer lasts long enough to be stopped). Prints "PORT <number>"
+on stdout once it listens; serves until terminated.
 """
 import argparse
 import logging
@@ -14,7 +16,7 @@ import sys
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -24,6 +26,7 @@ def main():
     parser.add_argument("--record", required=True)
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--send-limit", type=int, default=0)
     args = parser.parse_args()
 
     record = open(args.record, "a", encoding="utf-8", errors="replace", buffering=1)
@@ -41,6 +44,11 @@ def main():
     authorizer.override_perm("anonymous", upload, perm="elradfmwMT", recursive=True)
     RecordingHandler.authorizer = authorizer
     RecordingHandler.banner = "Kvado test server ready."
+    if args.send_limit:
+        class Throttled(ThrottledDTPHandler):
+            write_limit = args.send_limit
+
+        RecordingHandler.dtp_handler = Throttled
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = FTPServer((args.host, args.port), RecordingHandler)
