@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -302,4 +303,53 @@ TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
     EXPECT_EQ(prompts.asked.size(), 1) << prompts.asked.join('|').toStdString();
     const QString logFile = QString::fromLatin1(ReadAll(home.path() + "/Dnevnik.kvl"));
     EXPECT_TRUE(logFile.trimmed().endsWith("    ----")) << logFile.toStdString();
+}
+
+TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
+{
+    QTemporaryDir home;
+    qputenv("KVADO_HOME", home.path().toLocal8Bit());
+    {
+        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+        ini.setValue("LokMapa", home.path());
+        ini.setValue("Jezik", "1");
+        ini.setValue("TipPre", "1");
+        ini.setValue("ZNaslov", "127.0.0.1");
+    }
+    PyftpdServer server;
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(server.PutFile("one.bin", Pattern(40 << 20, 1)));
+    ASSERT_TRUE(server.PutFile("two.bin", Pattern(40 << 20, 2)));
+    ScriptedPrompts prompts;
+    bool closedInside = false;
+    {
+        TGlavniObrazec window(&prompts);
+        window.FormCreate();
+        window.CreateDialogs();
+        window.show();
+        window.Settings().ZVrata = QString::number(server.Port());
+        window.Session().Connect(window.Settings(), "contacting", "connected");
+        ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "two.bin") > 0; }, 10000));
+        window.RemotePane()->setCurrentIndex(window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
+        window.RemotePane()->SetRowSelected(RowOf(window.RemotePane(), "two.bin"), true);
+        // The window is closed from inside the download command's wait, once bytes flow.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (window.Session().Seja().PrenosTece() && QFileInfo(home.path() + "/one.bin").size() > 0) {
+                poll.stop();
+                closedInside = true;
+                window.close();
+            }
+        });
+        poll.start(5);
+        window.Ukazi().Pla1Prenesi->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return closedInside && !window.Session().Connected(); }, 20000));
+        EXPECT_FALSE(window.isVisible());
+    }
+    EXPECT_TRUE(closedInside);
+    EXPECT_TRUE(QFile::exists(home.path() + "/Kvado.ini"));
+    QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+    EXPECT_EQ(ini.value("ZVrata").toString(), QString::number(server.Port()));
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
 }
