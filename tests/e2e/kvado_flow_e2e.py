@@ -3,7 +3,8 @@
 desktop, a first start (the language question, answered English), quick
 connect with Ctrl+P, the listing, a download, a resumed download, a change of
 directory, an upload, an in-place rename, a delete, a new directory, a
-download stopped with the Stop tool button, and Exit from the menu.
+download stopped with the Stop tool button, a local file sent to the Trash
+with Del, and Exit from the menu.
 Afterwards: the server's record of commands, the files byte for byte,
 Kvado.ini and the session log file.
 
@@ -145,6 +146,16 @@ def flow(desk, drv, binary, served, home, local, server):
     if len(kept) != size or len(kept) >= len(BIG) or kept != BIG[:len(kept)]:
         drv.fail("the stopped download kept %d bytes (then %d), not an unchanged part of %d"
                  % (size, len(kept), len(BIG)))
+
+    # Del in the local list: a Yes/No question naming the count, then the file is in the Trash.
+    kvado.select_row(drv, app, EN, "up.bin", remote=False)
+    drv.keys("Delete")
+    question = drv.wait_until(lambda: active_question(drv, app, "(1)"), 10, "the local delete question")
+    drv.press(drv.find(question, role="push button", name=re.compile("^(Yes|&Yes|Da)$")), wait=False)
+    trashed = os.path.join(desk.workdir, "xdg-data", "Trash", "files", "up.bin")
+    kvado.wait_file(trashed, UPLOAD, 20, drv, "up.bin in the Trash")
+    if os.path.exists(os.path.join(local, "up.bin")):
+        drv.fail("up.bin is both in the Trash and in its folder")
     drv.shot("before-exit")
 
     # Exit from the FTP menu.
@@ -152,6 +163,17 @@ def flow(desk, drv, binary, served, home, local, server):
     drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to end after Exit")
     if proc.returncode != 0:
         drv.fail("Kvado ended with code %d" % proc.returncode)
+
+
+def active_question(drv, app, count):
+    """The active message box whose text names count, or None."""
+    for i in range(app.get_child_count()):
+        win = app.get_child_at_index(i)
+        if win is None or "active" not in drv.states(win):
+            continue
+        if any(count in (label.get_name() or "") for label in drv.search(win, role="label")):
+            return win
+    return None
 
 
 def check_afterwards(drv, served, home, local, server):
