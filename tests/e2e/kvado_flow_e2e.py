@@ -4,7 +4,8 @@ desktop, a first start (the language question, answered English), quick
 connect with Ctrl+P, the listing, a download, a resumed download, a change of
 directory, an upload, an in-place rename, a delete, a new directory, a
 download stopped with the Stop tool button, a local file sent to the Trash
-with Del, and Exit from the menu.
+with Del, the language switched back to Slovenian in the options, and Exit
+from the menu.
 Afterwards: the server's record of commands, the files byte for byte,
 Kvado.ini and the session log file.
 
@@ -158,8 +159,27 @@ def flow(desk, drv, binary, served, home, local, server):
         drv.fail("up.bin is both in the Trash and in its folder")
     drv.shot("before-exit")
 
+    # Back to Slovenian in the options: the menus and the local columns follow at once.
+    drv.press(drv.find(main, role="menu item", name="Options", showing=False), wait=False)
+    options = drv.window(app, "Options", active=True)
+    combo = drv.find(options, role="combo box", name="English", showing=False)
+    page = combo.get_parent()
+    while page is not None and page.get_role_name() != "page tab":
+        page = page.get_parent()
+    if page is not None and "showing" not in drv.states(combo):
+        drv.press(page)
+        drv.wait_until(lambda: "showing" in drv.states(combo), 10, "the page with the language list")
+    drv.click(combo)
+    drv.keys("Home", "Return")
+    drv.wait_until(lambda: combo.get_name() == "Slovenščina", 10, "Slovenian chosen in the options")
+    # The options window speaks the chosen language at once: its OK is "V redu" now.
+    drv.press(drv.find(options, role="push button", name="V redu"), wait=False)
+    drv.find(main, role="menu item", name="Ukazi", timeout=15)
+    local_list = kvado.list_pane(drv, app, 0, remote=False)
+    drv.find(local_list, role="table column header", name="Ime", rows=True)
+
     # Exit from the FTP menu.
-    drv.press(drv.find(main, role="menu item", name="Exit", showing=False), wait=False)
+    drv.press(drv.find(main, role="menu item", name="Izhod", showing=False), wait=False)
     drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to end after Exit")
     if proc.returncode != 0:
         drv.fail("Kvado ended with code %d" % proc.returncode)
@@ -193,7 +213,7 @@ def check_afterwards(drv, served, home, local, server):
         drv.fail("no PORT command announced a local data port")
 
     ini = open(os.path.join(home, "Kvado.ini"), encoding="utf-8").read()
-    for key, value in (("Jezik", "2"), ("ZNaslov", "127.0.0.1"), ("ZVrata", str(server.port))):
+    for key, value in (("Jezik", "1"), ("ZNaslov", "127.0.0.1"), ("ZVrata", str(server.port))):
         if not re.search(r'^%s="?%s"?$' % (key, re.escape(value)), ini, re.M):
             drv.fail("Kvado.ini lacks %s=%s:\n%s" % (key, value, ini))
 
