@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QKeySequence>
 #include <QPointer>
+#include <QRadioButton>
 #include <QWindow>
 
 QString AccessibleCaption(const QString& caption)
@@ -262,6 +263,47 @@ private:
     ProgressBar3D* Bar() const { return static_cast<ProgressBar3D*>(widget()); }
 };
 
+// An item of a TRadioGroup: the group takes its index and raises OnClick from
+// the button's clicked(), which Qt's own toggle action never sends. Press and
+// Toggle click the button as the mouse does.
+class TGroupRadioAccessible : public TControlAccessible {
+public:
+    explicit TGroupRadioAccessible(QRadioButton* button)
+        : TControlAccessible(button, QAccessible::RadioButton)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = Button()->isChecked();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{toggleAction()} + TControlAccessible::actionNames();
+    }
+
+    void doAction(const QString& action) override
+    {
+        TControlAccessible::doAction(action == toggleAction() ? pressAction() : action);
+    }
+
+protected:
+    QString Caption() const override { return Button()->text(); }
+    bool Pressable() const override { return true; }
+    void Press() override
+    {
+        QRadioButton* button = Button();
+        Post(button, [button] { button->click(); });
+    }
+
+private:
+    QRadioButton* Button() const { return static_cast<QRadioButton*>(widget()); }
+};
+
 // A panel-like control named by a caption (tool panel, 3D panel, radio group
 // frame, plain panel, splitter).
 class TNamedAccessible : public TControlAccessible {
@@ -444,6 +486,12 @@ QAccessibleInterface* Factory(const QString& key, QObject* object)
     if (key == QLatin1String("TWinSplit")) {
         auto* split = static_cast<TWinSplit*>(widget);
         return new TNamedAccessible(split, QAccessible::Splitter, [split] { return split->Caption(); });
+    }
+    if (key == QLatin1String("QRadioButton")) {
+        for (QObject* up = object->parent(); up; up = up->parent())
+            if (qobject_cast<TRadioGroup*>(up))
+                return new TGroupRadioAccessible(static_cast<QRadioButton*>(widget));
+        return nullptr; // Qt's own
     }
     if (key == QLatin1String("TRadioGroup")) {
         auto* group = static_cast<TRadioGroup*>(widget);

@@ -17,8 +17,9 @@
 //                       panels themselves; Press toggles the panel
 //   TMPanel             tool bar named by its TabCaption
 //   TWinSplit           splitter
-//   TRadioGroup         grouping named by its caption (the items are Qt's own
-//                       radio buttons)
+//   TRadioGroup         grouping named by its caption; its items are radio
+//                       buttons whose Press and Toggle click them as the
+//                       mouse does, so the group's ItemIndex and OnClick follow
 //   other TCustomPanel  pane named by its caption
 //
 // Names: the widget's accessibleName when the program set one, otherwise the

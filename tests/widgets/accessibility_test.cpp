@@ -254,7 +254,7 @@ TEST(Accessibility, ToolPanelTabsAreNamedPageTabsThatToggleTheirPanels)
     EXPECT_TRUE(Name(iface->child(0)).isEmpty());
 }
 
-TEST(Accessibility, DialogButtonsAndRadioGroupsAreQtsOwnControls)
+TEST(Accessibility, RadioGroupItemsChosenOverTheBusMoveItsIndexAndRaiseOnClick)
 {
     InstallAccessibility(); // before the controls: Qt makes their interfaces when they are shown
     QWidget window;
@@ -263,13 +263,33 @@ TEST(Accessibility, DialogButtonsAndRadioGroupsAreQtsOwnControls)
     auto* group = new TRadioGroup(&window);
     group->SetCaption(QStringLiteral("Tip prijave"));
     group->SetItems({QStringLiteral("Anonymous"), QStringLiteral("Normal")});
+    group->SetItemIndex(0);
+    int clicks = 0;
+    group->OnClick = [&](QObject*) { ++clicks; };
     window.show();
 
-    EXPECT_EQ(Of(button)->role(), QAccessible::PushButton);
+    EXPECT_EQ(Of(button)->role(), QAccessible::PushButton) << "a 3D button is Qt's own push button";
     EXPECT_EQ(Name(Of(button)), QStringLiteral("Poveži"));
     EXPECT_EQ(Of(group)->role(), QAccessible::Grouping);
     EXPECT_EQ(Name(Of(group)), QStringLiteral("Tip prijave"));
+
+    // Toggle (what a screen reader offers for a radio button) must move the
+    // group's index as a click does, or the form reads the old choice.
     QAccessibleInterface* normal = Of(group->Button(1));
     EXPECT_EQ(normal->role(), QAccessible::RadioButton);
     EXPECT_EQ(Name(normal), QStringLiteral("Normal"));
+    EXPECT_FALSE(normal->state().checked);
+    normal->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(PumpUntil([&] { return group->ItemIndex() == 1; }));
+    EXPECT_TRUE(normal->state().checked);
+    EXPECT_EQ(clicks, 1);
+    Press(Of(group->Button(0)));
+    ASSERT_TRUE(PumpUntil([&] { return group->ItemIndex() == 0; }));
+    EXPECT_EQ(clicks, 2);
+
+    // A radio button outside a radio group stays Qt's own.
+    QRadioButton plain(QStringLiteral("Sam"), &window);
+    plain.show();
+    EXPECT_EQ(Of(&plain)->role(), QAccessible::RadioButton);
+    EXPECT_EQ(Name(Of(&plain)), QStringLiteral("Sam"));
 }
