@@ -55,6 +55,16 @@ public:
     void ErrorBox(const QString& text) override { asked << text; }
 };
 
+// A fresh home for one test: KVADO_HOME points at it and Kvado.ini holds these values.
+void UseHome(const QTemporaryDir& home, const std::vector<std::pair<QString, QString>>& values)
+{
+    qputenv("KVADO_HOME", home.path().toLocal8Bit());
+    QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
+    for (const auto& [key, value] : values) {
+        ini.setValue(key, value);
+    }
+}
+
 QByteArray ReadAll(const QString& path)
 {
     QFile file(path);
@@ -112,15 +122,9 @@ void SelectLocal(TLocalPane* pane, const QString& name)
 TEST(MainWindow, FirstStartConnectTransferAndClose)
 {
     QTemporaryDir home;
-    qputenv("KVADO_HOME", home.path().toLocal8Bit());
     const QString local = home.path() + "/local";
     ASSERT_TRUE(QDir().mkpath(local));
-    {
-        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
-        ini.setValue("LokMapa", local);
-        ini.setValue("DANE", "1");
-        ini.setValue("TipPre", "1");
-    }
+    UseHome(home, {{"LokMapa", local}, {"DANE", "1"}, {"TipPre", "1"}});
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
@@ -225,16 +229,12 @@ TEST(MainWindow, FirstStartConnectTransferAndClose)
 TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
 {
     QTemporaryDir home;
-    qputenv("KVADO_HOME", home.path().toLocal8Bit());
-    {
-        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
-        ini.setValue("LokMapa", home.path());
-        ini.setValue("Jezik", "1");
-        ini.setValue("DANE", "1");
-        ini.setValue("ZUporIme", "janez");
-        ini.setValue("ZUporGeslo", "skrito");
-        ini.setValue("TipPri", "1");
-    }
+    UseHome(home, {{"LokMapa", home.path()},
+                   {"Jezik", "1"},
+                   {"DANE", "1"},
+                   {"ZUporIme", "janez"},
+                   {"ZUporGeslo", "skrito"},
+                   {"TipPri", "1"}});
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
@@ -308,14 +308,7 @@ TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
 TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
 {
     QTemporaryDir home;
-    qputenv("KVADO_HOME", home.path().toLocal8Bit());
-    {
-        QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
-        ini.setValue("LokMapa", home.path());
-        ini.setValue("Jezik", "1");
-        ini.setValue("TipPre", "1");
-        ini.setValue("ZNaslov", "127.0.0.1");
-    }
+    UseHome(home, {{"LokMapa", home.path()}, {"Jezik", "1"}, {"TipPre", "1"}, {"ZNaslov", "127.0.0.1"}});
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
@@ -331,7 +324,8 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
         window.Settings().ZVrata = QString::number(server.Port());
         window.Session().Connect(window.Settings(), "contacting", "connected");
         ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "two.bin") > 0; }, 10000));
-        window.RemotePane()->setCurrentIndex(window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
+        window.RemotePane()->setCurrentIndex(
+            window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
         window.RemotePane()->SetRowSelected(RowOf(window.RemotePane(), "two.bin"), true);
         // The window is closed from inside the download command's wait, once bytes flow.
         QTimer poll;
