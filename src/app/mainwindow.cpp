@@ -6,6 +6,7 @@
 #include "app/remotepane.h"
 #include "app/sejaokno.h"
 #include "app/sessioncontroller.h"
+#include "app/transfermeter.h"
 #include "core/exception.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
@@ -63,6 +64,7 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     parts.remote = FTPDat1;
     parts.local = m_local;
     parts.gauge = Gauge1;
+    parts.meter = m_meter.get();
     parts.prompts = m_prompts;
     parts.efekti = [this](int event) { Efekti(event); };
     parts.prepisi = [this] { return PrepisiDialog(); };
@@ -181,6 +183,11 @@ void TGlavniObrazec::buildPanes()
         // The last panel takes the rest of the line: state texts are longer than 50 pixels.
         status->addPermanentWidget(m_panels[i], i == 2 ? 1 : 0);
     }
+    m_meterLabel = new QLabel(status);
+    m_meterLabel->setObjectName(QStringLiteral("PrenosHitrost"));
+    m_meterLabel->setAccessibleName(QStringLiteral("Prenos"));
+    status->addPermanentWidget(m_meterLabel);
+    m_meter = std::make_unique<TTransferMeter>(m_meterLabel);
     setStatusBar(status);
 
     m_ukazi.Build(this, FTPDat1, m_local->List(), FTPInfo1, MPanel1);

@@ -50,6 +50,7 @@ class TLocalPane;
 class TRemotePane;
 class TSejaOkno;
 class TSessionController;
+class TTransferMeter;
 class TPrepisiDialog1;
 class TSistemObrazec;
 
@@ -149,6 +150,8 @@ private:
     TWinSplit* WinSplit2 = nullptr;
     TRemotePane* FTPDat1 = nullptr;
     QLabel* m_panels[3] = {};
+    QLabel* m_meterLabel = nullptr; // bytes and speed of the running transfer
+    std::unique_ptr<TTransferMeter> m_meter;
 
     std::unique_ptr<TSejaOkno> m_view;
     std::unique_ptr<TSessionController> m_session;

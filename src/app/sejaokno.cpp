@@ -4,6 +4,7 @@
 #include "app/localpane.h"
 #include "app/prompts.h"
 #include "app/remotepane.h"
+#include "app/transfermeter.h"
 #include "ftp/sessionlog.h"
 #include "lang/multilang.h"
 #include "widgets/gifimage.h"
@@ -178,6 +179,14 @@ void TSejaOkno::SetProgress(int percent)
 void TSejaOkno::ShowProgressText(bool show)
 {
     m.gauge->SetShowText(show);
+    if (!show) {
+        m.meter->Stop();
+    }
+}
+
+void TSejaOkno::ShowTransferred(qint64 bytes, qint64 total)
+{
+    m.meter->Progress(bytes, total);
 }
 
 void TSejaOkno::AnimateLogo(bool run)

@@ -22,12 +22,14 @@ class TRemotePane;
 class TLocalPane;
 class ProgressBar3D;
 class TPrompts;
+class TTransferMeter;
 
 struct TSejaOknoDeli {
     QWidget* window = nullptr;
     TMultiLang* words = nullptr;
     TSessionLog* log = nullptr;
-    QLabel* panels[4] = {}; // status panels 0..2, and 3: the transfer speed
+    QLabel* panels[3] = {}; // status panels 0..2
+    TTransferMeter* meter = nullptr;
     TGlavniUkazi* actions = nullptr;
     TRemotePane* remote = nullptr;
     TLocalPane* local = nullptr;
@@ -66,6 +68,7 @@ public:
     void RefreshLocal() override;
     void SetProgress(int percent) override;
     void ShowProgressText(bool show) override;
+    void ShowTransferred(qint64 bytes, qint64 total) override;
     void AnimateLogo(bool run) override;
     void Efekti(int event) override;
     TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,

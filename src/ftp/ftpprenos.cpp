@@ -150,11 +150,16 @@ bool TFtpSeja::PripraviPrenos(TFaza vrsta, const QString& pot)
 
 void TFtpSeja::TipniKorak()
 {
-    if (m_izbraniTip == QLatin1Char('S') || m_izbraniTip == m_zadnjiTip)
+    // Automatic names no type of its own, but the connection is in ASCII
+    // after every listing's TYPE A (and by default): a file would then have
+    // its line ends rewritten, and a resume would be refused. Files go in
+    // binary unless text was chosen.
+    const QChar tip = m_izbraniTip == QLatin1Char('S') ? QLatin1Char('I') : m_izbraniTip;
+    if (tip == m_zadnjiTip)
         return;
-    Dnevnik(QStringLiteral("TYPE"), m_izbraniTip);
-    Poslji(QStringLiteral("TYPE ") + m_izbraniTip);
-    m_zadnjiTip = m_izbraniTip;
+    Dnevnik(QStringLiteral("TYPE"), tip);
+    Poslji(QStringLiteral("TYPE ") + tip);
+    m_zadnjiTip = tip;
 }
 
 void TFtpSeja::NastaviTip(int choice, QChar letter)
@@ -287,6 +292,7 @@ void TFtpSeja::PrikaziNapredek(qint64 count)
         m_view->SetStatusPanel(2, besedilo);
         return;
     }
+    m_view->ShowTransferred(count, m_pricakovanaVelikost);
     if (m_pricakovanaVelikost <= 0)
         return;
     const qint64 v = m_pricakovanaVelikost;

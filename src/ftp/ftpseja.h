@@ -76,6 +76,10 @@
 //   would make no sense (the local file already larger than the remote one;
 //   an upload whose remote file is larger than the local one) asks first.
 // - Sizes, offsets and byte counts are 64-bit.
+// - Files go in binary unless text is chosen: automatic sends TYPE I before a
+//   transfer whenever the last TYPE sent was another (every listing sends
+//   TYPE A), so a server's ASCII conversion never rewrites a file and a resume
+//   is never refused for ASCII mode.
 #include "ftp/remotelisting.h"
 #include "ftp/sejaview.h"
 

@@ -95,6 +95,10 @@ public:
     // Progress bar Gauge1 and the logo.
     virtual void SetProgress(int percent) = 0;
     virtual void ShowProgressText(bool show) = 0;
+    // Bytes of the running download or upload so far and its expected size
+    // (0 when unknown), after every block; the end of a transfer hides the
+    // progress text.
+    virtual void ShowTransferred(qint64 bytes, qint64 total) = 0;
     virtual void AnimateLogo(bool run) = 0;
     // Event sound: 0 connection started, 1 listing shown or upload finished.
     virtual void Efekti(int event) = 0;

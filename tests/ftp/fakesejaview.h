@@ -58,6 +58,8 @@ public:
     int Progress = 0;
     int MaxProgress = 0;
     bool ProgressText = false;
+    qint64 TransferredBytes = 0;
+    qint64 TransferredTotal = 0;
     bool Logo = false;
     std::vector<int> Sounds;
     bool BusyCursor = false;
@@ -200,6 +202,11 @@ public:
         MaxProgress = qMax(MaxProgress, percent);
     }
     void ShowProgressText(bool show) override { ProgressText = show; }
+    void ShowTransferred(qint64 bytes, qint64 total) override
+    {
+        TransferredBytes = bytes;
+        TransferredTotal = total;
+    }
     void AnimateLogo(bool run) override { Logo = run; }
     void Efekti(int event) override
     {

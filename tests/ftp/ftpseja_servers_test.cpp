@@ -346,16 +346,19 @@ void stopInTheMiddle(Kind kind)
 void typeRulesAndDataPorts(Kind kind)
 {
     OPEN_ENV(env, kind);
-    ASSERT_TRUE(env.Put("t.txt", "text\r\n"));
+    const QByteArray text = "text\nwith bare line feeds\n";
+    ASSERT_TRUE(env.Put("t.txt", text));
     TestSession t;
     ASSERT_TRUE(env.Open(t));
     const auto types = [&] { return t.view.Commands.filter(QRegularExpression("^TYPE")); };
     ASSERT_EQ(types(), QStringList{"TYPE A"});
 
-    // Automatic: no TYPE before RETR.
+    // Automatic: the listing left the connection in ASCII, so the file goes in
+    // binary and keeps its bytes.
     ASSERT_TRUE(download(t, {"t.txt"}));
-    EXPECT_EQ(types().size(), 1);
-    // Image: sent once for two downloads, again after a listing.
+    EXPECT_EQ(types(), (QStringList{"TYPE A", "TYPE I"}));
+    EXPECT_EQ(readAll(env.Local("t.txt")), text);
+    // Image: nothing more while binary is in force, again after a listing.
     t.seja.gsSlikaClick();
     t.view.PrepisiAnswers = {piPrepisi, piPrepisi, piPrepisi};
     ASSERT_TRUE(download(t, {"t.txt"}));

@@ -21,6 +21,11 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
                                           then send the reply lines, if any
   {"expect_re": "PORT .*", "reply": [...]} the same with a regular expression
                                           that must match the whole line
+                                          (a "TYPE A" or "TYPE I" that the step
+                                          does not ask for is answered "200
+                                          Type set" and passed over: the client
+                                          switches to binary for files and back
+                                          to ASCII for listings)
   {"data_open": "", "name": "data"}       connect to the address of the last PORT,
                                           from the given source address ("" for
                                           any, e.g. "127.0.0.2" for a third host)
@@ -133,6 +138,10 @@ class Session:
             self.event("send-repeat-stopped" if stopped else "send-repeat-done")
         elif "expect" in step or "expect_re" in step:
             line = self.next_command(timeout)
+            wanted_type = as_bytes(step.get("expect", step.get("expect_re", ""))).upper().startswith(b"TYPE")
+            while line in (b"TYPE A", b"TYPE I") and not wanted_type:
+                self.send_lines(["200 Type set to " + line[5:].decode("latin-1")])
+                line = self.next_command(timeout)
             if "expect" in step:
                 ok = line == as_bytes(step["expect"])
                 wanted = step["expect"]
