@@ -124,7 +124,7 @@ TEST(MainWindow, FirstStartConnectTransferAndClose)
     QTemporaryDir home;
     const QString local = home.path() + "/local";
     ASSERT_TRUE(QDir().mkpath(local));
-    UseHome(home, {{"LokMapa", local}, {"DANE", "1"}, {"TipPre", "1"}});
+    UseHome(home, {{"LokMapa", local}, {"DANE", "1"}}); // the automatic transfer type keeps every byte
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
