@@ -14,7 +14,6 @@ TLogView::TLogView(QWidget* parent) : TSRichEdit(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextInteractionFlags(Qt::TextSelectableByMouse); // no blinking caret in a log
-    document()->setMaximumBlockCount(MaxLines);
 }
 
 void TLogView::Append(TLogColour colour, const QString& line)
@@ -30,8 +29,26 @@ void TLogView::Append(TLogColour colour, const QString& line)
         cursor.insertBlock();
     }
     cursor.insertText(line, format);
-    QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->maximum());
+    // The oldest lines go in steps: removing lines lays the whole view out
+    // again, so one removal of TrimStep lines costs what one of a single line does.
+    if (document()->blockCount() > MaxLines + TrimStep) {
+        QTextCursor oldest(document());
+        oldest.setPosition(document()->findBlockByNumber(document()->blockCount() - MaxLines).position(),
+                           QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+    }
+    // One scroll to the end once the burst of lines is in, not one per line.
+    if (!m_scrollPending) {
+        m_scrollPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_scrollPending = false;
+                QScrollBar* bar = verticalScrollBar();
+                bar->setValue(bar->maximum());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 int TLogView::Lines() const

@@ -5,11 +5,13 @@
 //
 // Contract:
 // - Append adds one line in the colour of its kind (command, status or normal,
-//   from SetColours) and scrolls to the end at once; lines already shown keep
-//   their colour when the colours change.
-// - The view holds at most MaxLines lines: the oldest go first, so a server
-//   that never stops talking cannot grow memory without bound. Scrolling to
-//   the end costs the same whatever the number of lines (no line counting).
+//   from SetColours); lines already shown keep their colour when the colours
+//   change. The view scrolls to the end once the event loop runs again, one
+//   scroll for a burst of lines.
+// - The view holds MaxLines to MaxLines + TrimStep lines: the oldest go first,
+//   TrimStep at a time, so a server that never stops talking cannot grow
+//   memory without bound and each line costs about the same. Scrolling to the
+//   end costs the same whatever the number of lines (no line counting).
 // - Copy puts the selected text on the clipboard. No events of its own.
 #include "ftp/sessionlog.h"
 #include "sites/settings.h"
@@ -20,6 +22,7 @@ class TLogView : public TSRichEdit {
     Q_OBJECT
 public:
     static constexpr int MaxLines = 5000;
+    static constexpr int TrimStep = 500;
 
     explicit TLogView(QWidget* parent = nullptr);
 
@@ -31,4 +34,5 @@ public:
 
 private:
     TLogColours m_colours;
+    bool m_scrollPending = false;
 };

@@ -22,7 +22,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -346,4 +348,39 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
     QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
     EXPECT_EQ(ini.value("ZVrata").toString(), QString::number(server.Port()));
     EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
+}
+
+TEST(MainWindow, AStrangeLanguageValueSwitchesNothingAndTheLogIsCapped)
+{
+    QTemporaryDir home;
+    UseHome(home, {{"LokMapa", home.path()}, {"Jezik", "3"}});
+    ScriptedPrompts prompts;
+    TGlavniObrazec window(&prompts);
+    int boxes = 0;
+    window.Words()->AskUser = [&](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) {
+        ++boxes;
+        return QMessageBox::Cancel;
+    };
+    bool asked = false;
+    window.AskLanguage = [&] {
+        asked = true;
+        return quint8(1);
+    };
+    window.FormCreate();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(window.Words()->ActiveLanguage(), 0);
+    EXPECT_EQ(window.Ukazi().FTPPovezi->text(), "&Poveži");
+
+    // A server that never stops talking: the view keeps its newest lines, at the bottom.
+    window.show();
+    for (int i = 0; i < TLogView::MaxLines + 500; ++i) {
+        window.Log().Reply(QStringLiteral("220-line %1").arg(i));
+    }
+    EXPECT_GE(window.LogView()->Lines(), TLogView::MaxLines);
+    EXPECT_LE(window.LogView()->Lines(), TLogView::MaxLines + TLogView::TrimStep);
+    EXPECT_TRUE(window.LogView()->toPlainText().endsWith(
+        QStringLiteral("220-line %1").arg(TLogView::MaxLines + 499)));
+    QScrollBar* bar = window.LogView()->verticalScrollBar();
+    EXPECT_TRUE(PumpUntil([&] { return bar->value() == bar->maximum(); }));
 }
