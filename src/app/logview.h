@@ -21,8 +21,8 @@
 class TLogView : public TSRichEdit {
     Q_OBJECT
 public:
-    static constexpr int MaxLines = 5000;
-    static constexpr int TrimStep = 500;
+    static constexpr int MaxLines = 12000; // more than the engine shows of one endless reply
+    static constexpr int TrimStep = 1000;
 
     explicit TLogView(QWidget* parent = nullptr);
 
