@@ -486,7 +486,8 @@ bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, c
 void TFtpSeja::RazcleniSeznam()
 {
     m_seznam.SetNajvec(m_najvecVnosov);
-    ::RazcleniSeznam(m_surovSeznam, m_seznam);
+    // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
+    ::RazcleniSeznam(m_surovSeznam, ChooseListFormat(m_parametri.serverKind, false, m_surovSeznam), m_seznam);
     m_view->ShowRemoteRows(m_seznam);
     if (m_seznam.Cut())
         Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Count() - 1));

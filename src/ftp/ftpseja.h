@@ -57,6 +57,10 @@
 // - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
 //   connection is closed and a status says the listing was cut. The table
 //   holds at most kNajvecVnosov entries (@idPreveVnosov beyond).
+// - A listing is read with the layout the server kind chooses (serverKind,
+//   ChooseListFormat): a UNIX listing exactly as RazcleniSeznam reads it, DOS/IIS
+//   and VMS listings into the same columns; lines the layout does not know
+//   give no row. A VMS size in blocks is shown as such, never taken as bytes.
 // - Uploads start sending only once the server has answered STOR with 1xx.
 // - Data connections are active: PripraviPrenos listens on the control
 //   connection's own local address at VrataPodatkov and admits a connection
@@ -134,6 +138,10 @@ struct TSejaParametri {
     TTipPrenosa transferType = tpSamodejno;
     quint8 loginKind = 0;      // 0 anonymous, 1 named user
     QString anonymousPassword; // the default anonymous password of the settings
+    // How listings are read: 0 detect (UNIX, DOS/IIS or VMS, judged from the
+    // listing), 1 UNIX, 2 UNIX-compatible (both the UNIX layout), 3 VMS; any
+    // other value detects.
+    quint8 serverKind = 0;
 };
 
 class TFtpSeja : public QObject {

@@ -1,8 +1,10 @@
 #include "ftp/listingparser.h"
 
 #include "core/codepage.h"
+#include "ftp/listformatfields.h"
 
 #include <limits>
+#include <vector>
 
 namespace {
 // A listing line is cut to this many characters before it is split.
@@ -10,6 +12,8 @@ constexpr qsizetype kMaxLineLength = 255;
 constexpr int kFieldCount = 8;
 constexpr int kSizeField = 5;
 constexpr qsizetype kAttributeLength = 10;
+// Listings in the other layouts are parsed this many bytes (whole lines) at a time.
+constexpr qsizetype kBlockBytes = 64 * 1024;
 
 bool isBlank(QChar ch)
 {
@@ -91,6 +95,39 @@ bool parseLine(QStringView line, TRemoteEntry& entry)
     entry.size = entry.kind == ekFile ? leadingNumber(sizeField) : 0;
     return true;
 }
+
+// One past the line feed that ends the block of lines beginning at start: the
+// first line feed at least kBlockBytes on that the next line does not continue
+// (the fields of a long VMS name follow on a line that starts with a blank),
+// else the listing's last line feed; -1 when no line feed follows start.
+qsizetype blockEnd(const QByteArray& raw, qsizetype start)
+{
+    const qsizetype from = start + kBlockBytes - 1;
+    qsizetype feed = from < raw.size() ? raw.indexOf('\n', from) : -1;
+    if (feed < 0) {
+        feed = raw.lastIndexOf('\n');
+        return feed < start ? -1 : feed + 1;
+    }
+    while (feed + 1 < raw.size() && IsListBlank(raw[feed + 1])) {
+        const qsizetype next = raw.indexOf('\n', feed + 1);
+        if (next < 0)
+            break;
+        feed = next;
+    }
+    return feed + 1;
+}
+
+// A listed entry as a row of the table. A size in VMS blocks is no byte count: 0.
+TRemoteEntry toRow(const TListedEntry& listed)
+{
+    TRemoteEntry row;
+    row.name = listed.name;
+    row.kind = listed.kind == lkFile ? ekFile : ekDirectory;
+    row.size = listed.kind == lkFile && !listed.sizeInBlocks ? listed.size : 0;
+    row.attributes = listed.attributes;
+    row.sizeText = listed.sizeText;
+    return row;
+}
 } // namespace
 
 QString GroupThousands(QStringView digits)
@@ -119,6 +156,30 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
         TRemoteEntry entry;
         if (parseLine(line, entry) && !table.Append(entry))
             break; // the table is full: the rest is not read
+    }
+    rawListing.clear();
+}
+
+void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table)
+{
+    if (format == lfUnix)
+        return RazcleniSeznam(rawListing, table);
+    table.Clear();
+    std::vector<TListedEntry> entries;
+    bool full = false;
+    qsizetype end = 0;
+    for (qsizetype start = 0; !full && (end = blockEnd(rawListing, start)) > 0; start = end) {
+        entries.clear();
+        ParseListing(QByteArrayView(rawListing).sliced(start, end - start), format, FromCp1250, entries);
+        for (const TListedEntry& listed : entries) {
+            // A name the table would cut could never name its entry in a command.
+            if (listed.name.size() > TRemoteListing::kNajdaljseIme)
+                continue;
+            if (!table.Append(toRow(listed))) {
+                full = true;
+                break;
+            }
+        }
     }
     rawListing.clear();
 }

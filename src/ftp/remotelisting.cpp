@@ -3,9 +3,10 @@
 #include <stdexcept>
 
 namespace {
-constexpr qsizetype kNameMax = (1 << 12) - 1;
-constexpr qsizetype kAttributeMax = (1 << 4) - 1;
-constexpr qsizetype kSizeTextMax = (1 << 14) - 1;
+constexpr qsizetype kNameMax = TRemoteListing::kNajdaljseIme;
+constexpr qsizetype kAttributeMax = (1 << 5) - 1;
+constexpr qsizetype kSizeTextMax = (1 << 13) - 1;
+static_assert(kNameMax < (1 << 12), "a name's length must fit its record field");
 } // namespace
 
 TRemoteListing::TRemoteListing()

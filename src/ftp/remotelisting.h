@@ -23,21 +23,22 @@ enum TEntryKind : quint8 { ekParent = 0, ekDirectory = 1, ekFile = 2 };
 struct TRemoteEntry {
     QString name; // for a link, the part before " -> "
     TEntryKind kind = ekFile;
-    qint64 size = 0;    // in bytes; set for files only
-    QString attributes; // the first 10 characters of the listing line
-    QString sizeText;   // the size field as listed, digits grouped by ","
+    qint64 size = 0;    // in bytes; set for files only (0 when the listing gives no byte count)
+    QString attributes; // UNIX: the first 10 characters of the line; DOS "<DIR>"; VMS the protection
+    QString sizeText;   // the size field as listed, digits grouped by "," (VMS blocks: "12 blk")
 };
 
 class TRemoteListing {
 public:
     static constexpr int kNajvecVnosov = 1000000; // listed entries, the parent entry not counted
+    static constexpr int kNajdaljseIme = 4095;    // characters of a name the table holds exactly
 
     TRemoteListing();
 
     // Back to the parent entry alone (the cap stays).
     void Clear();
     // Adds an entry; false (and Cut() from then on) when the table is full.
-    // Texts are kept up to a length: names 4095 characters, attributes 15, size texts 16383.
+    // Texts are kept up to a length: names kNajdaljseIme characters, attributes 31, size texts 8191.
     bool Append(const TRemoteEntry& entry);
     // Room for this many entries in all, so that a long listing fills without reallocating.
     void Reserve(int count) { m_entries.reserve(std::size_t(qBound(1, count, m_najvec + 1))); }
@@ -62,8 +63,8 @@ private:
         qint64 size;
         quint32 offset;
         quint32 nameLength : 12;
-        quint32 attributeLength : 4;
-        quint32 sizeLength : 14;
+        quint32 attributeLength : 5;
+        quint32 sizeLength : 13;
         quint32 kind : 2;
     };
     static_assert(sizeof(Record) == 16);
