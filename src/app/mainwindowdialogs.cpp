@@ -55,7 +55,7 @@ void TGlavniObrazec::HitriGumb1Click()
     }
     form.ApplyTo(m_settings);
     const QString host = m_settings.ZNaslov;
-    m_session->Connect(m_settings, form.Word(QStringLiteral("@idPov")) + host,
+    m_session->Connect(m_settings, form.ServerKind(), form.Word(QStringLiteral("@idPov")) + host,
                        form.Word(QStringLiteral("@idPovezan")) + host);
 }
 
@@ -77,7 +77,7 @@ void TGlavniObrazec::connectToSite(int site)
     const TSiteRecord& record = m_sites.SiteTable(site);
     TakeSiteAsSession(record, m_settings);
     const QString name = QStringLiteral("\"") + record.Name() + QStringLiteral("\"");
-    m_session->Connect(m_settings, QStringLiteral("Povezujem s ") + name,
+    m_session->Connect(m_settings, record.serverKind, QStringLiteral("Povezujem s ") + name,
                        QStringLiteral("Povezava vzpostavljena s ") + name);
 }
 

@@ -8,7 +8,7 @@ TSessionController::TSessionController(TSejaView& view, TPrompts& prompts)
 {
 }
 
-TSejaParametri TSessionController::ParametersOf(const TSettings& settings)
+TSejaParametri TSessionController::ParametersOf(const TSettings& settings, quint8 serverKind)
 {
     TSejaParametri p;
     p.host = settings.ZNaslov;
@@ -21,13 +21,14 @@ TSejaParametri TSessionController::ParametersOf(const TSettings& settings)
     p.transferType = settings.TipPre <= tpTekst ? TTipPrenosa(settings.TipPre) : tpSamodejno;
     p.loginKind = settings.TipPri;
     p.anonymousPassword = settings.PrivGeslo;
+    p.serverKind = serverKind;
     return p;
 }
 
-void TSessionController::Connect(const TSettings& settings, const QString& contactingLine,
+void TSessionController::Connect(const TSettings& settings, quint8 serverKind, const QString& contactingLine,
                                  const QString& connectedLine)
 {
-    m_seja.Parametri() = ParametersOf(settings);
+    m_seja.Parametri() = ParametersOf(settings, serverKind);
     m_seja.SetTimeOut(settings.TimeOut);
     m_view.KvadoUkazi(slkStatus, contactingLine, {});
     try {

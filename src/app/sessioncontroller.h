@@ -28,10 +28,12 @@ public:
     TFtpSeja& Seja() { return m_seja; }
     bool Connected() { return m_seja.Connected(); }
 
-    // The engine's parameters and time-out as the settings give them.
-    static TSejaParametri ParametersOf(const TSettings& settings);
+    // The engine's parameters as the settings give them, with the host type of
+    // this connection (a site's own, or quick connect's choice; never a setting).
+    static TSejaParametri ParametersOf(const TSettings& settings, quint8 serverKind);
 
-    void Connect(const TSettings& settings, const QString& contactingLine, const QString& connectedLine);
+    void Connect(const TSettings& settings, quint8 serverKind, const QString& contactingLine,
+                 const QString& connectedLine);
     void Disconnect() { m_seja.HitriGumb2Click(); }
     void CloseConnection();
     void SetTimeOut(int seconds) { m_seja.SetTimeOut(seconds); }

@@ -343,6 +343,11 @@ void THitra1::ApplyTo(TSettings& settings) const
         settings.TipPri = quint8(m_tipPrijave1->ItemIndex());
 }
 
+quint8 THitra1::ServerKind() const
+{
+    return quint8(qMax(0, m_tipFTP1->currentIndex()));
+}
+
 QString THitra1::Word(const QString& key) const
 {
     return m_ml2->GetWord(key);

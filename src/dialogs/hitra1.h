@@ -54,6 +54,8 @@ public:
     void ApplyTo(TSettings& settings) const;
     // A message of the window's word table in its language ("" when missing).
     QString Word(const QString& key) const;
+    // The host type chosen for this connection (0 detect, 1 UNIX, 2 UNIX-compatible, 3 VMS); never stored.
+    quint8 ServerKind() const;
 
     TAskBox AskUser;
 

@@ -251,7 +251,8 @@ TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
         site.SetName(u"Domači strežnik");
         site.SetHost(u"127.0.0.1");
         site.SetPort(server.Port());
-        site.loginType = 0; // anonymous: the stored normal login stays
+        site.loginType = 0;  // anonymous: the stored normal login stays
+        site.serverKind = 1; // UNIX: the site's own host type reaches the engine
         ASSERT_EQ(window.Sites().AddSite(site), 1);
 
         auto connectFromManager = [&] {
@@ -272,6 +273,7 @@ TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
         QString log = window.LogView()->toPlainText();
         EXPECT_TRUE(log.contains("Povezujem s \"Domači strežnik\"")) << log.toStdString();
         EXPECT_TRUE(log.contains("Povezava vzpostavljena s \"Domači strežnik\"")) << log.toStdString();
+        EXPECT_EQ(window.Session().Seja().Parametri().serverKind, 1);
         EXPECT_EQ(window.Settings().ZUporIme, "janez");
         EXPECT_EQ(window.Settings().ZUporGeslo, "skrito");
 
@@ -324,7 +326,7 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
         window.CreateDialogs();
         window.show();
         window.Settings().ZVrata = QString::number(server.Port());
-        window.Session().Connect(window.Settings(), "contacting", "connected");
+        window.Session().Connect(window.Settings(), 0, "contacting", "connected");
         ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "two.bin") > 0; }, 10000));
         window.RemotePane()->setCurrentIndex(
             window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
