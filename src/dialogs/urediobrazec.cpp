@@ -56,6 +56,7 @@ void TUrediObrazec::buildComponents()
         auto* l = named(new QLabel(text, this), name, QString());
         l->setBuddy(buddy);
         l->setAccessibleName(text);
+        buddy->setAccessibleName(text); // screen readers name a field by its label
         return l;
     };
     // Created in tab order, which Qt follows.

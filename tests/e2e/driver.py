@@ -192,6 +192,13 @@ class Driver:
 
     # -- acting --------------------------------------------------------------------
 
+    def focus(self, acc, timeout=10):
+        """Gives acc the keyboard focus over the bus (as Tab would) and waits for it."""
+        component = acc.get_component_iface()
+        if component is None or not component.grab_focus():
+            self.fail("%s does not take the focus" % self.describe(acc))
+        self.wait_focused(acc, timeout)
+
     def press(self, acc, wait=True, action_names=("press", "click", "activate", "toggle")):
         """Performs the press action of acc. With wait=False the call is not
         awaited (a press that opens a modal window answers only when it closes)."""

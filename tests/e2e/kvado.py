@@ -23,13 +23,15 @@ MAIN_WINDOW = re.compile(r"^Kvado( - \[.*\])?$")
 
 class RecordingServer:
     """tests/e2e/recordingserver.py on 127.0.0.1 at a free port (downloads at
-    most send_limit bytes a second when it is not 0)."""
+    most send_limit bytes a second when it is not 0). script may name another
+    Python program (with its first arguments) that takes the same arguments and
+    prints the same first line."""
 
-    def __init__(self, root, record, log, send_limit=0):
+    def __init__(self, root, record, log, send_limit=0, script=(os.path.join(HERE, "recordingserver.py"),)):
         self.root, self.record = root, record
         self.log = open(log, "wb")
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "recordingserver.py"), "--root", root,
-                                      "--record", record, "--send-limit", str(send_limit)],
+        self.proc = subprocess.Popen(["/usr/bin/python3", *script,
+                                      "--root", root, "--record", record, "--send-limit", str(send_limit)],
                                      stdout=subprocess.PIPE, stderr=self.log, start_new_session=True)
         line = self.proc.stdout.readline().decode()
         if not line.startswith("PORT "):
@@ -76,6 +78,19 @@ def answer_language(drv, app, language):
     drv.press(drv.find(window, role="push button", name="V redu / OK"), wait=False)
     drv.wait_until(lambda: not drv.search(app, name=LANGUAGE_WINDOW, showing=False, limit=1), 10,
                    "the language window to close")
+
+
+def wait_splash_gone(drv, app, timeout=15):
+    """Waits until the start-up picture (a filler named "Kvado" over the middle
+    of the screen) is gone, so that a mouse click does not land on it."""
+    def gone():
+        for i in range(app.get_child_count()):
+            win = app.get_child_at_index(i)
+            if win is not None and win.get_role_name() == "filler" and "showing" in drv.states(win):
+                return False
+        return True
+
+    drv.wait_until(gone, timeout, "the start-up picture to go")
 
 
 def quick_connect(drv, app, language, host, port, fields=None, choices=None):
