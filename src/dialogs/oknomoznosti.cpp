@@ -109,7 +109,8 @@ QWidget* TOknoMoznosti::buildClientTab()
     IzberiJezik->addItems({"Slovenščina", "English"});
     DnevnikDANE = named(new QCheckBox(page), "DnevnikDANE", "Vodenje dnevnika v datoteko");
     DnevnikDANE->setToolTip("Vodenje dnevnika v datoteko");
-    connect(DnevnikDANE, &QCheckBox::clicked, this, [this] { DnevnikDANEClick(); });
+    // toggled, not clicked: a change made by the keyboard or an accessibility tool counts too.
+    connect(DnevnikDANE, &QCheckBox::toggled, this, [this] { DnevnikDANEClick(); });
     DnevnikDat = named(new QLineEdit(page), "DnevnikDat", "Datoteka za vodenje dnevnika");
     Button1 = button(page, "Button1", "<", "Izberi datoteko za dnevnik");
     Button1->setFixedWidth(28);
