@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 // A server that answers 450 for ever gets no more than this many new ports per transfer.
 constexpr int kNajvec450 = 3;
@@ -25,7 +27,14 @@ void TFtpSeja::Nadzor()
     }
     if (!Odjemalec1.Connected())
         return PrekiniPrenos();
-    if (m_rok.hasExpired()) // no data and no reply for the connection time-out
+    if (!m_rok.hasExpired()) // no data and no reply for the connection time-out
+        return;
+    // In active mode a server that was given the transfer command but has
+    // neither connected back nor answered it gets one passive try.
+    const bool ukazPoslan = std::any_of(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
+        return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa;
+    });
+    if (!(ukazPoslan && m_koncniOdgovor == 0 && PoskusiPasivno(0)))
         KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
 }
 
@@ -131,7 +140,12 @@ void TFtpSeja::Ponovi450(const QString& vrstica)
 {
     if (m_ponovitve450 >= kNajvec450)
         return KoncajPrenos(false, Neuspeh(vrstica));
-    const int ponovitve = m_ponovitve450 + 1;
+    NovaVrata();
+    PonoviPrenos(m_ponovitve450 + 1);
+}
+
+void TFtpSeja::PonoviPrenos(int ponovitve450)
+{
     const TFaza vrsta = m_vrstaPrenosa;
     const QString pot = m_lokalnaPot;
     const bool oddaja = JeOddaja();
@@ -147,11 +161,10 @@ void TFtpSeja::Ponovi450(const QString& vrstica)
     m_prenosTece = true;
     m_oddajaTece = oddaja;
     m_poslanoBajtov = 0;
-    NovaVrata();
     if (!PripraviPrenos(vrsta, pot)) {
         PocistiPrenos();
         return;
     }
-    m_ponovitve450 = ponovitve;
+    m_ponovitve450 = ponovitve450;
     ZacniUkazPrenosa(ukaz.label, ukaz.argument, ukaz.line, ukaz.za);
 }

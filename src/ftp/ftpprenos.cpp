@@ -76,9 +76,10 @@ bool TFtpSeja::ObjaviVrata()
     if (!Poslusaj())
         return false;
     m_sprejeto = false;
+    m_portZavrnjen = false;
     const QString argument = PortArgument(m_lokalniNaslov, m_vrataPodatkov);
     Dnevnik(QStringLiteral("PORT"), argument);
-    Poslji(QStringLiteral("PORT ") + argument);
+    Poslji(QStringLiteral("PORT ") + argument, ozPORT);
     NaslednjaVrata();
     return true;
 }
@@ -119,7 +120,9 @@ bool TFtpSeja::PripraviPrenos(TFaza vrsta, const QString& pot)
         m_vrstaPrenosa = fzNic;
         return false;
     }
-    if (!ObjaviVrata()) {
+    if (m_pasivno && m_vrstaPrenosa != fzNic) {
+        ZahtevajPasivno();
+    } else if (!m_pasivno && !ObjaviVrata()) {
         PocistiPrenos();
         return false;
     }
@@ -259,7 +262,10 @@ void TFtpSeja::ZapriStreznik()
     // Forgotten first: Close hands the waiting input to OnRead, which must not
     // take it (a server that keeps sending would keep Close going).
     m_podatkovna = nullptr;
+    m_cakaNaslov = false;
     Streznik1.Close();
+    if (Odjemalec2.HasSocket())
+        Odjemalec2.Close();
 }
 
 void TFtpSeja::PozabiPrenos()

@@ -48,6 +48,16 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
     Streznik1.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
     Streznik1.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
     Streznik1.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
+    // Passive mode's data connection runs through the same handlers.
+    Odjemalec2.setObjectName(QStringLiteral("Odjemalec2"));
+    Odjemalec2.OnConnect = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec2Connect(s, k); };
+    Odjemalec2.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
+        if (m_vrstaPrenosa != fzNic && !m_sprejeto)
+            KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
+    };
+    Odjemalec2.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
+    Odjemalec2.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
+    Odjemalec2.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
 
     NovaVrata();
     gsSamodejnoClick();
@@ -77,6 +87,8 @@ void TFtpSeja::Povezi()
     m_vrsticOdgovora = 0;
     m_bajtovOdgovora = 0;
     m_utisano = false;
+    m_pasivno = m_parametri.dataConnection == 1;
+    m_bezEpsv = false;
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
@@ -251,7 +263,7 @@ TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
             m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
             return ozPrenos;
         }
-        if (m_cakaKonec) // an extra reply took its place earlier: still the transfer's own
+        if (m_cakaKonec && !m_cakaNaslov) // an extra reply took its place earlier: still the transfer's own
             return ozPrenos;
     }
     // Any other 2xx but 250 is no end of a transfer: it answers a command sent
@@ -280,6 +292,14 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
     const TOdgovorZa za = OdgovorZa(koda);
     if (za != ozNic)
         Odgovorjeno();
+    if (za == ozPasivno && koda >= 200 && koda != 421)
+        return OdgovorPasivno(koda, vrstica);
+    if (za == ozPORT && koda >= 500) {
+        // The transfer command's refusal decides (PoskusiPasivno); a 550 here
+        // is no refused directory, whatever the phase.
+        m_portZavrnjen = true;
+        return;
+    }
     if (koda >= 200 && koda != 421 && (za == ozREST || za == ozPrenos)) {
         if (koda == 450)
             return Ponovi450(vrstica);
@@ -293,6 +313,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
                 KoncajPrenos(false);
             return;
         }
+        if (za == ozPrenos && koda >= 400 && PoskusiPasivno(koda))
+            return;
         // The transfer's final reply (a REST answered otherwise than 350 is refused).
         m_koncniOdgovor = za == ozREST && koda < 400 ? 500 : koda;
         m_koncnaVrstica = vrstica;
@@ -410,7 +432,9 @@ void TFtpSeja::IzvediPoPrenosu()
 
 void TFtpSeja::Zavrnjeno450()
 {
-    // A 450 that answers no command of a transfer: announce a new port.
+    // A 450 that answers no command of a transfer: announce a new port (active mode has one).
+    if (m_pasivno)
+        return;
     NovaVrata();
     ObjaviVrata();
 }
@@ -469,18 +493,6 @@ void TFtpSeja::Izpisi()
     m_faza = fzLIST;
     if (PripraviPrenos())
         ZacniUkazPrenosa(QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos);
-}
-
-bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line,
-                                TOdgovorZa za)
-{
-    m_ukazPrenosa = {label, argument, line, za};
-    if (!Ukaz(label, argument, line, za)) {
-        KoncajPrenos(false); // never sent: Ukaz has said why
-        return false;
-    }
-    m_cakaKonec = true;
-    return true;
 }
 
 void TFtpSeja::RazcleniSeznam()

@@ -62,9 +62,22 @@
 //   and VMS listings into the same columns; lines the layout does not know
 //   give no row. A VMS size in blocks is shown as such, never taken as bytes.
 // - Uploads start sending only once the server has answered STOR with 1xx.
-// - Data connections are active: PripraviPrenos listens on the control
-//   connection's own local address at VrataPodatkov and admits a connection
-//   only from the control connection's peer address.
+// - Data connections are active (dataConnection 0) or passive (1). Active:
+//   PripraviPrenos listens on the control connection's own local address at
+//   VrataPodatkov, sends PORT, and admits a connection only from the control
+//   connection's peer address. Passive: PripraviPrenos sends EPSV (PASV once
+//   a server has refused EPSV with 5xx, for the rest of the session); the
+//   transfer's first command waits until the 229/227 reply has been read and
+//   Odjemalec2 is connecting to the control connection's peer at the port
+//   announced (a 227's address is used only when it is that peer: a server
+//   behind NAT announces a private one, a hostile one a third host). A reply
+//   that is not exactly "(|||port|)" or "h1,h2,h3,h4,p1,p2" ends the transfer
+//   as failed (@idNapacenPasiv). Both modes then share one path: the data
+//   events, the stall watch (also over the connect), Stop and the verdict.
+// - In active mode, a PORT refused with 5xx followed by a refused transfer
+//   command, a 425 to the transfer command, or no connection from the server
+//   within the time-out retries the same transfer once in passive mode; the
+//   session then stays passive and a status line says so (@idPasivno).
 // - A name received from the server is never used as a local file name unless
 //   IsSafeLocalName accepts it, and no command containing CR, LF or NUL is
 //   ever sent: both are refused with a status line.
@@ -142,6 +155,7 @@ struct TSejaParametri {
     // listing), 1 UNIX, 2 UNIX-compatible (both the UNIX layout), 3 VMS; any
     // other value detects.
     quint8 serverKind = 0;
+    quint8 dataConnection = 0; // 0 active (the described default), 1 passive
 };
 
 class TFtpSeja : public QObject {
@@ -182,6 +196,8 @@ public:
     void Streznik1Read(TSockCtrl* sender, TSocketBase* socket);
     void Streznik1Write(TSockCtrl* sender, TSocketBase* socket);
     void Streznik1Disconnect(TSockCtrl* sender, TSocketBase* socket);
+    // Passive mode's connect finished (or failed); its other events share Streznik1's handlers.
+    void Odjemalec2Connect(TSockCtrl* sender, TSocketBase* socket);
 
     // Transfer-type choice.
     void gsSamodejnoClick();
@@ -233,10 +249,20 @@ public:
 
     TBasicClientSocket Odjemalec1;
     TBasicServerSocket Streznik1;
+    TBasicClientSocket Odjemalec2; // the data connection of passive mode
+    // Whether this session's data connections are passive now.
+    bool Pasivno() const { return m_pasivno; }
 
 private:
     // What a command's final reply answers.
-    enum TOdgovorZa : quint8 { ozDrugo, ozREST, ozPrenos, ozNic /* answers no command owed */ };
+    enum TOdgovorZa : quint8 {
+        ozDrugo,
+        ozREST,
+        ozPrenos,
+        ozNic /* answers no command owed */,
+        ozPORT,
+        ozPasivno
+    };
     // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
     // `za` says what its reply answers (every command sent owes one reply).
     bool Poslji(const QString& line, TOdgovorZa za = ozDrugo);
@@ -305,6 +331,18 @@ private:
     void NaslednjaVrata();
     bool Poslusaj();    // listens at the next free data port
     bool ObjaviVrata(); // Poslusaj, then PORT with the port, and advance it
+    // Passive mode (ftppasivno.cpp).
+    void ZahtevajPasivno(); // EPSV, or PASV after a refused EPSV
+    // The reply to EPSV or PASV: PASV after a refused EPSV, else connects Odjemalec2 and sends the command.
+    void OdgovorPasivno(int koda, const QString& vrstica);
+    // The port a 229 or 227 reply announces (the host must be the control peer for a 227); 0 when garbage.
+    int PasivnaVrata(int koda, const QString& vrstica) const;
+    bool PosljiUkazPrenosa(); // sends the transfer's first command (m_ukazPrenosa)
+    // Active mode failed for this transfer: the session goes passive and the transfer starts again.
+    bool PoskusiPasivno(int koda);
+    void PreklopiNaPasivno();
+    // The same transfer again from its first command (after a 450, or in passive mode).
+    void PonoviPrenos(int ponovitve450);
     // PripraviPrenos for a transfer of this kind; its local file is pot, or
     // (when empty) the name of the command in the local directory.
     bool PripraviPrenos(TFaza vrsta, const QString& pot);
@@ -392,4 +430,8 @@ private:
     TRemoteListing m_seznam;
     quint32 m_lokalniNaslov = 0; // control connection's own address, host order
     QString m_naslovStreznika;   // control connection's peer address, dotted
+    bool m_pasivno = false;      // data connections are passive in this session
+    bool m_bezEpsv = false;      // the server refused EPSV: PASV from now on
+    bool m_cakaNaslov = false;   // a passive transfer's command waits for the EPSV/PASV reply
+    bool m_portZavrnjen = false; // the server refused the PORT of this transfer
 };

@@ -470,7 +470,7 @@ TEST(SejaScripted, RefusedRetrOtherThan550EndsTheTransferAndTheNextFileFollows)
     script.Login();
     listing(script, fileLine("a.txt", 3) + fileLine("b.txt", 3))
         .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("RETR a.txt", {"425 Can't open data connection."})
+        .Expect("RETR a.txt", {"451 Local error in processing."})
         .ExpectMatch("PORT .*", {"200 ok"})
         .Expect("RETR b.txt", {"150 Sending"})
         .DataOpen()
@@ -487,7 +487,7 @@ TEST(SejaScripted, RefusedRetrOtherThan550EndsTheTransferAndTheNextFileFollows)
     ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
     EXPECT_FALSE(QFile::exists(local.filePath("a.txt")));
     EXPECT_EQ(contents(local.filePath("b.txt")), "bbb");
-    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") + "425 Can't open data connection."));
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idNeuspeh") + "451 Local error in processing."));
 }
 
 TEST(SejaScripted, RefusedStorEndsTheUploadSoTheNextListingShows)

@@ -1,11 +1,7 @@
 // The session engine against real servers on loopback: the same scenarios run
 // against pyftpdlib and vsftpd, each in a writable folder of the server
 // ("work" on pyftpdlib, vsftpd's "upload").
-#include "fakesejaview.h"
-
-#include "support/ftppyftpdserver.h"
-#include "support/ftpvsftpdserver.h"
-#include "support/pump.h"
+#include "serverenv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,112 +13,6 @@
 #include <memory>
 
 namespace {
-enum class Kind { Pyftpd, Vsftpd };
-
-QByteArray pattern(int size, int seed)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 31 + seed + i / 4096) & 0xFF);
-    return data;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
-// One server with a writable folder, and a local folder for transfers.
-struct Env {
-    explicit Env(Kind kind) : kind(kind)
-    {
-        QString error;
-        if (kind == Kind::Pyftpd) {
-            auto py = std::make_unique<PyftpdServer>();
-            ok = py->Start(&error) && py->MakeDir("work");
-            folder = "work";
-            server = std::move(py);
-        } else {
-            skip = VsftpdServer::Unavailable();
-            if (!skip.isEmpty())
-                return;
-            auto vs = std::make_unique<VsftpdServer>(VsftpdMode::Writable);
-            ok = vs->Start(&error);
-            folder = VsftpdServer::kUploadFolder;
-            server = std::move(vs);
-        }
-        EXPECT_TRUE(ok) << error.toStdString();
-    }
-    bool Put(const QString& name, const QByteArray& data)
-    {
-        return server->PutFile(folder + "/" + name, data);
-    }
-    QString Remote(const QString& name) const { return server->RootPath() + "/" + folder + "/" + name; }
-    QString Local(const QString& name) const { return local.filePath(name); }
-
-    // Connects with the writable folder as the initial directory and waits for its listing.
-    bool Open(TestSession& t, TSejaParametri p = {})
-    {
-        t.view.LocalDir = local.path();
-        if (p.remoteDirectory.isEmpty())
-            p.remoteDirectory = folder;
-        t.Connect(server->Port(), p);
-        return PumpUntil([&] { return t.view.Listings >= 1; }, 10000);
-    }
-
-    Kind kind;
-    QString skip;
-    bool ok = false;
-    QString folder;
-    std::unique_ptr<FtpServerProcess> server;
-    QTemporaryDir local;
-};
-
-#define OPEN_ENV(env, kind)                                                                                  \
-    Env env(kind);                                                                                           \
-    if (!env.skip.isEmpty())                                                                                 \
-        GTEST_SKIP() << env.skip.toStdString();                                                              \
-    ASSERT_TRUE(env.ok)
-
-// On a failed wait: the engine's last calls, to see where it stopped.
-bool explain(bool ok, const TestSession& t)
-{
-    if (!ok)
-        ADD_FAILURE() << t.view.Calls.mid(qMax(0, int(t.view.Calls.size()) - 25)).join("\n").toStdString();
-    return ok;
-}
-
-bool refresh(TestSession& t)
-{
-    const int before = t.view.Listings;
-    t.seja.Pla1OsveziFTPClick();
-    return explain(PumpUntil([&] { return t.view.Listings > before; }, 10000), t);
-}
-
-// Downloads the selected rows and waits until the transfers have ended.
-bool download(TestSession& t, const QStringList& names)
-{
-    t.view.Select(names);
-    const int before = t.view.LocalRefreshes;
-    t.seja.Pla1PrenesiClick();
-    return explain(PumpUntil([&] { return t.view.LocalRefreshes > before && !t.seja.PrenosTece(); }, 20000),
-                   t);
-}
-
-bool upload(TestSession& t, const QString& name)
-{
-    t.view.LocalSelection = {{name, QString()}};
-    const int before = t.view.Listings;
-    t.seja.Pla2PrenesiClick();
-    return explain(PumpUntil([&] { return t.view.Listings > before && !t.seja.PrenosTece(); }, 20000), t);
-}
 
 void connectLoginAndList(Kind kind)
 {
@@ -318,13 +208,13 @@ void uploads(Kind kind)
     EXPECT_TRUE(refresh(t));
 }
 
-void stopInTheMiddle(Kind kind)
+void stopInTheMiddle(Kind kind, TSejaParametri p = {})
 {
     OPEN_ENV(env, kind);
     const QByteArray big = pattern(50 * 1024 * 1024, 4);
     ASSERT_TRUE(env.Put("big.bin", big));
     TestSession t;
-    ASSERT_TRUE(env.Open(t));
+    ASSERT_TRUE(env.Open(t, p));
     t.seja.gsSlikaClick(); // automatic would keep the listing's type A
     t.view.Select({"big.bin"});
     t.seja.Pla1PrenesiClick();
@@ -421,6 +311,18 @@ TEST(SejaPyftpd, StopInTheMiddleOfA50MiBDownloadThenResume)
 TEST(SejaVsftpd, StopInTheMiddleOfA50MiBDownloadThenResume)
 {
     stopInTheMiddle(Kind::Vsftpd);
+}
+TEST(SejaPyftpd, StopInPassiveModeThenResume)
+{
+    TSejaParametri p;
+    p.dataConnection = 1;
+    stopInTheMiddle(Kind::Pyftpd, p);
+}
+TEST(SejaVsftpd, StopInPassiveModeThenResume)
+{
+    TSejaParametri p;
+    p.dataConnection = 1;
+    stopInTheMiddle(Kind::Vsftpd, p);
 }
 TEST(SejaPyftpd, TypeRulesAndDataPortSequence)
 {

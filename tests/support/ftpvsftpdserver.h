@@ -2,7 +2,8 @@
 // A vsftpd server on 127.0.0.1 for one test, anonymous login only, with a
 // configuration generated in the fixture's temporary folder. vsftpd runs in
 // the foreground as root (the tests run as root), without its seccomp sandbox.
-// Active mode is allowed (PORT), and the server connects from an ordinary port.
+// Active mode is allowed (PORT, unless RefusePort), and the server connects
+// from an ordinary port; passive mode (EPSV, PASV) announces 127.0.0.1.
 //
 // vsftpd refuses an anonymous root that the ftp user may write, so the root is
 // always read-only to the client; in the Writable mode the folder "upload"
@@ -24,6 +25,8 @@ public:
     static constexpr const char* kUploadFolder = "upload";
 
     explicit VsftpdServer(VsftpdMode mode);
+    // Before Start: refuse PORT (500) so that only passive data connections work.
+    void RefusePort() { m_portEnabled = false; }
     // Empty when vsftpd can run here; otherwise why not (not root, no binary, no ftp user).
     static QString Unavailable();
     // Picks a free port and starts; tries again with another port if the first was taken.
@@ -40,4 +43,5 @@ private:
     QString configPath() const;
 
     VsftpdMode m_mode;
+    bool m_portEnabled = true;
 };

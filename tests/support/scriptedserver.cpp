@@ -66,6 +66,16 @@ ServerScript& ServerScript::DataOpen(const QByteArray& from, const QString& name
     return add({{"data_open", bytesValue(from)}, {"name", name}});
 }
 
+ServerScript& ServerScript::PassiveListen(const QByteArray& reply)
+{
+    return add({{"passive_listen", bytesValue(reply)}});
+}
+
+ServerScript& ServerScript::DataAccept(const QString& name)
+{
+    return add({{"data_accept", true}, {"name", name}});
+}
+
 ServerScript& ServerScript::DataSend(const QByteArray& bytes, const QString& name)
 {
     return add({{"data_send", bytesValue(bytes)}, {"name", name}});

@@ -49,6 +49,12 @@ public:
     // Connects to the address of the last PORT command, from the source address
     // `from` (empty for any; "127.0.0.2" for a third host).
     ServerScript& DataOpen(const QByteArray& from = {}, const QString& name = kData);
+    // Passive mode: listens on 127.0.0.1 at a free port and sends `reply` with
+    // "{port}" replaced by the port and "{p1},{p2}" by its two bytes.
+    ServerScript& PassiveListen(const QByteArray& reply);
+    // Accepts the client's connection at the last PassiveListen port; records
+    // "data-open NAME" (fails after the step's time-out).
+    ServerScript& DataAccept(const QString& name = kData);
     ServerScript& DataSend(const QByteArray& bytes, const QString& name = kData);
     // Receives until the client closes the data connection and stores the bytes (see Stored).
     ServerScript& DataReceive(const QString& storeAs, const QString& name = kData);

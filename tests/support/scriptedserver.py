@@ -29,6 +29,10 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
   {"data_open": "", "name": "data"}       connect to the address of the last PORT,
                                           from the given source address ("" for
                                           any, e.g. "127.0.0.2" for a third host)
+  {"passive_listen": "227 x ({p1},{p2})"} listen on the control address at a free
+                                          port and send the line with "{port}"
+                                          and "{p1},{p2}" filled in (CR LF added)
+  {"data_accept": true, "name": "data"}   accept a connection at that port
   {"data_send": "bytes", "name": "data"}  send bytes on a data connection
   {"data_recv": "file", "name": "data"}   receive until the client closes, store
                                           the bytes as DIR/file
@@ -81,6 +85,7 @@ class Session:
         self.directory = directory
         self.buffer = b""
         self.last_port = None
+        self.passive = None
         self.data = {}
         self.raw = open(os.path.join(directory, "commands.raw"), "ab", buffering=0)
         self.events = open(os.path.join(directory, "events.txt"), "a", encoding="utf-8", buffering=1)
@@ -153,6 +158,26 @@ class Session:
             self.send_lines(step.get("reply", []))
         elif "data_open" in step:
             self.open_data(step, timeout)
+        elif "passive_listen" in step:
+            if self.passive is not None:
+                self.passive.close()
+            self.passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            self.passive.bind((self.control.getsockname()[0], 0))
+            self.passive.listen(1)
+            port = self.passive.getsockname()[1]
+            line = step["passive_listen"].replace("{port}", str(port))
+            self.send_lines([line.replace("{p1},{p2}", "%d,%d" % (port // 256, port % 256))])
+        elif "data_accept" in step:
+            name = step.get("name", "data")
+            if self.passive is None:
+                raise ScriptFailure("data_accept before any passive_listen")
+            self.passive.settimeout(timeout)
+            try:
+                sock, _ = self.passive.accept()
+            except socket.timeout:
+                raise ScriptFailure("no passive data connection within %.1f s" % timeout)
+            self.data[name] = sock
+            self.event("data-open " + name)
         elif "data_send" in step:
             _, sock = self.data_socket(step)
             sock.sendall(as_bytes(step["data_send"]))
