@@ -22,6 +22,7 @@ TSejaParametri TSessionController::ParametersOf(const TSettings& settings, quint
     p.loginKind = settings.TipPri;
     p.anonymousPassword = settings.PrivGeslo;
     p.serverKind = serverKind;
+    p.dataConnection = settings.PodatkovnaPovezava == 1 ? 1 : 0;
     return p;
 }
 

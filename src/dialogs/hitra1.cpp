@@ -6,6 +6,7 @@
 #include "widgets/radiogroup.h"
 #include "widgets/wallpaper.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -161,6 +162,8 @@ void THitra1::BuildControls()
     m_tipFTP1 = new QComboBox(m_ozadje);
     m_tipFTP1->setObjectName(QStringLiteral("TipFTP1"));
     m_tipFTP1->addItems({QString(), QString(), QString(), QString()});
+    m_pasivno1 = new QCheckBox(m_ozadje);
+    m_pasivno1->setObjectName(QStringLiteral("Pasivno1"));
     auto* tipFTPLabel = new QLabel(m_ozadje);
     tipFTPLabel->setObjectName(QStringLiteral("Label9"));
     tipFTPLabel->setBuddy(m_tipFTP1);
@@ -191,6 +194,8 @@ void THitra1::BuildControls()
         button->setFixedHeight(25);
     auto* recommended = new QHBoxLayout;
     recommended->addWidget(m_priporNastavitve);
+    recommended->addSpacing(12);
+    recommended->addWidget(m_pasivno1);
     recommended->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -209,10 +214,10 @@ void THitra1::BuildControls()
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
 
-    const QList<QWidget*> tabOrder{m_vnosNaslov1,  m_vnosVrata1,      m_vnosIme1,     m_vnosGeslo1,
-                                   m_vnosBralPom1, m_vnosPisPom1,     m_vnosFTPMapa1, m_vnosLokMapa1,
-                                   m_tipPrenosa1,  m_tipPrijave1,     m_tipFTP1,      m_povezi1,
-                                   m_button3D1,    m_priporNastavitve};
+    const QList<QWidget*> tabOrder{m_vnosNaslov1,  m_vnosVrata1,  m_vnosIme1,        m_vnosGeslo1,
+                                   m_vnosBralPom1, m_vnosPisPom1, m_vnosFTPMapa1,    m_vnosLokMapa1,
+                                   m_tipPrenosa1,  m_tipPrijave1, m_tipFTP1,         m_pasivno1,
+                                   m_povezi1,      m_button3D1,   m_priporNastavitve};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -245,6 +250,7 @@ void THitra1::FormCreate()
     m_vnosLokMapa1->setText(m_settings.LokMapa);
     // A transfer type the store should not hold shows as automatic.
     m_tipPrenosa1->SetItemIndex(m_settings.TipPre <= 3 ? m_settings.TipPre : 0);
+    m_pasivno1->setChecked(m_settings.PodatkovnaPovezava == 1);
 
     if (!m_settings.ZNaslov.isEmpty())
         m_vnosNaslov1->setText(m_settings.ZNaslov);
@@ -341,6 +347,7 @@ void THitra1::ApplyTo(TSettings& settings) const
         settings.TipPre = quint8(m_tipPrenosa1->ItemIndex());
     if (m_tipPrijave1->ItemIndex() >= 0)
         settings.TipPri = quint8(m_tipPrijave1->ItemIndex());
+    settings.PodatkovnaPovezava = m_pasivno1->isChecked() ? 1 : 0;
 }
 
 quint8 THitra1::ServerKind() const

@@ -31,6 +31,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -85,6 +86,7 @@ private:
     TRadioGroup* m_tipPrenosa1;
     TRadioGroup* m_tipPrijave1;
     QComboBox* m_tipFTP1;
+    QCheckBox* m_pasivno1; // the data connection: passive when checked
     TButton3D* m_povezi1;
     TButton3D* m_button3D1;
     TButton3D* m_priporNastavitve;

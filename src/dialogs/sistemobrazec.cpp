@@ -355,4 +355,5 @@ void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings)
     settings.LokMapa = site.LocalDir();
     settings.TipPre = site.transferType;
     settings.TipPri = site.loginType;
+    settings.PodatkovnaPovezava = site.DataConnection();
 }

@@ -32,6 +32,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -84,6 +85,7 @@ private:
     QLineEdit* VnosPisPom2;
     TRadioGroup* TipPrenosa2;
     QComboBox* TipFTP2;
+    QCheckBox* Pasivno2; // the data connection: passive when checked
     QPlainTextEdit* Komentar2;
     TButton3D* PriporNastavitve2;
     TButton3D* Povezi2;

@@ -225,6 +225,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.TPogledaLok = base.byte("TPogledaLok", s.TPogledaLok);
         s.Zvok = base.byte("Zvok", s.Zvok);
         s.Jezik = base.byte("Jezik", s.Jezik);
+        s.PodatkovnaPovezava = base.byte("PodatkovnaPovezava", s.PodatkovnaPovezava) == 1 ? 1 : 0;
     }
     {
         StoreReader sounds(store, kSounds);
@@ -315,6 +316,7 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.boolean("Ozadje", s.Ozadje);
             base.integer("TPogledaLok", s.TPogledaLok);
             base.integer("Jezik", s.Jezik);
+            base.integer("PodatkovnaPovezava", s.PodatkovnaPovezava);
         }
     }
     std::optional<TReplacingFile> file;

@@ -29,7 +29,8 @@
 // Branje, FTPMapa, LokMapa (the process's current directory at this moment, not
 // the field), TipPre, TipPri, PrivGeslo, ZUporIme, ZUporGeslo; Pisava from the
 // local list's font; TipFTP, Dnevnik; Barve; PrikNam, TimeOut, Zvok; Zvoki;
-// Ozadje, TPogledaLok, Jezik.
+// Ozadje, TPogledaLok, Jezik; then Kvado's own PodatkovnaPovezava (0 active,
+// 1 passive; any other stored value reads as 0).
 // The file is rewritten through a temporary file and a rename (TReplacingFile),
 // every line SaveSettings does not write kept byte for byte (TIniText), so a
 // failure leaves the previous file whole. Failures throw Exception:

@@ -59,9 +59,10 @@ struct TSettings {
     bool PrikNam = true;                           // show hints on the four panes
     int TimeOut = 5;                               // control connection time-out in seconds, 0 = none
     bool Ozadje = true;                            // background pictures in quick connect and about
-    quint8 TPogledaLok = 4; // local list view: 1 large icons, 2 small icons, 3 list, 4 details
-    quint8 Zvok = 2;        // event feedback: 0 none, 1 beep, 2 sound files
-    quint8 Jezik = 0;       // language number + 1; 0 = not yet chosen
+    quint8 TPogledaLok = 4;        // local list view: 1 large icons, 2 small icons, 3 list, 4 details
+    quint8 Zvok = 2;               // event feedback: 0 none, 1 beep, 2 sound files
+    quint8 Jezik = 0;              // language number + 1; 0 = not yet chosen
+    quint8 PodatkovnaPovezava = 0; // session: data connection 0 active (the default), 1 passive
 
     TWindowPlacement PozOkna;
     TPaneFont Pisava;

@@ -119,3 +119,19 @@ void TSiteRecord::SetSendBuffer(qint32 bytes)
 {
     setLittleEndian(sendBufferBytes, bytes);
 }
+
+namespace {
+constexpr quint8 kChoicesMark = 0xA0;
+constexpr quint8 kPassive = 0x01;
+} // namespace
+
+quint8 TSiteRecord::DataConnection() const
+{
+    return (padding & 0xF0) == kChoicesMark && (padding & kPassive) != 0 ? 1 : 0;
+}
+
+void TSiteRecord::SetDataConnection(quint8 mode)
+{
+    const quint8 choices = (padding & 0xF0) == kChoicesMark ? quint8(padding & 0x0F) : 0;
+    padding = quint8(kChoicesMark | (mode == 1 ? choices | kPassive : choices & ~kPassive));
+}

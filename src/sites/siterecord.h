@@ -18,7 +18,7 @@
 //      677    1  login type        0 anonymous, 1 normal
 //      678    1  transfer type     0 automatic, 1 image, 2 binary, 3 text
 //      679  256  comment           length + up to 255
-//      935    1  pad
+//      935    1  pad: Kvado's own choices (see DataConnection)
 //
 // The port is 16 bits split over offsets 154 (low) and 667 (high), so a site on
 // port 2121 stays on 2121; a record written by the old one-byte layout has 0 in
@@ -71,6 +71,11 @@ struct TSiteRecord {
     void SetSendBuffer(qint32 bytes);
     QString Comment() const;
     void SetComment(QStringView text);
+    // Kvado's own choices, in the last pad byte: the high nibble 0xA marks them,
+    // so a byte another writer left there (0, or junk) reads as the defaults.
+    // Bit 0: passive data connection.
+    quint8 DataConnection() const;       // 0 active, 1 passive
+    void SetDataConnection(quint8 mode); // keeps the byte's other choice bits
 };
 
 static_assert(sizeof(TSiteRecord) == 936);

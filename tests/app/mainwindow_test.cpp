@@ -312,7 +312,11 @@ TEST(MainWindow, SiteConnectAskedWhileConnectedAndFailuresAreShown)
 TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
 {
     QTemporaryDir home;
-    UseHome(home, {{"LokMapa", home.path()}, {"Jezik", "1"}, {"TipPre", "1"}, {"ZNaslov", "127.0.0.1"}});
+    UseHome(home, {{"LokMapa", home.path()},
+                   {"Jezik", "1"},
+                   {"TipPre", "1"},
+                   {"ZNaslov", "127.0.0.1"},
+                   {"PodatkovnaPovezava", "1"}});
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
@@ -331,6 +335,7 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
         window.RemotePane()->setCurrentIndex(
             window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
         window.RemotePane()->SetRowSelected(RowOf(window.RemotePane(), "two.bin"), true);
+        EXPECT_TRUE(window.Session().Seja().Pasivno()); // the stored data connection choice
         // The window is closed from inside the download command's wait, once bytes flow.
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {

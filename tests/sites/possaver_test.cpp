@@ -127,6 +127,7 @@ TEST_F(PosSaverTest, EveryKeyRoundTripsAsAString)
     saved.TPogledaLok = 3;
     saved.Zvok = 0;
     saved.Jezik = 2;
+    saved.PodatkovnaPovezava = 1;
     saved.Barve = {0x010203, 0x040506, clWindowText};
     saved.Zvoki = {"a.wav", QString::fromUtf8("č b.wav")};
     TWindowState window;
@@ -169,6 +170,7 @@ TEST_F(PosSaverTest, EveryKeyRoundTripsAsAString)
     EXPECT_EQ(s.TPogledaLok, 3);
     EXPECT_EQ(s.Zvok, 0);
     EXPECT_EQ(s.Jezik, 2);
+    EXPECT_EQ(s.PodatkovnaPovezava, 1);
     EXPECT_EQ(s.PozOkna.Zgoraj, 7);
     EXPECT_EQ(s.PozOkna.Levo, -4);
     EXPECT_EQ(s.PozOkna.Sirina, 800);
@@ -199,6 +201,7 @@ TEST_F(PosSaverTest, NumbersHexadecimalAndJunkValues)
              "DANE=0xZZ\n"
              "PrikNam=7\n"
              "Ozadje=0\n"
+             "PodatkovnaPovezava=2\n" // no such data connection: active
              "ZNaslov=@Rect(1 2 3 4)\n" // not a plain string
              "ZUporIme=" +
              QByteArray(300, 'u') +
@@ -214,6 +217,7 @@ TEST_F(PosSaverTest, NumbersHexadecimalAndJunkValues)
              "2=ding.wav\n");
     const TSettings s = load();
     EXPECT_EQ(s.TimeOut, 31);
+    EXPECT_EQ(s.PodatkovnaPovezava, 0);
     EXPECT_EQ(s.Pisanje, 1024);
     EXPECT_EQ(s.Branje, 1024);
     EXPECT_EQ(s.TipPre, 2);

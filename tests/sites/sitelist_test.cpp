@@ -153,6 +153,21 @@ TEST(SiteRecord, PortsKeepSixteenBitsAndOldRecordsReadAsBefore)
     EXPECT_EQ(record.Port(), 21);
 }
 
+TEST(SiteRecord, KvadosOwnChoicesLiveInTheLastPadByteBehindAMark)
+{
+    TSiteRecord record;
+    EXPECT_EQ(record.DataConnection(), 0); // a described record: active
+    record.SetDataConnection(1);
+    EXPECT_EQ(record.padding, 0xA1);
+    EXPECT_EQ(record.DataConnection(), 1);
+    record.SetDataConnection(0);
+    EXPECT_EQ(record.padding, 0xA0);
+    for (quint8 junk : {0x01, 0x0F, 0xFF, 0x51, 0xB1}) { // another writer's byte: the defaults
+        record.padding = junk;
+        EXPECT_EQ(record.DataConnection(), 0) << int(junk);
+    }
+}
+
 TEST(SiteRecord, TextsAreCutToTheirFieldsAndNeverReadPastThem)
 {
     TSiteRecord record;
