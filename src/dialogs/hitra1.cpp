@@ -110,12 +110,7 @@ THitra1::THitra1(const TSettings& settings, bool connected, QWidget* parent)
 
 void THitra1::BuildControls()
 {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    m_ozadje = new TWallpaper(this);
-    m_ozadje->setObjectName(QStringLiteral("Ozadje"));
-    m_ozadje->SetBevelOuter(TPanelBevel::bvNone);
-    outer->addWidget(m_ozadje);
+    m_ozadje = FillWithWallpaper(this);
 
     m_vnosNaslov1 = NewTextField("VnosNaslov1", m_ozadje);
     m_vnosIme1 = NewTextField("VnosIme1", m_ozadje);

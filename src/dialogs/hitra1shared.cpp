@@ -1,9 +1,11 @@
 #include "dialogs/hitra1shared.h"
 
 #include "widgets/gifimage.h"
+#include "widgets/wallpaper.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 
 TAskBox ShowMessageBox(QWidget* parent)
@@ -34,4 +36,15 @@ QPixmap GifPicture(const QString& name)
     if (image.Empty())
         return {};
     return QPixmap::fromImage(image.WorkingImage());
+}
+
+TWallpaper* FillWithWallpaper(QWidget* window)
+{
+    auto* outer = new QVBoxLayout(window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* wallpaper = new TWallpaper(window);
+    wallpaper->setObjectName(QStringLiteral("Ozadje"));
+    wallpaper->SetBevelOuter(TPanelBevel::bvNone);
+    outer->addWidget(wallpaper);
+    return wallpaper;
 }

@@ -19,6 +19,11 @@ using TAskBox = std::function<QMessageBox::StandardButton(
     QMessageBox::Icon icon, const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
     QMessageBox::StandardButton defaultButton)>;
 
+// A wallpaper panel "Ozadje" that fills the whole window (its background
+// picture, when one is set, tiles it); the window's controls go on it.
+class TWallpaper;
+TWallpaper* FillWithWallpaper(QWidget* window);
+
 // A TAskBox that shows a real modal message box parented to parent.
 TAskBox ShowMessageBox(QWidget* parent);
 

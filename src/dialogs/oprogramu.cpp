@@ -31,12 +31,7 @@ TOProgramu::TOProgramu(bool ozadje, quint8 jezik, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TOProgramu"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    m_ozadje = new TWallpaper(this);
-    m_ozadje->setObjectName(QStringLiteral("Ozadje"));
-    m_ozadje->SetBevelOuter(TPanelBevel::bvNone);
-    outer->addWidget(m_ozadje);
+    m_ozadje = FillWithWallpaper(this);
 
     m_logo = new TGIFImage(m_ozadje);
     m_logo->setObjectName(QStringLiteral("Logo1"));
