@@ -100,7 +100,7 @@ THitra1::THitra1(const TSettings& settings, bool connected, QWidget* parent)
                             QMessageBox::StandardButtons buttons) {
         return AskUser(icon, QStringLiteral("Kvado"), text, buttons, QMessageBox::NoButton);
     };
-    m_ml2->AfterLanguageChanged = [this](TMultiLang*, quint8) { NameFieldsAfterLabels(); };
+    m_ml2->AfterLanguageChanged = [this](TMultiLang*, quint8) { NameFieldsAfterLabels(this); };
     m_ml2->LoadWords(QStringLiteral("ML2"));
     m_ml2->SetActiveLanguage(0);
     FormCreate();
@@ -215,13 +215,6 @@ void THitra1::BuildControls()
                                    m_povezi1,      m_button3D1,   m_priporNastavitve};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
-}
-
-// The edit fields are named after their labels (for screen readers and test drivers).
-void THitra1::NameFieldsAfterLabels()
-{
-    for (QLabel* label : std::as_const(m_labels))
-        label->buddy()->setAccessibleName(StripAccelChars(label->text()));
 }
 
 void THitra1::FormCreate()

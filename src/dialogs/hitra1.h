@@ -68,7 +68,6 @@ private:
     void Povezi1Click();
     // Shows message and puts the focus on field; always false.
     bool Refuse(const QString& message, QLineEdit* field);
-    void NameFieldsAfterLabels();
 
     TSettings m_settings;
     bool m_connected;

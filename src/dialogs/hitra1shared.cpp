@@ -1,9 +1,11 @@
 #include "dialogs/hitra1shared.h"
 
+#include "widgets/controltypes.h"
 #include "widgets/gifimage.h"
 #include "widgets/wallpaper.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -47,4 +49,13 @@ TWallpaper* FillWithWallpaper(QWidget* window)
     wallpaper->SetBevelOuter(TPanelBevel::bvNone);
     outer->addWidget(wallpaper);
     return wallpaper;
+}
+
+void NameFieldsAfterLabels(QWidget* window)
+{
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            label->buddy()->setAccessibleName(StripAccelChars(label->text()));
+        }
+    }
 }

@@ -24,6 +24,11 @@ using TAskBox = std::function<QMessageBox::StandardButton(
 class TWallpaper;
 TWallpaper* FillWithWallpaper(QWidget* window);
 
+// Gives every field that a label of the window names (QLabel::buddy) the
+// label's text as its accessible name, so screen readers and test drivers
+// find it by what the user reads; called after every language switch.
+void NameFieldsAfterLabels(QWidget* window);
+
 // A TAskBox that shows a real modal message box parented to parent.
 TAskBox ShowMessageBox(QWidget* parent);
 

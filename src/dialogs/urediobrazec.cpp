@@ -39,6 +39,7 @@ TUrediObrazec::TUrediObrazec(QWidget* parent) : QDialog(parent)
     m_ml5 = new TMultiLang(this);
     m_ml5->setObjectName("ML5");
     m_ml5->LoadWords("ML5");
+    m_ml5->AfterLanguageChanged = [this](TMultiLang*, quint8) { NameFieldsAfterLabels(this); };
     m_ml5->SetActiveLanguage(0);
 }
 

@@ -661,3 +661,15 @@ TEST_F(OptionsTest, FontIsAppliedAtOnceAndStaysOnCancel)
 }
 
 } // namespace
+
+// Screen readers and test drivers find a field by the label the user reads, in either language.
+TEST(SiteEditor, FieldsAreNamedAfterTheirLabelsInTheLanguageShown)
+{
+    TSiteList sites;
+    TUrediObrazec editor;
+    auto* port = editor.findChild<QWidget*>("VnosVrata2");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->accessibleName(), "FTP Vrata");
+    editor.Begin(sites, 0, false, 2, QStringLiteral("gost@example.org"));
+    EXPECT_EQ(port->accessibleName(), "Port");
+}
