@@ -274,8 +274,11 @@ void TGlavniObrazec::applyPlacement()
     setLogHeight(qMax(2, p.WinSplit1));
     setLocalWidth(qMax(1, p.WinSplit2));
     QRect bounds(p.Levo, p.Zgoraj, qMax(200, p.Sirina), qMax(150, p.Visina));
-    if (const QScreen* screen =
-            QGuiApplication::screenAt(bounds.center()) ?: QGuiApplication::primaryScreen()) {
+    const QScreen* screen = QGuiApplication::screenAt(bounds.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
         // A window saved on a screen that is gone, or larger than this one, is brought back onto it.
         const QRect area = screen->availableGeometry();
         bounds.setSize(bounds.size().boundedTo(area.size()));
