@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -390,4 +391,22 @@ TEST(MainWindow, AStrangeLanguageValueSwitchesNothingAndTheLogIsCapped)
     EXPECT_TRUE(window.LogView()->toPlainText().endsWith(QStringLiteral("220-line %1").arg(total - 1)));
     QScrollBar* bar = window.LogView()->verticalScrollBar();
     EXPECT_TRUE(PumpUntil([&] { return bar->value() == bar->maximum(); }));
+}
+
+TEST(MainWindow, AMaximisedWindowReopensMaximisedAndItsBoundsFitTheScreen)
+{
+    QTemporaryDir home;
+    UseHome(home, {{"LokMapa", home.path()},
+                   {"Jezik", "1"},
+                   {"PozOkna/Max", "1"},
+                   {"PozOkna/Levo", "-300"},
+                   {"PozOkna/Zgoraj", "-4"},
+                   {"PozOkna/Sirina", "5000"},
+                   {"PozOkna/Visina", "4000"}});
+    TGlavniObrazec window;
+    window.FormCreate();
+    window.show();
+    EXPECT_TRUE(window.isMaximized());
+    const QRect area = window.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window.normalGeometry())) << "restored bounds must fit the screen";
 }
