@@ -5,8 +5,6 @@
 
 #include "ftp/listingparser.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 
 namespace {
@@ -152,7 +150,8 @@ void TFtpSeja::PonoviPrenos(int ponovitve450)
     TUkazPrenosa ukaz = m_ukazPrenosa;
     if (vrsta == fzNadaljujPrejem && m_sprejeto) { // what arrived already extends the resume
         ZapriDatoteko();
-        m_zamikPrejema = QFileInfo(pot).size();
+        struct stat podatki {};
+        m_zamikPrejema = Podatki(pot, podatki) ? qint64(podatki.st_size) : 0;
         ukaz.argument = QString::number(m_zamikPrejema);
         ukaz.line = QStringLiteral("REST ") + ukaz.argument;
     }

@@ -2,6 +2,7 @@
 // resume, the transfer-type choice and Stop.
 #include "ftp/ftpseja.h"
 
+#include "core/utf8kept.h"
 #include "ftp/listingparser.h"
 #include "net/sockerror.h"
 #include "net/streamsocket.h"
@@ -13,8 +14,10 @@
 #include <algorithm>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString dotted(quint32 address)
@@ -204,29 +207,43 @@ QString TFtpSeja::LokalnaPot(const QString& name)
     return mapa + name;
 }
 
+bool TFtpSeja::Podatki(const QString& path, struct stat& info, bool link)
+{
+    // A remote name that is no valid UTF-8 holds marks for its bytes: the
+    // file on disk gets those bytes back (QFile would write "?" for them).
+    const QByteArray bytes = ToUtf8Kept(path);
+    return (link ? ::lstat(bytes.constData(), &info) : ::stat(bytes.constData(), &info)) == 0;
+}
+
 bool TFtpSeja::Obstaja(const QString& path)
 {
     struct stat podatki {};
-    return ::lstat(QFile::encodeName(path).constData(), &podatki) == 0;
+    return Podatki(path, podatki, true);
 }
 
 QString TFtpSeja::OdpriPrejem()
 {
     m_datoteka.close();
-    m_datoteka.setFileName(m_lokalnaPot);
     const bool nadaljuj = m_vrstaPrenosa == fzNadaljujPrejem;
     const QString napaka = Beseda("@idNapakaDatoteke") + m_lokalnaPot;
+    const QByteArray pot = ToUtf8Kept(m_lokalnaPot); // the name's own bytes (Podatki)
     // A link in the file's place is never written through: a new download
     // replaces the link itself, a resume refuses it.
-    if (QFileInfo(m_lokalnaPot).isSymLink() && (nadaljuj || !QFile::remove(m_lokalnaPot)))
+    struct stat podatki {};
+    if (Podatki(m_lokalnaPot, podatki, true) && S_ISLNK(podatki.st_mode) && (nadaljuj || ::unlink(pot) != 0))
         return napaka;
     // A resumed download extends the very file it was measured on: never
     // created, and still exactly as long as the resume offset.
-    const QIODevice::OpenMode nacin = (nadaljuj ? QIODevice::ReadWrite | QIODevice::ExistingOnly
-                                                : QIODevice::WriteOnly | QIODevice::Truncate) |
-                                      QIODevice::Unbuffered;
-    if (!m_datoteka.open(nacin))
+    const int zastavice = (nadaljuj ? O_RDWR : O_WRONLY | O_CREAT | O_TRUNC) | O_CLOEXEC | O_NOFOLLOW;
+    const int opisnik = ::open(pot.constData(), zastavice, 0666);
+    if (opisnik < 0)
+        return napaka + QStringLiteral(" (") + qt_error_string(errno) + QStringLiteral(")");
+    const QIODevice::OpenMode nacin =
+        (nadaljuj ? QIODevice::ReadWrite : QIODevice::WriteOnly) | QIODevice::Unbuffered;
+    if (!m_datoteka.open(opisnik, nacin, QFileDevice::AutoCloseHandle)) {
+        ::close(opisnik);
         return napaka + QStringLiteral(" (") + m_datoteka.errorString() + QStringLiteral(")");
+    }
     if (!nadaljuj || (m_datoteka.size() == m_zamikPrejema && m_datoteka.seek(m_zamikPrejema)))
         return {};
     m_datoteka.close();
@@ -357,7 +374,7 @@ int TFtpSeja::Beri(TSocketBase* socket)
         }
         m_surovSeznam.append(m_prejemni.data(), skupaj);
     } else if (JePrejem() && m_datoteka.isOpen() && m_datoteka.write(m_prejemni.data(), skupaj) != skupaj) {
-        KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_datoteka.fileName() + QStringLiteral(" (") +
+        KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_lokalnaPot + QStringLiteral(" (") +
                                 m_datoteka.errorString() + QStringLiteral(")"));
         return 0;
     }

@@ -59,11 +59,12 @@ void TFtpSeja::Pla1PrenesiClick()
         m_imeDatoteke = vnos.name;
         const QString pot = LokalnaPot(m_imeDatoteke);
         // A local directory of that name is no file to resume or overwrite.
-        if (Obstaja(pot) && !QFileInfo(pot).isDir()) {
+        struct stat podatki {};
+        if (Obstaja(pot) && !(Podatki(pot, podatki) && S_ISDIR(podatki.st_mode))) {
             const TPrepisiIzbira izbira = m_view->PrepisiDialog();
             if (!*alive || !Odjemalec1.Connected())
                 return;
-            const qint64 lokalna = QFileInfo(pot).size();
+            const qint64 lokalna = Podatki(pot, podatki) ? qint64(podatki.st_size) : 0;
             // A local file larger than the remote one cannot be resumed: ask whether to overwrite it.
             if (izbira == piNadaljuj && lokalna > vnos.size && !VprasajPrepis("@idLokalnaVecja")) {
                 m_prenosTece = false;

@@ -89,6 +89,8 @@ void TFtpSeja::Povezi()
     m_utisano = false;
     m_pasivno = m_parametri.dataConnection == 1;
     m_bezEpsv = false;
+    m_utf8 = m_parametri.nameEncoding == 1;
+    m_featUtf8 = false;
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
@@ -106,7 +108,7 @@ void TFtpSeja::Povezi()
         QByteArray kos(s->ReadBufferSize(), '\0');
         kos.resize(qMax(0, s->ReadBuf(kos.data(), int(kos.size()))));
         m_dolgaVrstica = true;
-        Preberi(FromCp1250(kos));
+        Preberi(Dekoder()(kos));
     };
     // The sizes come from the settings or a site record: a corrupt one must not
     // make the connection allocate gigabytes.
@@ -210,11 +212,15 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     if (line.endsWith('\r')) // CR LF, or LF alone: both end a reply line
         line.chop(1);
     const bool konecDolge = m_dolgaVrstica; // the end of a line too long for the read buffer
-    const QString vrstica = FromCp1250(line);
+    const QString vrstica = Dekoder()(line);
     const bool beri = Preberi(vrstica); // the end of a long line counts, but is never acted upon
     m_dolgaVrstica = false;
     if (!beri || konecDolge)
         return;
+    // A feature line of the FEAT reply being read (the oldest reply owed).
+    if (!m_dolgovani.empty() && m_dolgovani.front().za == ozFEAT && vrstica.startsWith(QLatin1Char(' ')) &&
+        vrstica.trimmed().compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
+        m_featUtf8 = true;
     if (vrstica.size() < 4 || vrstica.at(3) != QLatin1Char(' '))
         return;
     int koda = 0;
@@ -294,6 +300,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         Odgovorjeno();
     if (za == ozPasivno && koda >= 200 && koda != 421)
         return OdgovorPasivno(koda, vrstica);
+    if ((za == ozFEAT || za == ozOPTS) && koda >= 200 && koda != 421)
+        return OdgovorFeat(za, koda);
     if (za == ozPORT && koda >= 500) {
         // The transfer command's refusal decides (PoskusiPasivno); a 550 here
         // is no refused directory, whatever the phase.
@@ -333,7 +341,7 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
             Prekinjeno();
         break;
     case 230:
-        PoPrenosu([this] { PoPrijavi(); });
+        PoPrenosu([this] { Prijavljen(); });
         break;
     case 250:
         if (m_faza == fzCWD || m_faza == fzCDUP) {
@@ -499,7 +507,8 @@ void TFtpSeja::RazcleniSeznam()
 {
     m_seznam.SetNajvec(m_najvecVnosov);
     // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
-    ::RazcleniSeznam(m_surovSeznam, ChooseListFormat(m_parametri.serverKind, false, m_surovSeznam), m_seznam);
+    ::RazcleniSeznam(m_surovSeznam, ChooseListFormat(m_parametri.serverKind, false, m_surovSeznam), m_seznam,
+                     Dekoder());
     m_view->ShowRemoteRows(m_seznam);
     if (m_seznam.Cut())
         Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Count() - 1));
@@ -522,7 +531,7 @@ bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
     if (!VeljavenUkaz(line) || !Odjemalec1.Connected())
         return false;
     auto* vrstice = dynamic_cast<TLineSocketBase*>(Odjemalec1.Socket());
-    if (vrstice && vrstice->WriteStr(ToCp1250(line), "\r\n")) {
+    if (vrstice && vrstice->WriteStr(Kodiraj(line), "\r\n")) {
         m_dolgovani.push_back({za, m_stevilkaPrenosa});
         return true;
     }

@@ -93,10 +93,25 @@
 //   would make no sense (the local file already larger than the remote one;
 //   an upload whose remote file is larger than the local one) asks first.
 // - Sizes, offsets and byte counts are 64-bit.
+// - Names: the control connection and the listings speak one encoding at a
+//   time (Dekoder for reply lines and listings, Kodiraj for commands):
+//   code page 1250 (nameEncoding 0), UTF-8 (1), or automatic (2): after the
+//   230 of the login the engine sends FEAT before anything else; when one of
+//   its feature lines (lines beginning with a space) is "UTF8" (any case,
+//   trimmed) it sends OPTS UTF8 ON, and a 200 or 202 to that switches to
+//   UTF-8; a FEAT without UTF8, a refused FEAT or a refused OPTS keeps code
+//   page 1250. Then the session goes on as after a 230. A new connection
+//   starts again from the parameter. Both encodings keep every name's exact
+//   bytes from listing to command: UTF-8 through FromUtf8Kept/ToUtf8Kept
+//   (core/utf8kept.h), whose marks stand for bytes that are no valid UTF-8.
+// - A local file name is written under the bytes ToUtf8Kept gives its name:
+//   the same as any other file's name for valid text, the server's own bytes
+//   for a name that is no valid UTF-8.
 // - Files go in binary unless text is chosen: automatic sends TYPE I before a
 //   transfer whenever the last TYPE sent was another (every listing sends
 //   TYPE A), so a server's ASCII conversion never rewrites a file and a resume
 //   is never refused for ASCII mode.
+#include "ftp/listformat.h"
 #include "ftp/remotelisting.h"
 #include "ftp/sejaview.h"
 
@@ -114,6 +129,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+
+#include <sys/stat.h>
 
 class TLineSocketBase;
 
@@ -156,6 +173,7 @@ struct TSejaParametri {
     // other value detects.
     quint8 serverKind = 0;
     quint8 dataConnection = 0; // 0 active (the described default), 1 passive
+    quint8 nameEncoding = 0;   // 0 code page 1250 (the default), 1 UTF-8, 2 automatic (FEAT)
 };
 
 class TFtpSeja : public QObject {
@@ -261,7 +279,9 @@ private:
         ozPrenos,
         ozNic /* answers no command owed */,
         ozPORT,
-        ozPasivno
+        ozPasivno,
+        ozFEAT,
+        ozOPTS
     };
     // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
     // `za` says what its reply answers (every command sent owes one reply).
@@ -320,6 +340,13 @@ private:
     void IzvediPoPrenosu();
     void Izpisi(); // list the directory
     void PoPrijavi();
+    // The login's 230: FEAT first in automatic name encoding, else PoPrijavi.
+    void Prijavljen();
+    // The answer to FEAT or OPTS UTF8 ON: the name encoding is decided, then PoPrijavi.
+    void OdgovorFeat(TOdgovorZa za, int koda);
+    // The encoding in force: decodes reply lines and listings, encodes commands.
+    TNameDecoder Dekoder() const;
+    QByteArray Kodiraj(QStringView text) const;
 
     // Runs the event loop until done() holds or the control connection closes;
     // false when it closed (the transfer state has then been cleared).
@@ -351,6 +378,8 @@ private:
     // Transfers.
     QString LokalnaPot(const QString& name);  // the absolute path of a name in the local directory
     static bool Obstaja(const QString& path); // any entry of that name, a dangling link too
+    // stat (or lstat when link) of a local path under its name's own bytes; false when there is no entry.
+    static bool Podatki(const QString& path, struct stat& info, bool link = false);
     // Asks whether to overwrite instead of a resume that makes no sense; false when it says No.
     bool VprasajPrepis(const char* key);
     // Receives what waits, in reads of 4096 bytes, up to one receive buffer; returns the bytes taken.
@@ -434,4 +463,6 @@ private:
     bool m_bezEpsv = false;      // the server refused EPSV: PASV from now on
     bool m_cakaNaslov = false;   // a passive transfer's command waits for the EPSV/PASV reply
     bool m_portZavrnjen = false; // the server refused the PORT of this transfer
+    bool m_utf8 = false;         // names are UTF-8 on this connection (else code page 1250)
+    bool m_featUtf8 = false;     // the FEAT reply being read lists UTF8
 };

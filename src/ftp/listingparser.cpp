@@ -143,7 +143,7 @@ QString GroupThousands(QStringView digits)
     return grouped;
 }
 
-void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
+void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode)
 {
     // No reserve from the line count: a listing of bare line feeds would ask
     // for far more memory than its entries ever take.
@@ -151,7 +151,7 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
     qsizetype start = 0;
     for (qsizetype feed = rawListing.indexOf('\n'); feed >= 0; feed = rawListing.indexOf('\n', start)) {
         const qsizetype length = qMin(feed + 1 - start, kMaxLineLength);
-        const QString line = FromCp1250(QByteArrayView(rawListing.constData() + start, length));
+        const QString line = decode(QByteArrayView(rawListing.constData() + start, length));
         start = feed + 1;
         TRemoteEntry entry;
         if (parseLine(line, entry) && !table.Append(entry))
@@ -160,17 +160,17 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table)
     rawListing.clear();
 }
 
-void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table)
+void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table, TNameDecoder decode)
 {
     if (format == lfUnix)
-        return RazcleniSeznam(rawListing, table);
+        return RazcleniSeznam(rawListing, table, decode);
     table.Clear();
     std::vector<TListedEntry> entries;
     bool full = false;
     qsizetype end = 0;
     for (qsizetype start = 0; !full && (end = blockEnd(rawListing, start)) > 0; start = end) {
         entries.clear();
-        ParseListing(QByteArrayView(rawListing).sliced(start, end - start), format, FromCp1250, entries);
+        ParseListing(QByteArrayView(rawListing).sliced(start, end - start), format, decode, entries);
         for (const TListedEntry& listed : entries) {
             // A name the table would cut could never name its entry in a command.
             if (listed.name.size() > TRemoteListing::kNajdaljseIme)

@@ -5,19 +5,20 @@
 //
 // Contract: pure functions, no events, no state. RazcleniSeznam takes the raw
 // listing as received over the data connection (8-bit text in code page
-// 1250), empties it and refills the table; it runs in time linear in the
+// 1250, or UTF-8 when the session speaks it), empties it and refills the table; it runs in time linear in the
 // listing's length. Names stay exactly as the server sent them (after the
 // field split), however hostile: deciding whether a name may be used locally
 // or sent in a command is the caller's job (IsSafeLocalName).
 //
 // In every layout a row lands in the same columns: name, kind (a directory or
 // a link is a directory), size in bytes for files, attributes and size text.
-// Names of the other layouts are decoded from code page 1250, so each one
+// Names are decoded with the session's lossless decoder, so each one
 // encodes back to exactly the bytes the server listed; an entry whose name is
 // longer than the table holds exactly is left out rather than cut. A size
 // the listing gives in VMS blocks is shown as such ("12 blk") and stored as
 // size 0, so that no byte count (progress, resume offset, completeness check)
 // is ever taken from it.
+#include "core/codepage.h"
 #include "ftp/listformat.h"
 #include "ftp/remotelisting.h"
 
@@ -31,14 +32,16 @@
 // and ".." are skipped; text after the last line feed is never parsed. When
 // the table is full (its cap) the rest of the listing is skipped.
 // rawListing is empty afterwards.
-void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table);
+void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode = FromCp1250);
 
 // The same for a listing in the given layout: lfUnix reads as above, the
 // others with ParseListing (lines it does not recognise give no row). The
 // listing is read a block of lines at a time, so a long one never holds more
 // than one block's entries besides the table, and nothing past the table's
 // cap is parsed.
-void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table);
+// decode turns a line's bytes into text (code page 1250 unless the session speaks UTF-8).
+void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table,
+                    TNameDecoder decode = FromCp1250);
 
 // Inserts "," between groups of three characters counted from the right:
 // "1234567" gives "1,234,567". Every character is kept (no length cut).

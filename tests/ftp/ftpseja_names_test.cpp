@@ -1,0 +1,166 @@
+// Names in UTF-8: the name encoding of a session (code page 1250, UTF-8, or
+// automatic through FEAT), checked on the wire, in the table and on disk.
+#include "scriptedsession.h"
+#include "serverenv.h"
+
+#include "core/codepage.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+
+namespace {
+const QByteArray kCebula = "\xC4\x8C"
+                           "ebula.txt";        // "Čebula.txt" in UTF-8
+const QByteArray kInvalid = "bad\xC3\x28.txt"; // no valid UTF-8
+
+// The login, then what the server says to FEAT (nothing when feat is empty: no FEAT expected).
+ServerScript& loginWithFeat(ServerScript& script, const QByteArrayList& feat, const QByteArrayList& opts)
+{
+    script.Login();
+    if (!feat.isEmpty())
+        script.Expect("FEAT", feat);
+    if (!opts.isEmpty())
+        script.Expect("OPTS UTF8 ON", opts);
+    return script;
+}
+
+ServerScript& retr(ServerScript& script, const QByteArray& name, const QByteArray& data)
+{
+    return script.ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR " + name, {"150 Sending"})
+        .DataOpen()
+        .DataSend(data)
+        .DataClose()
+        .Send({"226 Done"});
+}
+
+// A local file's contents by its name's exact bytes (QFile would write a "?" for an invalid one).
+QByteArray localFile(const QString& dir, const QByteArray& name)
+{
+    const QByteArray path = QFile::encodeName(dir) + '/' + name;
+    QFile f;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "(missing)";
+    return f.readAll();
+}
+
+bool openListedWith(ScriptedServer& server, TestSession& t, const QString& local, quint8 encoding)
+{
+    QString error;
+    if (!server.Start(&error)) {
+        ADD_FAILURE() << error.toStdString();
+        return false;
+    }
+    t.view.LocalDir = local;
+    TSejaParametri p;
+    p.nameEncoding = encoding;
+    t.Connect(server.Port(), p);
+    return PumpUntil([&] { return t.view.Listings == 1; }, 10000);
+}
+} // namespace
+
+TEST(SejaNames, AutomaticSwitchesToUtf8AndEveryNameKeepsItsBytesToTheLocalFile)
+{
+    QTemporaryDir local;
+    ServerScript script;
+    loginWithFeat(script, {"211-Features:", " MDTM", " utf8 ", "211 End"}, {"202 Already on"});
+    listing(script, fileLine(kCebula, 3) + fileLine(kInvalid, 2));
+    retr(script, kCebula, "abc");
+    retr(script, kInvalid, "xy").Pause(0.3);
+    ScriptedServer server(script);
+    TestSession t;
+    ASSERT_TRUE(openListedWith(server, t, local.path(), 2));
+    // The valid name reads as text, the invalid one with a mark for its byte 0xC3.
+    ASSERT_EQ(t.view.RowNames().size(), 3);
+    EXPECT_EQ(t.view.RowNames()[1], QString::fromUtf8("Čebula.txt"));
+    EXPECT_EQ(t.view.RowNames()[2], QStringLiteral("bad") + QChar(0xDCC3) + QStringLiteral("(.txt"));
+    EXPECT_EQ(t.view.Commands.mid(2, 2), (QStringList{"FEAT", "OPTS UTF8 ON"}));
+    t.seja.Pla1IzberiVseClick();
+    t.view.Focused = 1;
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+    EXPECT_EQ(startingWith(server.Commands(), "RETR"),
+              (QByteArrayList{"RETR " + kCebula, "RETR " + kInvalid}));
+    EXPECT_EQ(localFile(local.path(), kCebula), "abc");
+    EXPECT_EQ(localFile(local.path(), kInvalid), "xy");
+}
+
+TEST(SejaNames, AutomaticKeepsCodePage1250UnlessTheServerTakesOptsUtf8)
+{
+    const QByteArray cp1250 = "\xC8"
+                              "ebula.txt"; // "Čebula.txt" in code page 1250
+    struct Case {
+        const char* what;
+        QByteArrayList feat, opts;
+    } cases[] = {
+        {"FEAT without UTF8", {"211-Features:", " MDTM", " UTF8X", "211 End"}, {}},
+        {"FEAT refused", {"500 Unknown command"}, {}},
+        {"OPTS refused", {"211-Features:", " UTF8", "211 End"}, {"501 No"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir local;
+        ServerScript script;
+        loginWithFeat(script, c.feat, c.opts);
+        listing(script, fileLine(cp1250, 3));
+        retr(script, cp1250, "abc").Pause(0.3);
+        ScriptedServer server(script);
+        TestSession t;
+        ASSERT_TRUE(openListedWith(server, t, local.path(), 2));
+        EXPECT_EQ(t.view.RowNames().value(1), QString::fromUtf8("Čebula.txt"));
+        t.view.Select({QString::fromUtf8("Čebula.txt")});
+        t.seja.Pla1PrenesiClick();
+        ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+        ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece() && t.view.LocalRefreshes > 0; }));
+        EXPECT_EQ(readAll(local.filePath(QString::fromUtf8("Čebula.txt"))), "abc");
+    }
+}
+
+TEST(SejaNames, FixedEncodingsSendNoFeat)
+{
+    for (quint8 encoding : {quint8(0), quint8(1)}) {
+        SCOPED_TRACE(int(encoding));
+        // UTF-8 from the start, or the code page 1250 wire of old: the same name's bytes either way.
+        const QByteArray name = encoding == 1 ? kCebula
+                                              : QByteArray("\xC8"
+                                                           "ebula.txt");
+        QTemporaryDir local;
+        ServerScript script;
+        loginWithFeat(script, {}, {});
+        listing(script, fileLine(name, 1));
+        ScriptedServer server(script);
+        TestSession t;
+        ASSERT_TRUE(openListedWith(server, t, local.path(), encoding));
+        EXPECT_EQ(t.view.RowNames().value(1), QString::fromUtf8("Čebula.txt"));
+        EXPECT_EQ(withoutPorts(server.Commands()),
+                  (QByteArrayList{"USER anonymous", "PASS kvado@test", "PORT", "TYPE A", "LIST"}));
+    }
+}
+
+TEST(SejaNames, PyftpdlibNameListedAndDownloadedByteForByte)
+{
+    // pyftpdlib speaks UTF-8 and lists UTF8 in FEAT, but answers OPTS UTF8 ON
+    // with 501: automatic then keeps code page 1250, whose names still go
+    // back to the server byte for byte.
+    const QString name = QString::fromUtf8("Čebula čaj.txt");
+    for (quint8 encoding : {quint8(1), quint8(2)}) {
+        SCOPED_TRACE(int(encoding));
+        OPEN_ENV(env, Kind::Pyftpd);
+        const QByteArray data = pattern(10000, encoding);
+        ASSERT_TRUE(env.Put(name, data));
+        TestSession t;
+        TSejaParametri p;
+        p.nameEncoding = encoding;
+        ASSERT_TRUE(env.Open(t, p));
+        const QString shown = encoding == 1 ? name : FromCp1250(name.toUtf8());
+        EXPECT_TRUE(t.view.RowNames().contains(shown)) << t.view.RowNames().join("|").toStdString();
+        ASSERT_TRUE(download(t, {shown}));
+        EXPECT_EQ(readAll(env.Local(shown)), data);
+        EXPECT_EQ(t.view.CommandLabels().contains("FEAT"), encoding == 2);
+        EXPECT_EQ(t.view.CommandLabels().contains("OPTS"), encoding == 2);
+    }
+}
