@@ -19,7 +19,10 @@ void TFtpSeja::OdgovorFeat(TOdgovorZa za, int koda)
     if (za == ozFEAT && koda / 100 == 2 && m_featUtf8 &&
         Ukaz(QStringLiteral("OPTS"), QStringLiteral("UTF8 ON"), QStringLiteral("OPTS UTF8 ON"), ozOPTS))
         return;
-    if (za == ozOPTS && (koda == 200 || koda == 202))
+    // A server that lists UTF8 in FEAT speaks UTF-8 names; some of them
+    // (pyftpdlib) refuse OPTS UTF8 ON with 5xx because UTF-8 is always on.
+    // Only a transient 4xx leaves the session in code page 1250.
+    if (za == ozOPTS && (koda / 100 == 2 || koda / 100 == 5))
         m_utf8 = true;
     PoPrenosu([this] { PoPrijavi(); });
 }

@@ -98,9 +98,10 @@
 //   code page 1250 (nameEncoding 0), UTF-8 (1), or automatic (2): after the
 //   230 of the login the engine sends FEAT before anything else; when one of
 //   its feature lines (lines beginning with a space) is "UTF8" (any case,
-//   trimmed) it sends OPTS UTF8 ON, and a 200 or 202 to that switches to
-//   UTF-8; a FEAT without UTF8, a refused FEAT or a refused OPTS keeps code
-//   page 1250. Then the session goes on as after a 230. A new connection
+//   trimmed) it sends OPTS UTF8 ON, and a 2xx or 5xx to that switches to
+//   UTF-8 (the FEAT has declared it; some servers refuse the OPTS because
+//   UTF-8 is always on); a FEAT without UTF8, a refused FEAT or a 4xx to the
+//   OPTS keeps code page 1250. Then the session goes on as after a 230. A new connection
 //   starts again from the parameter. Both encodings keep every name's exact
 //   bytes from listing to command: UTF-8 through FromUtf8Kept/ToUtf8Kept
 //   (core/utf8kept.h), whose marks stand for bytes that are no valid UTF-8.

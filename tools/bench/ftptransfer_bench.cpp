@@ -58,6 +58,7 @@ public:
     void RefreshLocal() override { ++LocalRefreshes; }
     void SetProgress(int) override {}
     void ShowProgressText(bool) override {}
+    void ShowTransferred(qint64, qint64) override {}
     void AnimateLogo(bool) override {}
     void Efekti(int) override {}
     TMsgResult MessageBox(const QString&, const QString&, TMsgIcon, TMsgButtons) override { return mrYes; }
