@@ -23,6 +23,7 @@ TSejaParametri TSessionController::ParametersOf(const TSettings& settings, quint
     p.anonymousPassword = settings.PrivGeslo;
     p.serverKind = serverKind;
     p.dataConnection = settings.PodatkovnaPovezava == 1 ? 1 : 0;
+    p.nameEncoding = settings.KodiranjeImen <= 2 ? settings.KodiranjeImen : 0;
     return p;
 }
 

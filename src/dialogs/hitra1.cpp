@@ -157,6 +157,12 @@ void THitra1::BuildControls()
     m_tipFTP1 = new QComboBox(m_ozadje);
     m_tipFTP1->setObjectName(QStringLiteral("TipFTP1"));
     m_tipFTP1->addItems({QString(), QString(), QString(), QString()});
+    m_kodiranjeImen1 = new QComboBox(m_ozadje);
+    m_kodiranjeImen1->setObjectName(QStringLiteral("KodiranjeImen1"));
+    m_kodiranjeImen1->addItems({QString(), QString(), QString()});
+    auto* encodingLabel = new QLabel(m_ozadje);
+    encodingLabel->setObjectName(QStringLiteral("Label10"));
+    encodingLabel->setBuddy(m_kodiranjeImen1);
     m_pasivno1 = new QCheckBox(m_ozadje);
     m_pasivno1->setObjectName(QStringLiteral("Pasivno1"));
     auto* tipFTPLabel = new QLabel(m_ozadje);
@@ -172,6 +178,10 @@ void THitra1::BuildControls()
     hostType->addWidget(tipFTPLabel);
     hostType->addWidget(m_tipFTP1, 1);
     choices->addLayout(hostType);
+    auto* encoding = new QHBoxLayout;
+    encoding->addWidget(encodingLabel);
+    encoding->addWidget(m_kodiranjeImen1, 1);
+    choices->addLayout(encoding);
     choices->addStretch(1);
 
     m_povezi1 = new TButton3D(m_ozadje);
@@ -209,10 +219,10 @@ void THitra1::BuildControls()
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
 
-    const QList<QWidget*> tabOrder{m_vnosNaslov1,  m_vnosVrata1,  m_vnosIme1,        m_vnosGeslo1,
-                                   m_vnosBralPom1, m_vnosPisPom1, m_vnosFTPMapa1,    m_vnosLokMapa1,
-                                   m_tipPrenosa1,  m_tipPrijave1, m_tipFTP1,         m_pasivno1,
-                                   m_povezi1,      m_button3D1,   m_priporNastavitve};
+    const QList<QWidget*> tabOrder{m_vnosNaslov1,  m_vnosVrata1,  m_vnosIme1,     m_vnosGeslo1,
+                                   m_vnosBralPom1, m_vnosPisPom1, m_vnosFTPMapa1, m_vnosLokMapa1,
+                                   m_tipPrenosa1,  m_tipPrijave1, m_tipFTP1,      m_kodiranjeImen1,
+                                   m_pasivno1,     m_povezi1,     m_button3D1,    m_priporNastavitve};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -239,6 +249,7 @@ void THitra1::FormCreate()
     // A transfer type the store should not hold shows as automatic.
     m_tipPrenosa1->SetItemIndex(m_settings.TipPre <= 3 ? m_settings.TipPre : 0);
     m_pasivno1->setChecked(m_settings.PodatkovnaPovezava == 1);
+    m_kodiranjeImen1->setCurrentIndex(m_settings.KodiranjeImen <= 2 ? m_settings.KodiranjeImen : 0);
 
     if (!m_settings.ZNaslov.isEmpty())
         m_vnosNaslov1->setText(m_settings.ZNaslov);
@@ -336,6 +347,7 @@ void THitra1::ApplyTo(TSettings& settings) const
     if (m_tipPrijave1->ItemIndex() >= 0)
         settings.TipPri = quint8(m_tipPrijave1->ItemIndex());
     settings.PodatkovnaPovezava = m_pasivno1->isChecked() ? 1 : 0;
+    settings.KodiranjeImen = quint8(qMax(0, m_kodiranjeImen1->currentIndex()));
 }
 
 quint8 THitra1::ServerKind() const

@@ -85,7 +85,8 @@ private:
     TRadioGroup* m_tipPrenosa1;
     TRadioGroup* m_tipPrijave1;
     QComboBox* m_tipFTP1;
-    QCheckBox* m_pasivno1; // the data connection: passive when checked
+    QCheckBox* m_pasivno1;       // the data connection: passive when checked
+    QComboBox* m_kodiranjeImen1; // names: code page 1250, UTF-8 or automatic
     TButton3D* m_povezi1;
     TButton3D* m_button3D1;
     TButton3D* m_priporNastavitve;

@@ -356,4 +356,5 @@ void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings)
     settings.TipPre = site.transferType;
     settings.TipPri = site.loginType;
     settings.PodatkovnaPovezava = site.DataConnection();
+    settings.KodiranjeImen = site.NameEncoding();
 }

@@ -89,6 +89,8 @@ void TUrediObrazec::buildComponents()
     TipPrenosa2->SetItems({"Samodejno", "Slika", "Binarno", "Tekst"});
     TipFTP2 = named(new QComboBox(this), "TipFTP2", "Tip FTP strežnika");
     TipFTP2->addItems({"Zazna samodejno", "UNIX", "UNIX združljiv", "VMS"});
+    KodiranjeImen2 = named(new QComboBox(this), "KodiranjeImen2", "Kodiranje imen");
+    KodiranjeImen2->addItems({"Kodna stran 1250", "UTF-8", "Samodejno"});
     Pasivno2 = named(new QCheckBox(QStringLiteral("Pasivni način"), this), "Pasivno2", "Pasivni način");
     Komentar2 = named(new QPlainTextEdit(this), "Komentar2", "Komentar");
     Komentar2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -143,8 +145,10 @@ void TUrediObrazec::buildComponents()
     right->addWidget(TipPrenosa2, 3, 0, 1, 2);
     right->addWidget(label("OznakaTipFTP2", "Tip FTP strežnika", TipFTP2), 4, 0);
     right->addWidget(TipFTP2, 4, 1);
-    right->addWidget(Pasivno2, 5, 0, 1, 2);
-    right->setRowStretch(6, 1);
+    right->addWidget(label("OznakaKodiranjeImen2", "Kodiranje imen", KodiranjeImen2), 5, 0);
+    right->addWidget(KodiranjeImen2, 5, 1);
+    right->addWidget(Pasivno2, 6, 0, 1, 2);
+    right->setRowStretch(7, 1);
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 1);
@@ -182,6 +186,7 @@ void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik
         VnosVrata2->setText("21");
         TipFTP2->setCurrentIndex(0);
         Pasivno2->setChecked(false);
+        KodiranjeImen2->setCurrentIndex(0);
         TipPrenosa2->SetItemIndex(0);
         VnosBralPom2->setText("4096");
         VnosPisPom2->setText("4096");
@@ -196,6 +201,7 @@ void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik
         VnosPisPom2->setText(QString::number(record.SendBuffer()));
         TipFTP2->setCurrentIndex(record.serverKind <= 3 ? record.serverKind : 0);
         Pasivno2->setChecked(record.DataConnection() == 1);
+        KodiranjeImen2->setCurrentIndex(record.NameEncoding());
         TipPrijave2->SetItemIndex(record.loginType == 1 ? 1 : 0);
         TipPrenosa2->SetItemIndex(record.transferType <= 3 ? record.transferType : 0);
         Komentar2->setPlainText(record.Comment());
@@ -277,6 +283,7 @@ bool TUrediObrazec::Povezi2Click()
     record.SetPort(VnosVrata2->text().toInt());
     record.serverKind = quint8(qMax(0, TipFTP2->currentIndex()));
     record.SetDataConnection(Pasivno2->isChecked() ? 1 : 0);
+    record.SetNameEncoding(quint8(qMax(0, KodiranjeImen2->currentIndex())));
     record.loginType = quint8(qMax(0, TipPrijave2->ItemIndex()));
     record.SetRemoteDir(VnosFTPMapa2->text());
     record.SetLocalDir(VnosLokMapa2->text());

@@ -85,7 +85,8 @@ private:
     QLineEdit* VnosPisPom2;
     TRadioGroup* TipPrenosa2;
     QComboBox* TipFTP2;
-    QCheckBox* Pasivno2; // the data connection: passive when checked
+    QComboBox* KodiranjeImen2; // names: code page 1250, UTF-8 or automatic
+    QCheckBox* Pasivno2;       // the data connection: passive when checked
     QPlainTextEdit* Komentar2;
     TButton3D* PriporNastavitve2;
     TButton3D* Povezi2;

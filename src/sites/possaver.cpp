@@ -226,6 +226,8 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.Zvok = base.byte("Zvok", s.Zvok);
         s.Jezik = base.byte("Jezik", s.Jezik);
         s.PodatkovnaPovezava = base.byte("PodatkovnaPovezava", s.PodatkovnaPovezava) == 1 ? 1 : 0;
+        const quint8 encoding = base.byte("KodiranjeImen", s.KodiranjeImen);
+        s.KodiranjeImen = encoding <= 2 ? encoding : 0;
     }
     {
         StoreReader sounds(store, kSounds);
@@ -317,6 +319,7 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.integer("TPogledaLok", s.TPogledaLok);
             base.integer("Jezik", s.Jezik);
             base.integer("PodatkovnaPovezava", s.PodatkovnaPovezava);
+            base.integer("KodiranjeImen", s.KodiranjeImen);
         }
     }
     std::optional<TReplacingFile> file;

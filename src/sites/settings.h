@@ -63,6 +63,7 @@ struct TSettings {
     quint8 Zvok = 2;               // event feedback: 0 none, 1 beep, 2 sound files
     quint8 Jezik = 0;              // language number + 1; 0 = not yet chosen
     quint8 PodatkovnaPovezava = 0; // session: data connection 0 active (the default), 1 passive
+    quint8 KodiranjeImen = 0;      // session: names 0 code page 1250 (the default), 1 UTF-8, 2 automatic
 
     TWindowPlacement PozOkna;
     TPaneFont Pisava;

@@ -123,6 +123,7 @@ void TSiteRecord::SetSendBuffer(qint32 bytes)
 namespace {
 constexpr quint8 kChoicesMark = 0xA0;
 constexpr quint8 kPassive = 0x01;
+constexpr quint8 kEncoding = 0x06; // bits 1-2
 } // namespace
 
 quint8 TSiteRecord::DataConnection() const
@@ -134,4 +135,16 @@ void TSiteRecord::SetDataConnection(quint8 mode)
 {
     const quint8 choices = (padding & 0xF0) == kChoicesMark ? quint8(padding & 0x0F) : 0;
     padding = quint8(kChoicesMark | (mode == 1 ? choices | kPassive : choices & ~kPassive));
+}
+
+quint8 TSiteRecord::NameEncoding() const
+{
+    const quint8 encoding = (padding & 0xF0) == kChoicesMark ? quint8((padding & kEncoding) >> 1) : 0;
+    return encoding <= 2 ? encoding : 0;
+}
+
+void TSiteRecord::SetNameEncoding(quint8 encoding)
+{
+    const quint8 choices = (padding & 0xF0) == kChoicesMark ? quint8(padding & 0x0F) : 0;
+    padding = quint8(kChoicesMark | (choices & ~kEncoding) | ((encoding <= 2 ? encoding : 0) << 1));
 }

@@ -73,9 +73,11 @@ struct TSiteRecord {
     void SetComment(QStringView text);
     // Kvado's own choices, in the last pad byte: the high nibble 0xA marks them,
     // so a byte another writer left there (0, or junk) reads as the defaults.
-    // Bit 0: passive data connection.
-    quint8 DataConnection() const;       // 0 active, 1 passive
-    void SetDataConnection(quint8 mode); // keeps the byte's other choice bits
+    // Bit 0: passive data connection; bits 1-2: the name encoding.
+    quint8 DataConnection() const;         // 0 active, 1 passive
+    void SetDataConnection(quint8 mode);   // keeps the byte's other choice bits
+    quint8 NameEncoding() const;           // 0 code page 1250, 1 UTF-8, 2 automatic
+    void SetNameEncoding(quint8 encoding); // keeps the byte's other choice bits
 };
 
 static_assert(sizeof(TSiteRecord) == 936);

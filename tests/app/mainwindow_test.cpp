@@ -317,7 +317,8 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
                    {"Jezik", "1"},
                    {"TipPre", "1"},
                    {"ZNaslov", "127.0.0.1"},
-                   {"PodatkovnaPovezava", "1"}});
+                   {"PodatkovnaPovezava", "1"},
+                   {"KodiranjeImen", "2"}});
     PyftpdServer server;
     QString error;
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
@@ -336,7 +337,8 @@ TEST(MainWindow, ClosingDuringAMultiFileDownloadEndsCleanly)
         window.RemotePane()->setCurrentIndex(
             window.RemotePane()->model()->index(RowOf(window.RemotePane(), "one.bin"), 0));
         window.RemotePane()->SetRowSelected(RowOf(window.RemotePane(), "two.bin"), true);
-        EXPECT_TRUE(window.Session().Seja().Pasivno()); // the stored data connection choice
+        EXPECT_TRUE(window.Session().Seja().Pasivno());                 // the stored data connection choice
+        EXPECT_EQ(window.Session().Seja().Parametri().nameEncoding, 2); // and the name encoding
         // The window is closed from inside the download command's wait, once bytes flow.
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {

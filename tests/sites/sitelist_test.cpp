@@ -162,9 +162,19 @@ TEST(SiteRecord, KvadosOwnChoicesLiveInTheLastPadByteBehindAMark)
     EXPECT_EQ(record.DataConnection(), 1);
     record.SetDataConnection(0);
     EXPECT_EQ(record.padding, 0xA0);
+    record.SetNameEncoding(2); // the choices keep each other
+    record.SetDataConnection(1);
+    EXPECT_EQ(record.padding, 0xA5);
+    EXPECT_EQ(record.NameEncoding(), 2);
+    record.SetNameEncoding(7); // no such encoding: code page 1250
+    EXPECT_EQ(record.NameEncoding(), 0);
+    EXPECT_EQ(record.DataConnection(), 1);
+    record.padding = 0xA6; // bits 1-2 hold 3, no encoding
+    EXPECT_EQ(record.NameEncoding(), 0);
     for (quint8 junk : {0x01, 0x0F, 0xFF, 0x51, 0xB1}) { // another writer's byte: the defaults
         record.padding = junk;
         EXPECT_EQ(record.DataConnection(), 0) << int(junk);
+        EXPECT_EQ(record.NameEncoding(), 0) << int(junk);
     }
 }
 
