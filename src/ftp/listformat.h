@@ -70,7 +70,7 @@ struct TListedEntry {
     // The size as listed, digits grouped by "," ("1,234,567"); VMS adds " blk".
     // Empty when the line gives no size (DOS directories).
     QString sizeText;
-    // Invalid when the line gives no date; its time spec is always Qt::UTC.
+    // Invalid when the line gives no date; always held as a UTC date and time.
     // Facts give a UTC instant (modifiedZoneKnown set). DOS and VMS give the
     // server's wall-clock time in a zone the listing does not tell: it is held
     // as listed, to be shown without conversion (modifiedZoneKnown clear).
