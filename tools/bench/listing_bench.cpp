@@ -3,36 +3,16 @@
 // lines and decodes them, the least any parser has to do.
 #include "core/codepage.h"
 #include "ftp/listingparser.h"
+#include "unixlisting.h"
 
 #include <QByteArrayList>
 
 #include <benchmark/benchmark.h>
 
 namespace {
-QByteArray makeListing(int lines)
-{
-    QByteArray raw = "total " + QByteArray::number(lines * 4) + "\r\n";
-    for (int i = 0; i < lines; ++i) {
-        const QByteArray n = QByteArray::number(i);
-        switch (i % 4) {
-        case 0:
-            raw += "drwxr-xr-x    2 kvado    users        4096 Jan  1 12:00 folder " + n + "\r\n";
-            break;
-        case 1:
-            raw += "lrwxrwxrwx    1 kvado    users          11 Feb 12  2019 link" + n + " -> target/" + n +
-                   "\r\n";
-            break;
-        default:
-            raw += "-rw-r--r--    1 kvado    users   " + QByteArray::number(qint64(i) * 7919) +
-                   " Mar 31 23:59 file_" + n + ".tar.gz\r\n";
-        }
-    }
-    return raw;
-}
-
 void BM_RazcleniSeznam(benchmark::State& state)
 {
-    const QByteArray listing = makeListing(int(state.range(0)));
+    const QByteArray listing = UnixListing(int(state.range(0)));
     TRemoteListing table;
     for (auto _ : state) {
         QByteArray raw = listing;
@@ -51,7 +31,7 @@ BENCHMARK(BM_RazcleniSeznam)
 
 void BM_SplitAndDecodeBaseline(benchmark::State& state)
 {
-    const QByteArray listing = makeListing(int(state.range(0)));
+    const QByteArray listing = UnixListing(int(state.range(0)));
     for (auto _ : state) {
         qsizetype count = 0;
         for (const QByteArray& line : listing.split('\n'))

@@ -4,6 +4,7 @@
 // Run on the offscreen platform: QT_QPA_PLATFORM=offscreen remotepane_bench
 #include "app/remotepane.h"
 #include "ftp/listingparser.h"
+#include "unixlisting.h"
 
 #include <QApplication>
 
@@ -11,22 +12,9 @@
 
 namespace {
 
-QByteArray MakeListing(int lines)
-{
-    QByteArray raw;
-    raw.reserve(lines * 64);
-    for (int i = 0; i < lines; ++i) {
-        const QByteArray n = QByteArray::number(i);
-        raw += i % 5 == 0 ? "drwxr-xr-x    2 kvado    users        4096 Jan  1 12:00 folder " + n + "\r\n"
-                          : "-rw-r--r--    1 kvado    users   " + QByteArray::number(qint64(i) * 7919) +
-                                " Mar 31 23:59 file_" + n + ".tar.gz\r\n";
-    }
-    return raw;
-}
-
 void BM_Parse(benchmark::State& state)
 {
-    const QByteArray listing = MakeListing(int(state.range(0)));
+    const QByteArray listing = UnixListing(int(state.range(0)));
     TRemoteListing table;
     for (auto _ : state) {
         QByteArray raw = listing;
@@ -37,7 +25,7 @@ void BM_Parse(benchmark::State& state)
 
 void BM_Show(benchmark::State& state)
 {
-    QByteArray raw = MakeListing(int(state.range(0)));
+    QByteArray raw = UnixListing(int(state.range(0)));
     TRemoteListing table;
     RazcleniSeznam(raw, table);
     TRemotePane pane;
@@ -58,7 +46,8 @@ BENCHMARK(BM_Show)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
