@@ -169,12 +169,7 @@ TEST(SejaHostile, StallsEndTheTransferAndTheNextFollowsByItself)
         listing(script, fileLine("a.txt", 3) + fileLine("b.txt", 3))
             .ExpectMatch("PORT .*", {"200 ok"})
             .Expect("RETR a.txt", {"150 Sending", "226 Done"})
-            .ExpectMatch("PORT .*", {"200 ok"})
-            .Expect("RETR b.txt", {"150 Sending"})
-            .DataOpen()
-            .DataSend("bbb")
-            .DataClose()
-            .Send({"226 Done"})
+            .ServeRetr("b.txt", "bbb")
             .Pause(0.3);
         ScriptedServer server(script);
         TestSession t;
@@ -296,18 +291,8 @@ TEST(SejaHostile, NamesLinksAndSizesGiveTheRightFiles)
         ServerScript script;
         script.Login();
         listing(script, fileLine(":notes.txt", 3) + fileLine("dl.txt", 2))
-            .ExpectMatch("PORT .*", {"200 ok"})
-            .Expect("RETR :notes.txt", {"150 Sending"})
-            .DataOpen()
-            .DataSend("abc")
-            .DataClose()
-            .Send({"226 Done"})
-            .ExpectMatch("PORT .*", {"200 ok"})
-            .Expect("RETR dl.txt", {"150 Sending"})
-            .DataOpen()
-            .DataSend("dl")
-            .DataClose()
-            .Send({"226 Done"})
+            .ServeRetr(":notes.txt", "abc")
+            .ServeRetr("dl.txt", "dl")
             .Pause(0.3);
         ScriptedServer server(script);
         TestSession t;

@@ -191,12 +191,7 @@ TEST(SejaScripted, HostileListingNamesAreShownButNeverWrittenOutsideTheDirectory
     listing(script, hostile)
         .ExpectMatch("PORT .*", {"200 ok"})
         .ExpectMatch("RETR x{200,}", {"550 No such file"})
-        .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("RETR ok.txt", {"150 Sending"})
-        .DataOpen()
-        .DataSend("ok")
-        .DataClose()
-        .Send({"226 Done"})
+        .ServeRetr("ok.txt", "ok")
         .Pause(0.3);
     ScriptedServer server(script);
     QString error;
@@ -242,12 +237,7 @@ TEST(SejaScripted, RefusedRetrLeavesTheLocalFileAndTheNextFileProceeds)
     listing(script, "-rw-r--r-- 1 u g 3 Jan 1 12:00 a.txt\r\n-rw-r--r-- 1 u g 3 Jan 1 12:00 b.txt\r\n")
         .ExpectMatch("PORT .*", {"200 ok"})
         .Expect("RETR a.txt", {"550 Permission denied"})
-        .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("RETR b.txt", {"150 Sending"})
-        .DataOpen()
-        .DataSend("bbb")
-        .DataClose()
-        .Send({"226 Done"})
+        .ServeRetr("b.txt", "bbb")
         .Pause(0.3);
     ScriptedServer server(script);
     QString error;
@@ -471,12 +461,7 @@ TEST(SejaScripted, RefusedRetrOtherThan550EndsTheTransferAndTheNextFileFollows)
     listing(script, fileLine("a.txt", 3) + fileLine("b.txt", 3))
         .ExpectMatch("PORT .*", {"200 ok"})
         .Expect("RETR a.txt", {"451 Local error in processing."})
-        .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("RETR b.txt", {"150 Sending"})
-        .DataOpen()
-        .DataSend("bbb")
-        .DataClose()
-        .Send({"226 Done"})
+        .ServeRetr("b.txt", "bbb")
         .Pause(0.3);
     ScriptedServer server(script);
     TestSession t;
@@ -523,12 +508,7 @@ TEST(SejaScripted, RefusedRestOfAResumeEndsItAndTheNextFileFollows)
     listing(script, fileLine("a.txt", 4) + fileLine("b.txt", 3))
         .ExpectMatch("PORT .*", {"200 ok"})
         .Expect("REST 2", {"502 REST not implemented"})
-        .ExpectMatch("PORT .*", {"200 ok"})
-        .Expect("RETR b.txt", {"150 Sending"})
-        .DataOpen()
-        .DataSend("bbb")
-        .DataClose()
-        .Send({"226 Done"})
+        .ServeRetr("b.txt", "bbb")
         .Pause(0.3);
     ScriptedServer server(script);
     TestSession t;

@@ -61,6 +61,16 @@ ServerScript& ServerScript::Login(const QByteArray& user)
         .ExpectMatch("PASS .*", {"230 Logged in"});
 }
 
+ServerScript& ServerScript::ServeRetr(const QByteArray& name, const QByteArray& data)
+{
+    return ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("RETR " + name, {"150 Sending"})
+        .DataOpen()
+        .DataSend(data)
+        .DataClose()
+        .Send({"226 Done"});
+}
+
 ServerScript& ServerScript::DataOpen(const QByteArray& from, const QString& name)
 {
     return add({{"data_open", bytesValue(from)}, {"name", name}});

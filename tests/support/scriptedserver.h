@@ -46,6 +46,9 @@ public:
     ServerScript& ExpectMatch(const QByteArray& pattern, const QByteArrayList& reply = {});
     // 220, USER, PASS (any password) and 230: the usual login.
     ServerScript& Login(const QByteArray& user = "anonymous");
+    // An active download served whole: PORT (200), RETR name (150), the data over
+    // a new data connection that is then closed, and 226.
+    ServerScript& ServeRetr(const QByteArray& name, const QByteArray& data);
     // Connects to the address of the last PORT command, from the source address
     // `from` (empty for any; "127.0.0.2" for a third host).
     ServerScript& DataOpen(const QByteArray& from = {}, const QString& name = kData);
