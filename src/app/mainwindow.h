@@ -84,8 +84,6 @@ public:
     TLogView* LogView() { return FTPInfo1; }
     QLabel* StatusPanel(int panel) { return m_panels[panel]; }
     ProgressBar3D* Gauge() { return Gauge1; }
-    TPrompts& Prompts() { return *m_prompts; }
-    bool HintsShown() const { return m_hintsShown; }
     bool FirstActivationDone() const { return m_activated; } // the site list has been read
 
     // Commands (mainwindowcommands.cpp).
