@@ -175,6 +175,9 @@ struct TSejaParametri {
     quint8 serverKind = 0;
     quint8 dataConnection = 0; // 0 active (the described default), 1 passive
     quint8 nameEncoding = 0;   // 0 code page 1250 (the default), 1 UTF-8, 2 automatic (FEAT)
+    // 0 none (the default), 1 explicit TLS when the server offers it, 2 explicit
+    // TLS required, 3 implicit TLS (the connection starts with the handshake).
+    quint8 encryption = 0;
 };
 
 class TFtpSeja : public QObject {

@@ -14,6 +14,7 @@
 // - Texts are the system's own; GetWord answers from the main window's word
 //   table ("" for a missing key).
 #include "ftp/remotelisting.h"
+#include "net/certificateinfo.h"
 
 #include <QString>
 #include <QStringList>
@@ -109,4 +110,12 @@ public:
     // An input box with value as default; true when confirmed (value then holds the answer).
     virtual bool InputBox(const QString& caption, const QString& prompt, QString& value) = 0;
     virtual TPrepisiIzbira PrepisiDialog() = 0;
+
+    // Encryption. The engine asks only about a certificate the system's trust
+    // store or the host name did not accept; true lets the session go on. An
+    // implementation may consult stored trust and ask the user (modal).
+    virtual bool AcceptCertificate(const TCertificateInfo& /*info*/) { return false; }
+    // The session's control connection is now encrypted (info of its handshake)
+    // or, with nullptr, no longer (closed).
+    virtual void ShowEncryption(const TCertificateInfo* /*info*/) {}
 };
