@@ -1,7 +1,8 @@
 // Whole-transfer throughput of the session engine on loopback: a 1 GiB file
 // downloaded from and uploaded to pyftpdlib through TFtpSeja (with a window
-// that shows nothing), next to curl downloading the same file from the same
-// server in the same run. Prints MB/s, the ratio to curl and the peak memory.
+// that shows nothing), next to curl downloading and uploading the same file on
+// the same server in the same run, in active and then passive mode. Prints MB/s,
+// the ratio to curl and the peak memory.
 //
 //   cmake --build build --target ftptransfer_bench && build/tools/bench/ftptransfer_bench [MiB]
 #include "ftp/ftpseja.h"
@@ -113,6 +114,86 @@ long peakKiB()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
+// One mode's figures: curl and Kvado, each downloading and uploading the file.
+struct TModeRun {
+    qint64 curlDownMs = 0, curlUpMs = 0, downMs = 0, upMs = 0;
+    bool curlOk = false, downOk = false, upOk = false;
+    long memoryBefore = 0, memoryAfter = 0;
+};
+
+// curl against the same server in the same mode: "-P" makes it active like Kvado's default.
+qint64 timeCurl(const QStringList& arguments, bool passive, bool* ok)
+{
+    QStringList all{"-s", "-S"};
+    if (!passive)
+        all << "-P"
+            << "127.0.0.1";
+    QElapsedTimer clock;
+    clock.start();
+    *ok = QProcess::execute("curl", all + arguments) == 0;
+    return clock.elapsed();
+}
+
+TModeRun runMode(bool passive, int port, const QString& root, const QString& local)
+{
+    TModeRun run;
+    const QString url = QString("ftp://127.0.0.1:%1/").arg(port);
+    bool curlDown = false, curlUp = false;
+    run.curlDownMs = timeCurl({"-o", local + "/curl.bin", url + "big.bin"}, passive, &curlDown);
+    run.curlUpMs = timeCurl({"-T", local + "/curl.bin", url + "curl-up.bin"}, passive, &curlUp);
+    run.curlOk = curlDown && curlUp && sameFiles(root + "/big.bin", root + "/curl-up.bin");
+    QFile::remove(local + "/curl.bin");
+    QFile::remove(root + "/curl-up.bin");
+
+    TNullView view;
+    view.LocalDir = local;
+    TFtpSeja seja(&view);
+    seja.Parametri().host = "127.0.0.1";
+    seja.Parametri().port = QString::number(port);
+    seja.Parametri().anonymousPassword = "bench@kvado";
+    seja.Parametri().transferType = tpSlika;
+    seja.Parametri().dataConnection = passive ? 1 : 0;
+    seja.Povezi();
+    if (!pumpUntil([&] { return view.Listings == 1; }, 20))
+        return run;
+    for (int i = 0; i < view.Rows.Count(); ++i)
+        if (view.Rows.At(i).name == "big.bin")
+            view.Selected = {i};
+
+    run.memoryBefore = peakKiB();
+    QElapsedTimer clock;
+    clock.start();
+    seja.Pla1PrenesiClick();
+    const bool downloaded = pumpUntil([&] { return view.LocalRefreshes == 1 && !seja.PrenosTece(); }, 600);
+    run.downMs = clock.elapsed();
+    run.memoryAfter = peakKiB();
+    run.downOk = downloaded && sameFiles(root + "/big.bin", local + "/big.bin");
+
+    QFile::rename(local + "/big.bin", local + "/up.bin");
+    view.Upload = {{"up.bin", QString()}};
+    const int listings = view.Listings;
+    clock.restart();
+    seja.Pla2PrenesiClick();
+    const bool uploaded = pumpUntil([&] { return view.Listings > listings && !seja.PrenosTece(); }, 600);
+    run.upMs = clock.elapsed();
+    run.upOk = uploaded && sameFiles(local + "/up.bin", root + "/up.bin");
+    QFile::remove(local + "/up.bin");
+    QFile::remove(root + "/up.bin");
+    return run;
+}
+
+void printMode(const char* mode, const TModeRun& run, qint64 size)
+{
+    const auto line = [&](const char* what, qint64 ms, qint64 curlMs, bool ok) {
+        const double rate = mbPerSecond(size, ms), curlRate = mbPerSecond(size, curlMs);
+        std::printf("%-8s %-9s curl %8.1f MB/s  Kvado %8.1f MB/s  ratio %.2f  %s\n", mode, what, curlRate,
+                    rate, curlRate > 0 ? rate / curlRate : 0.0, ok ? "identical" : "FAILED");
+    };
+    line("download", run.downMs, run.curlDownMs, run.downOk && run.curlOk);
+    line("upload", run.upMs, run.curlUpMs, run.upOk && run.curlOk);
+    std::printf("%-8s peak memory %ld MiB before the download, %ld MiB after\n", mode,
+                run.memoryBefore / 1024, run.memoryAfter / 1024);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -130,70 +211,22 @@ int main(int argc, char** argv)
     }
 
     // pyftpdlib with anonymous write access, from the test support folder.
-    const QString script = QFileInfo(QString::fromUtf8(__FILE__))
-                               .dir()
-                               .absoluteFilePath("../../tests/support/ftppyftpdserver.py");
+    const QString script = QStringLiteral(KVADO_SOURCE_DIR "/tests/support/ftppyftpdserver.py");
     QProcess server;
     server.start("/usr/bin/python3", {script, "--root", root, "--anon-write"});
     if (!server.waitForStarted() || !server.waitForReadyRead(10000)) {
         std::fprintf(stderr, "pyftpdlib did not start\n");
         return 1;
     }
-    const QByteArray portLine = server.readLine().trimmed();
-    const int port = portLine.mid(5).toInt();
+    const int port = server.readLine().trimmed().mid(5).toInt();
 
-    // curl, active mode like Kvado.
-    QElapsedTimer clock;
-    clock.start();
-    const int curlResult = QProcess::execute("curl", {"-s", "-P", "127.0.0.1", "-o", local + "/curl.bin",
-                                                      QString("ftp://127.0.0.1:%1/big.bin").arg(port)});
-    const qint64 curlMs = clock.elapsed();
-    QFile::remove(local + "/curl.bin");
-
-    TNullView view;
-    view.LocalDir = local;
-    TFtpSeja seja(&view);
-    seja.Parametri().host = "127.0.0.1";
-    seja.Parametri().port = QString::number(port);
-    seja.Parametri().anonymousPassword = "bench@kvado";
-    seja.Parametri().transferType = tpSlika;
-    seja.Povezi();
-    if (!pumpUntil([&] { return view.Listings == 1; }, 20)) {
-        std::fprintf(stderr, "no listing\n");
-        return 1;
-    }
-    for (int i = 0; i < view.Rows.Count(); ++i)
-        if (view.Rows.At(i).name == "big.bin")
-            view.Selected = {i};
-
-    const long memoryBefore = peakKiB();
-    clock.restart();
-    seja.Pla1PrenesiClick();
-    const bool downloaded = pumpUntil([&] { return view.LocalRefreshes == 1 && !seja.PrenosTece(); }, 600);
-    const qint64 downloadMs = clock.elapsed();
-    const long memoryAfter = peakKiB();
-    const bool downloadOk = downloaded && sameFiles(root + "/big.bin", local + "/big.bin");
-
-    QFile::rename(local + "/big.bin", local + "/up.bin");
-    view.Upload = {{"up.bin", QString()}};
-    const int listings = view.Listings;
-    clock.restart();
-    seja.Pla2PrenesiClick();
-    const bool uploaded = pumpUntil([&] { return view.Listings > listings && !seja.PrenosTece(); }, 600);
-    const qint64 uploadMs = clock.elapsed();
-    const bool uploadOk = uploaded && sameFiles(local + "/up.bin", root + "/up.bin");
-
-    const double curlRate = mbPerSecond(size, curlMs);
-    const double downRate = mbPerSecond(size, downloadMs);
-    std::printf("file                 %lld MiB\n", size >> 20);
-    std::printf("curl download        %8.1f MB/s  (%lld ms, exit %d)\n", curlRate, curlMs, curlResult);
-    std::printf("Kvado download       %8.1f MB/s  (%lld ms, %s)  ratio to curl %.2f\n", downRate, downloadMs,
-                downloadOk ? "identical" : "FAILED", curlRate > 0 ? downRate / curlRate : 0.0);
-    std::printf("Kvado upload         %8.1f MB/s  (%lld ms, %s)\n", mbPerSecond(size, uploadMs), uploadMs,
-                uploadOk ? "identical" : "FAILED");
-    std::printf("peak memory          %ld MiB before the download, %ld MiB after\n", memoryBefore / 1024,
-                memoryAfter / 1024);
+    std::printf("file %lld MiB, pyftpdlib on loopback\n", size >> 20);
+    const TModeRun active = runMode(false, port, root, local);
+    printMode("active", active, size);
+    const TModeRun passive = runMode(true, port, root, local);
+    printMode("passive", passive, size);
     server.terminate();
     server.waitForFinished(3000);
-    return downloadOk && uploadOk ? 0 : 1;
+    const auto ok = [](const TModeRun& run) { return run.curlOk && run.downOk && run.upOk; };
+    return ok(active) && ok(passive) ? 0 : 1;
 }
