@@ -18,7 +18,7 @@ public:
     static constexpr const char* kPassword = "geslo";
 
     explicit PyftpdServer(bool anonymousWrite = true);
-    bool Start(QString* error = nullptr);
+    bool Start(QString* error = nullptr) override;
     QString RootPath() const override;
 
 private:

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +46,9 @@ bool accepts(quint16 port)
 FtpServerProcess::FtpServerProcess()
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    // The server and the session processes it forks share a process group of
+    // their own, so that Stop reaches sessions still open too.
+    m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
 }
 
 FtpServerProcess::~FtpServerProcess()
@@ -62,11 +66,14 @@ void FtpServerProcess::Stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
-    m_process.terminate();
+    const pid_t group = pid_t(m_process.processId());
+    ::kill(-group, SIGTERM);
     if (!m_process.waitForFinished(kStopTimeoutMs)) {
         m_process.kill();
         m_process.waitForFinished(kStopTimeoutMs);
     }
+    // Sessions that outlive their server (pure-ftpd's do) go with it.
+    ::kill(-group, SIGKILL);
 }
 
 bool FtpServerProcess::PutFile(const QString& relativePath, const QByteArray& contents)

@@ -1,9 +1,9 @@
 #pragma once
 // The common ground of the FTP server fixtures: one server process of the
 // test's own, started in a fresh temporary directory on 127.0.0.1 and stopped
-// (terminated, then killed) when the fixture is destroyed. Every wait is
-// bounded; a failed start returns false with a message that includes what the
-// server wrote.
+// (terminated, then killed, with every session process it forked) when the
+// fixture is destroyed. Every wait is bounded; a failed start returns false
+// with a message that includes what the server wrote.
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -24,6 +24,8 @@ public:
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
     // What the server wrote on stdout and stderr so far.
     QString Diagnostics();
+    // Starts the server on a free port of 127.0.0.1; false (with why in error) when it did not listen in time.
+    virtual bool Start(QString* error = nullptr) = 0;
     // Terminates the server and waits for it (bounded). Called by the destructor.
     void Stop();
 

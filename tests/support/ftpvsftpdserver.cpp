@@ -1,82 +1,24 @@
 #include "support/ftpvsftpdserver.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 constexpr const char* kProgram = "/usr/sbin/vsftpd";
-constexpr const char* kFtpUser = "ftp";
-constexpr int kStartAttempts = 3;
-
-const passwd* ftpUser()
-{
-    return ::getpwnam(kFtpUser);
 }
 
-bool setOwnerToFtp(const QString& path)
+VsftpdServer::VsftpdServer(VsftpdMode mode) : FtpSystemServer(mode, QString::fromLatin1(kProgram))
 {
-    const passwd* user = ftpUser();
-    return user && ::chown(QFile::encodeName(path).constData(), user->pw_uid, user->pw_gid) == 0;
-}
-} // namespace
-
-VsftpdServer::VsftpdServer(VsftpdMode mode) : m_mode(mode)
-{
-    // Every session is chrooted into the root and runs as the ftp user, which
-    // must be able to enter the folders whatever the umask of the test run.
-    QDir dir(Dir());
-    dir.mkdir(QStringLiteral("root"));
-    dir.mkdir(QStringLiteral("empty"));
-    for (const QString& path : {Dir(), RootPath(), dir.filePath(QStringLiteral("empty"))})
-        QFile::setPermissions(path, kFolderPermissions);
-    if (m_mode == VsftpdMode::Writable) {
-        QDir(RootPath()).mkdir(QString::fromLatin1(kUploadFolder));
-        QFile::setPermissions(UploadPath(), kFolderPermissions);
-        setOwnerToFtp(UploadPath());
-    }
+    // vsftpd chroots its unprivileged helper into an empty folder.
+    QDir(Dir()).mkdir(QStringLiteral("empty"));
+    QFile::setPermissions(tempPath(QStringLiteral("empty")), kFolderPermissions);
 }
 
 QString VsftpdServer::Unavailable()
 {
-    if (!QFileInfo(QString::fromLatin1(kProgram)).isExecutable())
-        return QStringLiteral("vsftpd is not installed (tools/install-deps installs it)");
-    if (::geteuid() != 0)
-        return QStringLiteral("vsftpd must run as root");
-    if (!ftpUser())
-        return QStringLiteral("the ftp user does not exist (the vsftpd package creates it)");
-    return QString();
+    return unavailable(QString::fromLatin1(kProgram));
 }
 
-QString VsftpdServer::RootPath() const
-{
-    return QDir(Dir()).filePath(QStringLiteral("root"));
-}
-
-QString VsftpdServer::UploadPath() const
-{
-    return m_mode == VsftpdMode::Writable ? QDir(RootPath()).filePath(QString::fromLatin1(kUploadFolder))
-                                          : QString();
-}
-
-bool VsftpdServer::adopt(const QString& path)
-{
-    // Files in the writable folder belong to ftp so that clients may overwrite or resume them.
-    const QString upload = UploadPath();
-    if (upload.isEmpty() || !path.startsWith(upload + QLatin1Char('/')))
-        return true;
-    return setOwnerToFtp(path);
-}
-
-QString VsftpdServer::configPath() const
-{
-    return QDir(Dir()).filePath(QStringLiteral("vsftpd.conf"));
-}
-
-bool VsftpdServer::writeConfig(quint16 port)
+bool VsftpdServer::prepare(quint16 port, QStringList* arguments)
 {
     QStringList lines{
         QStringLiteral("background=NO"),
@@ -88,8 +30,8 @@ bool VsftpdServer::writeConfig(quint16 port)
         QStringLiteral("anonymous_enable=YES"),
         QStringLiteral("local_enable=NO"),
         QStringLiteral("anon_root=") + RootPath(),
-        QStringLiteral("ftp_username=") + QString::fromLatin1(kFtpUser),
-        QStringLiteral("secure_chroot_dir=") + QDir(Dir()).filePath(QStringLiteral("empty")),
+        QStringLiteral("ftp_username=ftp"),
+        QStringLiteral("secure_chroot_dir=") + tempPath(QStringLiteral("empty")),
         m_portEnabled ? QStringLiteral("port_enable=YES") : QStringLiteral("port_enable=NO"),
         QStringLiteral("pasv_enable=YES"),
         QStringLiteral("pasv_address=127.0.0.1"),
@@ -98,30 +40,12 @@ bool VsftpdServer::writeConfig(quint16 port)
         QStringLiteral("dirmessage_enable=NO"),
         QStringLiteral("use_localtime=NO"),
     };
-    if (m_mode == VsftpdMode::Writable)
+    if (Mode() == FtpServerMode::Writable)
         lines << QStringLiteral("write_enable=YES") << QStringLiteral("anon_upload_enable=YES")
               << QStringLiteral("anon_mkdir_write_enable=YES")
               << QStringLiteral("anon_other_write_enable=YES") << QStringLiteral("anon_umask=022");
     else
         lines << QStringLiteral("write_enable=NO");
-    QFile file(configPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray text = lines.join(QLatin1Char('\n')).toLocal8Bit() + '\n';
-    return file.write(text) == text.size();
-}
-
-bool VsftpdServer::Start(QString* error)
-{
-    if (const QString why = Unavailable(); !why.isEmpty())
-        return fail(error, why);
-    QString lastError;
-    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        const quint16 port = FreeLoopbackPort();
-        if (port == 0 || !writeConfig(port))
-            return fail(error, QStringLiteral("cannot prepare the vsftpd configuration in ") + Dir());
-        if (startAndWaitListening(QString::fromLatin1(kProgram), {configPath()}, port, &lastError))
-            return true;
-    }
-    return fail(error, lastError);
+    *arguments = QStringList{tempPath(QStringLiteral("vsftpd.conf"))};
+    return writeLines(QStringLiteral("vsftpd.conf"), lines);
 }
