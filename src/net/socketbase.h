@@ -94,8 +94,8 @@ public:
     int CheckError(int result, int tolerated, int messageId);
     // Bytes waiting to be received (at most 65535; more is reported as 65535).
     int BytesAvailable();
-    // All the bytes waiting to be received.
-    quint32 BytesWaiting();
+    // All the bytes waiting to be received (a TLS socket counts its plaintext).
+    virtual quint32 BytesWaiting();
     // False once this object is destroyed; for callers that run handlers or waits.
     std::shared_ptr<const bool> SocketAlive() const { return m_objectAlive; }
     // Changes whenever the object gets or gives up a handle.

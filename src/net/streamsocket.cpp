@@ -1,11 +1,15 @@
 #include "net/streamsocket.h"
 
 #include "net/sockctrl.h"
+#include "net/sockerror.h"
+#include "net/tlschannel.h"
 #include "net/winsockapi.h"
 
 #include <sys/socket.h>
 
 TStreamSocket::TStreamSocket(TSockCtrl* owner) : TSocketBase(owner) {}
+
+TStreamSocket::~TStreamSocket() = default;
 
 void TStreamSocket::SetSocketType(int value)
 {
@@ -16,6 +20,7 @@ void TStreamSocket::SetSocketType(int value)
 
 void TStreamSocket::CreateHandle()
 {
+    m_tls.reset();
     if (Handle() != -1) {
         WinsockAPI().closesocket(Handle());
         SetHandle(-1);
@@ -88,6 +93,8 @@ int TStreamSocket::SendNow(const void* buf, int len)
 {
     if (Handle() == -1 || !Connected())
         return 0;
+    if (m_tls)
+        return CheckError(m_tls->Send(buf, len), WSAEWOULDBLOCK, sockErrSending);
     return CheckError(WinsockAPI().send(Handle(), buf, len, 0), WSAEWOULDBLOCK, sockErrSending);
 }
 
@@ -101,6 +108,8 @@ int TStreamSocket::RecvNow(void* buf, int len)
 {
     if (Handle() == -1 || (State() != ssConnected && State() != ssClosing))
         RaiseSocketError(0, sockErrNotOpen);
+    if (m_tls)
+        return CheckError(m_tls->Recv(buf, len), WSAEWOULDBLOCK, sockErrReceiving);
     return CheckError(WinsockAPI().recv(Handle(), buf, len, 0), WSAEWOULDBLOCK, sockErrReceiving);
 }
 
@@ -108,7 +117,54 @@ void TStreamSocket::Close()
 {
     TSockCtrl* owner = Owner();
     const auto alive = owner->AliveToken();
+    const auto socketAlive = SocketAlive();
+    if (m_tls && Handle() != -1)
+        m_tls->SendCloseNotify(); // first: the unread input is still read through TLS
     TSocketBase::Close();
     if (*alive)
         owner->DisarmTimeOut();
+    if (*socketAlive && Handle() == -1)
+        m_tls.reset();
+}
+
+void TStreamSocket::StartTls(const TTlsOptions& options)
+{
+    if (Handle() == -1 || !Connected())
+        RaiseSocketError(0, sockErrNotOpen);
+    if (m_tls)
+        throw ESockError(QStringLiteral("TLS has already been started on this connection"));
+    m_tls = std::make_unique<TTlsChannel>(this, options);
+    m_tls->Begin();
+}
+
+void TStreamSocket::DoRead()
+{
+    if (m_tls && m_tls->Handshaking())
+        m_tls->Continue(); // the handshake's, not the owner's
+    else
+        TSocketBase::DoRead();
+}
+
+void TStreamSocket::DoWrite()
+{
+    if (m_tls && m_tls->Handshaking())
+        m_tls->Continue();
+    else
+        TSocketBase::DoWrite();
+}
+
+void TStreamSocket::Disconnect()
+{
+    if (m_tls && m_tls->Handshaking()) {
+        const auto alive = SocketAlive();
+        m_tls->PeerClosed();
+        if (!*alive || Handle() == -1)
+            return; // the OnDone handler destroyed or closed it
+    }
+    TSocketBase::Disconnect();
+}
+
+quint32 TStreamSocket::BytesWaiting()
+{
+    return m_tls ? m_tls->PlainWaiting() : TSocketBase::BytesWaiting();
 }

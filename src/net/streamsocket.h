@@ -37,11 +37,25 @@
 //   or is still pending (a failed lookup, a connect that never completed) is
 //   closed silently when Connect or Listen starts again, so no handle leaks.
 //   Its queued notifications are dropped with it.
+// - StartTls(options) puts TLS (the client side) on the connected socket:
+//   raises "Socket not open" unless connected, and ESockError when TLS was
+//   started already or cannot start. From then on Send, Recv and
+//   BytesWaiting carry plaintext, the handshake runs on the socket's own
+//   notifications and ends with options.OnDone (see tlschannel.h); Close
+//   first sends close_notify; a peer that closes during the handshake fails
+//   it (OnDone) before OnDisconnect. Tls() is the channel (nullptr without
+//   TLS); the next Connect or Close drops it.
 #include "net/socketbase.h"
+#include "net/tlsoptions.h"
+
+#include <memory>
+
+class TTlsChannel;
 
 class TStreamSocket : public TSocketBase {
 public:
     explicit TStreamSocket(TSockCtrl* owner);
+    ~TStreamSocket() override;
 
     void SetSocketType(int value) override;
     int Send(const void* buf, int len) override;
@@ -51,6 +65,13 @@ public:
     void Connect(const QString& hostName, TAsyncOptions options, quint16 port, const QString& serviceName,
                  QString& ipAddress) override;
     void Close() override;
+    void DoRead() override;
+    void DoWrite() override;
+    void Disconnect() override;
+    quint32 BytesWaiting() override;
+
+    void StartTls(const TTlsOptions& options);
+    TTlsChannel* Tls() const { return m_tls.get(); }
 
 protected:
     // Send and Recv after their OnInfo report: for callers that must report
@@ -59,4 +80,7 @@ protected:
     int RecvNow(void* buf, int len);
     // Closes a leftover handle silently and creates a fresh one.
     void CreateHandle();
+
+private:
+    std::unique_ptr<TTlsChannel> m_tls;
 };
