@@ -71,6 +71,7 @@ private:
 TEST_P(SejaServers, ConnectLoginInitialDirectoryListingCwdCdupAndRootFallback)
 {
     ASSERT_TRUE(server().Put("a.txt", "hello"));
+    ASSERT_TRUE(server().Put("two  words.txt", "spaced"));
     ASSERT_TRUE(server().Server().MakeDir(folder() + "/sub"));
     TestSession t;
     ASSERT_TRUE(open(t));
@@ -80,11 +81,16 @@ TEST_P(SejaServers, ConnectLoginInitialDirectoryListingCwdCdupAndRootFallback)
     EXPECT_TRUE(t.view.Commands.contains("CWD " + folder()));
     EXPECT_EQ(t.view.Caption, "Kvado - [127.0.0.1/" + folder() + "]");
     EXPECT_EQ(t.seja.TrenutnaMapa(), "/" + folder());
-    ASSERT_EQ(t.view.RowNames(), (QStringList{"..", "a.txt", "sub"}));
+    ASSERT_EQ(t.view.RowNames(), (QStringList{"..", "a.txt", "sub", "two  words.txt"}));
     EXPECT_EQ(t.view.Rows[1].kind, ekFile);
     EXPECT_EQ(t.view.Rows[1].size, 5);
     EXPECT_EQ(t.view.Rows[1].attributes.left(1), "-");
     EXPECT_EQ(t.view.Rows[2].kind, ekDirectory);
+    // Each server's listing layout keeps a name with inner spaces whole, so it downloads.
+    EXPECT_EQ(t.view.Rows[3].size, 6);
+    ASSERT_TRUE(download(t, {"two  words.txt"}));
+    EXPECT_EQ(readAll(local("two  words.txt")), "spaced");
+    ASSERT_EQ(t.view.Listings, 1);
 
     // Into the directory and back up.
     t.view.Select({"sub"});

@@ -24,7 +24,8 @@ public:
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
     // What the server wrote on stdout and stderr so far.
     QString Diagnostics();
-    // Starts the server on a free port of 127.0.0.1; false (with why in error) when it did not listen in time.
+    // Starts the server on a free port of 127.0.0.1; false (with why in error) when it did not listen in
+    // time.
     virtual bool Start(QString* error = nullptr) = 0;
     // Terminates the server and waits for it (bounded). Called by the destructor.
     void Stop();
