@@ -268,6 +268,29 @@ TEST_P(SejaServers, UploadNewEmptyResumedAndUnreadable)
     EXPECT_FALSE(t.seja.OddajaTece());
     EXPECT_TRUE(t.view.Statuses.last().contains("missing.bin"));
     EXPECT_TRUE(refresh(t));
+
+    // An upload the server refuses (its read-only root) ends as failed and the
+    // session goes on: proftpd answers 550 (no write permission), vsftpd and
+    // pure-ftpd 553 (shown as a failed transfer with the reply). pyftpdlib's
+    // root is writable, so there is nothing to refuse.
+    if (kind() == FtpServerKind::Pyftpd)
+        return;
+    t.view.InputAnswers = {QString("/")};
+    const int listings = t.view.Listings;
+    t.seja.Pla1SkociClick();
+    ASSERT_TRUE(explain(PumpUntil([&] { return t.view.Listings > listings; }, 10000), t));
+    ASSERT_EQ(t.seja.TrenutnaMapa(), "/");
+    const int statuses = int(t.view.Statuses.size());
+    t.view.LocalSelection = {{"up.bin", QString()}};
+    t.seja.Pla2PrenesiClick();
+    const QString refused = kind() == FtpServerKind::Proftpd ? t.view.GetWord("@idNiPravic")
+                                                             : t.view.GetWord("@idNeuspeh") + "553 ";
+    ASSERT_TRUE(explain(
+        PumpUntil([&] { return t.view.Statuses.mid(statuses).join("\n").contains(refused); }, 10000), t));
+    EXPECT_FALSE(t.seja.PrenosTece());
+    EXPECT_FALSE(t.seja.OddajaTece());
+    EXPECT_FALSE(QFileInfo::exists(server().Server().RootPath() + "/up.bin"));
+    EXPECT_TRUE(refresh(t));
 }
 
 TEST_P(SejaServers, StopInTheMiddleOfA50MiBDownloadThenResume)
