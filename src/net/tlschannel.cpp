@@ -134,12 +134,14 @@ TTlsChannel::TStep TTlsChannel::Step()
 
 void TTlsChannel::Begin()
 {
-    // A failure already here (the peer has gone) is reported like a later
-    // one, from the next notification of the socket, never inside StartTls.
-    if (Step() == TStep::Failed) {
-        m_failedEarly = true;
-        TAsyncSelect::AfterSend(m_socket->Handle(), true);
-    }
+    // A handshake decided already here (a fast server on loopback may finish
+    // it in one go, or the peer has gone) is reported from the socket's next
+    // read notification, asked for now, never from inside StartTls.
+    const TStep step = Step();
+    if (step == TStep::Pending)
+        return;
+    m_failedEarly = step == TStep::Failed;
+    TAsyncSelect::AfterRecv(m_socket->Handle(), 0, 2);
 }
 
 void TTlsChannel::Continue()
@@ -164,7 +166,11 @@ void TTlsChannel::Continue()
 
 void TTlsChannel::PeerClosed()
 {
-    if (m_phase == TPhase::Handshaking)
+    if (m_phase != TPhase::Handshaking)
+        return;
+    if (!m_failedEarly && SSL_is_init_finished(m_ssl))
+        Complete(); // finished before the close was seen
+    else
         Fail(m_failedEarly ? m_failure : closedText());
 }
 
@@ -207,9 +213,10 @@ void TTlsChannel::Fire(const TTlsOutcome& outcome)
 void TTlsChannel::ReportReceipt(qint64 count)
 {
     // "left" above 1 means data certainly remains (see asyncselect.h).
+    // A receive that took nothing from the socket itself re-enables its read
+    // notifications here, so the peer's close is still found.
     const int left = SSL_has_pending(m_ssl) ? qMax(2, SSL_pending(m_ssl)) : 0;
-    if (count > 0 || left > 0)
-        TAsyncSelect::AfterRecv(m_socket->Handle(), count, left);
+    TAsyncSelect::AfterRecv(m_socket->Handle(), count, left);
 }
 
 int TTlsChannel::Recv(void* buf, int len)
@@ -251,6 +258,8 @@ int TTlsChannel::Send(const void* buf, int len)
 
 int TTlsChannel::Fault(int result, bool reading)
 {
+    if (reading)
+        ReportReceipt(0);
     switch (SSL_get_error(m_ssl, result)) {
     case SSL_ERROR_WANT_READ:
     case SSL_ERROR_WANT_WRITE:

@@ -6,8 +6,9 @@
 //
 // Contract:
 // - Begin (called by StartTls) sends the ClientHello at once; nothing is
-//   fired from inside it (a failure already there is reported by OnDone from
-//   the socket's next notification). The handshake then advances on the socket's own FD_READ and FD_WRITE
+//   fired from inside it (a handshake decided already there is reported by
+//   OnDone from the socket's next read notification). The socket must ask
+//   for FD_READ (csoRead). The handshake then advances on the socket's own FD_READ and FD_WRITE
 //   notifications (Continue), which the owner does not see as OnRead/OnWrite
 //   while it lasts: the owner's OnInfo may still report icReceiving and
 //   icSending. Whatever the owner sends meanwhile waits (a would-block).

@@ -7,7 +7,7 @@
 #include "support/pump.h"
 #include "tlsfixture.h"
 
-#include <QCryptographicHash>
+#include <QProcess>
 
 namespace {
 
@@ -119,6 +119,19 @@ bool writePattern(TServerPeer& peer, qint64 total)
         done += n;
     }
     return true;
+}
+
+// Whether something listens on the loopback port now.
+bool Listening(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
 }
 
 } // namespace
@@ -372,8 +385,8 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
         const TKeyCert identity = TTestPki::Get().Issue(test.Spec);
         TTlsTestServer server(identity);
         server.Serve(1, [](TServerPeer& peer) {
-            if (peer.Accept())
-                peer.Write("hello");
+            if (peer.Accept() && peer.Write("hello"))
+                peer.Shutdown(); // close_notify and the close, at once after the data
         });
         TTlsClient<TStreamSocket> c(server.Port());
         c.Options.HostName = QString::fromLatin1(test.Host);
@@ -391,7 +404,7 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
         EXPECT_EQ(done.Certificate.sha256, DerSha256(identity.Cert.get()));
         EXPECT_EQ(done.Certificate.FingerprintText().size(), 32 * 3 - 1);
         ASSERT_TRUE(PumpUntil([&] { return received == "hello"; })) << "the connection goes on unverified";
-        c.Client.Close();
+        EXPECT_TRUE(PumpUntil([&] { return c.Disconnects == 1; })) << "the peer's end is seen";
     }
 }
 
@@ -501,4 +514,120 @@ TEST(Tls, HandlersMayDestroyTheComponentInsideTlsEvents)
         ASSERT_TRUE(PumpUntil([&] { return server.Finished() == 1; }));
     }
     EXPECT_EQ(ExceptionRecorder::Count(), 0u);
+}
+
+// vsftpd refuses a data connection that does not resume the control
+// connection's session (require_ssl_reuse, its default), in TLS 1.2 and 1.3.
+TEST(Tls, VsftpdTakesDataConnectionsThatResumeTheControlSession)
+{
+    if (!QFile::exists(QStringLiteral("/usr/sbin/vsftpd")) || ::geteuid() != 0)
+        GTEST_SKIP() << "vsftpd must be installed and run as root";
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("root"));
+    QDir(dir.path()).mkpath(QStringLiteral("empty"));
+    QFile::setPermissions(dir.filePath(QStringLiteral("root")), QFile::ReadOwner | QFile::WriteOwner |
+                                                                    QFile::ExeOwner | QFile::ReadOther |
+                                                                    QFile::ExeOther);
+    QFile file(dir.filePath(QStringLiteral("root/listed.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+    file.close();
+    const TKeyCert identity = TTestPki::Get().Issue({});
+    const QString pem = dir.filePath(QStringLiteral("server.pem"));
+    FILE* out = fopen(pem.toLocal8Bit().constData(), "w");
+    PEM_write_X509(out, identity.Cert.get());
+    PEM_write_PrivateKey(out, identity.Key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    fclose(out);
+    const quint16 port = [] { // a port free a moment ago
+        TTlsTestServer probe(TTestPki::Get().Issue({}));
+        return probe.Port();
+    }();
+    const QStringList config{"background=NO",
+                             "seccomp_sandbox=NO",
+                             "listen=YES",
+                             "listen_ipv6=NO",
+                             "listen_address=127.0.0.1",
+                             QStringLiteral("listen_port=%1").arg(port),
+                             "anonymous_enable=YES",
+                             "local_enable=NO",
+                             "anon_root=" + dir.filePath(QStringLiteral("root")),
+                             "ftp_username=ftp",
+                             "secure_chroot_dir=" + dir.filePath(QStringLiteral("empty")),
+                             "pasv_enable=YES",
+                             "pasv_address=127.0.0.1",
+                             "ssl_enable=YES",
+                             "allow_anon_ssl=YES",
+                             "force_anon_logins_ssl=YES",
+                             "force_anon_data_ssl=YES",
+                             "require_ssl_reuse=YES",
+                             "ssl_ciphers=HIGH",
+                             "rsa_cert_file=" + pem,
+                             "rsa_private_key_file=" + pem};
+    QFile conf(dir.filePath(QStringLiteral("vsftpd.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(config.join(QLatin1Char('\n')).toUtf8() + "\n");
+    conf.close();
+
+    for (const int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
+        SCOPED_TRACE(version);
+        QProcess vsftpd;
+        vsftpd.start(QStringLiteral("/usr/sbin/vsftpd"), {conf.fileName()});
+        ASSERT_TRUE(vsftpd.waitForStarted());
+        TTlsClient<TLineSocket> control(port);
+        control.StartOnConnect = false;
+        control.Options.MaxVersion = version;
+        std::vector<QByteArray> replies;
+        ASSERT_TRUE(PumpUntil([&] { return Listening(port); })) << vsftpd.readAll().toStdString();
+        control.Open();
+        control.Socket()->OnLine = [&](TLineSocketBase*, const QByteArray& line, bool) {
+            if (line.size() > 3 && line[3] == ' ')
+                replies.push_back(line);
+        };
+        const auto command = [&](const QByteArray& text) -> QByteArray {
+            const std::size_t before = replies.size();
+            if (!text.isEmpty())
+                control.Socket()->WriteLine(text);
+            if (!PumpUntil([&] { return replies.size() > before; }))
+                return "(no reply to " + text + ")";
+            return replies.back();
+        };
+        ASSERT_TRUE(command({}).startsWith("220"));
+        ASSERT_TRUE(command("AUTH TLS").startsWith("234"));
+        control.Socket()->StartTls(control.Options);
+        ASSERT_TRUE(control.WaitForHandshake());
+        ASSERT_TRUE(control.Outcomes[0].Ok) << control.Outcomes[0].Error.toStdString();
+        EXPECT_TRUE(control.Outcomes[0].Certificate.verified);
+        ASSERT_TRUE(command("USER anonymous").startsWith("331"));
+        ASSERT_TRUE(command("PASS kvado@").startsWith("230"));
+        ASSERT_TRUE(command("PBSZ 0").startsWith("200"));
+        ASSERT_TRUE(command("PROT P").startsWith("200"));
+        const QByteArray pasv = command("PASV");
+        const QList<QByteArray> numbers =
+            pasv.mid(pasv.indexOf('(') + 1, pasv.indexOf(')') - pasv.indexOf('(') - 1).split(',');
+        ASSERT_GE(numbers.size(), 6) << pasv.toStdString();
+        const int dataPort = numbers[4].toInt() * 256 + numbers[5].toInt();
+
+        TTlsClient<TStreamSocket> data{quint16(dataPort)};
+        data.Options.Session = control.Socket()->Tls()->Session();
+        data.Options.MaxVersion = version;
+        QByteArray listing;
+        data.Client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+            char buf[4096];
+            listing.append(buf, qMax(0, socket->Recv(buf, sizeof buf)));
+        };
+        data.Open();
+        const QByteArray started = command("NLST");
+        ASSERT_TRUE(data.WaitForHandshake());
+        ASSERT_TRUE(data.Outcomes[0].Ok) << data.Outcomes[0].Error.toStdString();
+        EXPECT_TRUE(data.Outcomes[0].SessionReused);
+        EXPECT_TRUE(started.startsWith("150")) << started.toStdString();
+        EXPECT_TRUE(PumpUntil([&] { return data.Disconnects > 0; }));
+        EXPECT_EQ(listing, QByteArray("listed.txt\r\n"));
+        EXPECT_TRUE(PumpUntil([&] { return replies.back().startsWith("226"); }))
+            << replies.back().toStdString();
+        command("QUIT");
+        control.Client.Close();
+        vsftpd.kill();
+        vsftpd.waitForFinished();
+    }
 }
