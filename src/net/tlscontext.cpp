@@ -66,10 +66,26 @@ QString TTlsContext::TakeErrorText(const QString& fallback)
 {
     const unsigned long error = ERR_get_error();
     ERR_clear_error();
-    if (error == 0)
-        return fallback;
-    const char* reason = ERR_reason_error_string(error);
+    const char* reason = error ? ERR_reason_error_string(error) : nullptr;
     if (!reason)
         return fallback;
-    return QString::fromUtf8(reason);
+    const QString detail = QString::fromUtf8(reason);
+    if (ERR_GET_LIB(error) != ERR_LIB_SSL)
+        return detail;
+    switch (ERR_GET_REASON(error)) {
+    case SSL_R_WRONG_VERSION_NUMBER:
+    case SSL_R_PACKET_LENGTH_TOO_LONG:
+    case SSL_R_UNEXPECTED_MESSAGE:
+        return QStringLiteral("the server did not answer in TLS (%1)").arg(detail);
+    case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
+    case SSL_R_UNSUPPORTED_PROTOCOL:
+    case SSL_R_NO_PROTOCOLS_AVAILABLE:
+        return QStringLiteral("the server and this program have no TLS version in common (%1)").arg(detail);
+    case SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE:
+    case SSL_R_NO_CIPHERS_AVAILABLE:
+    case SSL_R_NO_SHARED_CIPHER:
+        return QStringLiteral("the server and this program have no cipher in common (%1)").arg(detail);
+    default:
+        return detail;
+    }
 }

@@ -33,7 +33,8 @@ public:
 
     // A new client connection object reporting to listener; nullptr on failure.
     static SSL* NewConnection(TListener* listener);
-    // The first entry of OpenSSL's error queue as text (the queue is cleared);
-    // fallback when the queue is empty.
+    // The first entry of OpenSSL's error queue as a clear text, OpenSSL's own
+    // words in parentheses where a plainer text exists (the queue is
+    // cleared); fallback when the queue is empty.
     static QString TakeErrorText(const QString& fallback);
 };
