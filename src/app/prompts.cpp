@@ -40,3 +40,10 @@ void TWidgetPrompts::ErrorBox(const QString& text)
 {
     QMessageBox::critical(m_parent, QStringLiteral("Kvado"), text);
 }
+
+TPotrdiloIzbira TWidgetPrompts::AskCertificate(const TCertificateInfo& info, const QByteArray& storedSha256,
+                                               int language)
+{
+    TPotrdilo dialog(info, storedSha256, language, m_parent);
+    return TPotrdiloIzbira(dialog.exec());
+}

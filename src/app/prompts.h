@@ -1,6 +1,7 @@
 #pragma once
 // TPrompts: the modal questions and messages of the main window and its parts
-// (message boxes, one-line input boxes, error boxes). The window uses
+// (message boxes, one-line input boxes, error boxes, the question about a
+// server certificate). The window uses
 // TWidgetPrompts, which shows real modal Qt dialogs parented to the window;
 // tests put in a recorder that answers from a script.
 //
@@ -8,6 +9,7 @@
 // implementation runs a modal event loop, so socket events and timers keep
 // being delivered while a question is open; a caller must be ready for the
 // state it asked about to have changed when the call returns.
+#include "dialogs/potrdilo.h"
 #include "ftp/sejaview.h"
 
 #include <QPointer>
@@ -24,6 +26,18 @@ public:
     virtual bool InputBox(const QString& caption, const QString& prompt, QString& value) = 0;
     // The error box of a failed file or I/O operation ("I/O error 2: No such file or directory").
     virtual void ErrorBox(const QString& text) = 0;
+    // The question about a certificate that could not be verified (TPotrdilo)
+    // in the given language; storedSha256 is the fingerprint trusted before
+    // for that host and port when it differs (the changed-certificate
+    // warning), else empty. A recorder that does not script it cancels.
+    virtual TPotrdiloIzbira AskCertificate(const TCertificateInfo& info, const QByteArray& storedSha256,
+                                           int language)
+    {
+        Q_UNUSED(info);
+        Q_UNUSED(storedSha256);
+        Q_UNUSED(language);
+        return pzPreklici;
+    }
 };
 
 class TWidgetPrompts : public TPrompts {
@@ -33,6 +47,8 @@ public:
                           TMsgButtons buttons) override;
     bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
     void ErrorBox(const QString& text) override;
+    TPotrdiloIzbira AskCertificate(const TCertificateInfo& info, const QByteArray& storedSha256,
+                                   int language) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -5,6 +5,7 @@
 #include "app/prompts.h"
 #include "app/remotepane.h"
 #include "app/transfermeter.h"
+#include "core/exception.h"
 #include "ftp/sessionlog.h"
 #include "lang/multilang.h"
 #include "widgets/gifimage.h"
@@ -98,7 +99,15 @@ bool TSejaOkno::ItemEnabled(TSejaItem item)
 
 void TSejaOkno::SetCaption(const QString& caption)
 {
-    m.window->setWindowTitle(caption);
+    m_caption = caption;
+    m.window->setWindowTitle(shownCaption());
+}
+
+QString TSejaOkno::shownCaption() const
+{
+    if (!m_encrypted)
+        return m_caption;
+    return m_caption + m.words->GetWord(QStringLiteral("@idSifriranoNaslov")).arg(m_protocol);
 }
 
 void TSejaOkno::ShowTransferType(int choice)
@@ -215,4 +224,36 @@ bool TSejaOkno::InputBox(const QString& caption, const QString& prompt, QString&
 TPrepisiIzbira TSejaOkno::PrepisiDialog()
 {
     return m.prepisi ? m.prepisi() : piPrekini;
+}
+
+bool TSejaOkno::AcceptCertificate(const TCertificateInfo& info)
+{
+    const std::optional<QByteArray> stored = m_trust.Lookup(info.host, info.port);
+    if (stored && *stored == info.sha256)
+        return true;
+    const TPotrdiloIzbira choice =
+        m.prompts->AskCertificate(info, stored.value_or(QByteArray()), m.words->ActiveLanguage());
+    if (choice == pzVedno) {
+        try {
+            m_trust.Trust(info.host, info.port, info.sha256);
+        } catch (const Exception& error) {
+            m.prompts->ErrorBox(error.Message());
+        }
+    }
+    return choice == pzEnkrat || choice == pzVedno;
+}
+
+void TSejaOkno::ShowEncryption(const TCertificateInfo* info)
+{
+    if (m_caption.isNull())
+        m_caption = m.window->windowTitle();
+    m_encrypted = info != nullptr;
+    m_protocol = info ? (info->protocol.isEmpty() ? QStringLiteral("TLS") : info->protocol) : QString();
+    m.window->setWindowTitle(shownCaption());
+    if (info) {
+        QString line = m.words->GetWord(QStringLiteral("@idSifrirano")) + m_protocol;
+        if (!info->cipher.isEmpty())
+            line += QStringLiteral(", ") + info->cipher;
+        m.log->KvadoUkazi(quint8(slkStatus), line, {});
+    }
 }

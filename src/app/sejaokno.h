@@ -5,10 +5,23 @@
 // progress bar and logo, the prompts and the file-exists dialog.
 //
 // Contract: the engine calls it synchronously on the UI thread; it calls
-// nothing back into the engine. MessageBox, InputBox and PrepisiDialog are
-// modal and run an event loop (socket events keep reaching the engine).
-// The parts must outlive it; the main window owns both.
+// nothing back into the engine. MessageBox, InputBox, PrepisiDialog and
+// AcceptCertificate are modal and run an event loop (socket events keep
+// reaching the engine). The parts must outlive it; the main window owns both.
+//
+// Certificates (AcceptCertificate, for one the system did not verify): a
+// fingerprint trusted "always" before for the same host and port that equals
+// the certificate's lets the session go on without a question; one that
+// differs brings the loud changed-certificate warning; none brings the
+// question. "Trust always" stores the fingerprint in the program directory's
+// trust file (TCertificateTrust, read anew each time) and goes on, "trust
+// once" goes on without storing, cancel refuses. A fingerprint that cannot be
+// stored is shown in an error box; the session still goes on, as asked.
+// ShowEncryption(info) puts the TLS version after every caption the engine
+// sets ("Kvado - [host/dir] - šifrirano (TLSv1.3)") and logs a status line
+// with version and cipher; ShowEncryption(nullptr) puts the plain caption back.
 #include "ftp/sejaview.h"
+#include "sites/certificatetrust.h"
 
 #include <functional>
 
@@ -75,8 +88,15 @@ public:
                           TMsgButtons buttons) override;
     bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
     TPrepisiIzbira PrepisiDialog() override;
+    bool AcceptCertificate(const TCertificateInfo& info) override;
+    void ShowEncryption(const TCertificateInfo* info) override;
 
 private:
     QObject* itemObject(TSejaItem item) const;
+    QString shownCaption() const;
     TSejaOknoDeli m;
+    TCertificateTrust m_trust;
+    QString m_caption; // the engine's last caption, without the encryption
+    bool m_encrypted = false;
+    QString m_protocol; // of the encrypted session
 };

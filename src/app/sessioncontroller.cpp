@@ -24,6 +24,7 @@ TSejaParametri TSessionController::ParametersOf(const TSettings& settings, quint
     p.serverKind = serverKind;
     p.dataConnection = settings.PodatkovnaPovezava == 1 ? 1 : 0;
     p.nameEncoding = settings.KodiranjeImen <= 2 ? settings.KodiranjeImen : 0;
+    p.encryption = settings.Sifriranje <= 3 ? settings.Sifriranje : 0;
     return p;
 }
 

@@ -163,6 +163,13 @@ void THitra1::BuildControls()
     auto* encodingLabel = new QLabel(m_ozadje);
     encodingLabel->setObjectName(QStringLiteral("Label10"));
     encodingLabel->setBuddy(m_kodiranjeImen1);
+    m_sifriranje1 = new QComboBox(m_ozadje);
+    m_sifriranje1->setObjectName(QStringLiteral("Sifriranje1"));
+    m_sifriranje1->addItems({QString(), QString(), QString(), QString()});
+    PortFollowsEncryption(m_sifriranje1, m_vnosVrata1);
+    auto* encryptionLabel = new QLabel(m_ozadje);
+    encryptionLabel->setObjectName(QStringLiteral("Label11"));
+    encryptionLabel->setBuddy(m_sifriranje1);
     m_pasivno1 = new QCheckBox(m_ozadje);
     m_pasivno1->setObjectName(QStringLiteral("Pasivno1"));
     auto* tipFTPLabel = new QLabel(m_ozadje);
@@ -182,6 +189,10 @@ void THitra1::BuildControls()
     encoding->addWidget(encodingLabel);
     encoding->addWidget(m_kodiranjeImen1, 1);
     choices->addLayout(encoding);
+    auto* encryption = new QHBoxLayout;
+    encryption->addWidget(encryptionLabel);
+    encryption->addWidget(m_sifriranje1, 1);
+    choices->addLayout(encryption);
     choices->addStretch(1);
 
     m_povezi1 = new TButton3D(m_ozadje);
@@ -219,10 +230,10 @@ void THitra1::BuildControls()
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
 
-    const QList<QWidget*> tabOrder{m_vnosNaslov1,  m_vnosVrata1,  m_vnosIme1,     m_vnosGeslo1,
-                                   m_vnosBralPom1, m_vnosPisPom1, m_vnosFTPMapa1, m_vnosLokMapa1,
-                                   m_tipPrenosa1,  m_tipPrijave1, m_tipFTP1,      m_kodiranjeImen1,
-                                   m_pasivno1,     m_povezi1,     m_button3D1,    m_priporNastavitve};
+    const QList<QWidget*> tabOrder{
+        m_vnosNaslov1,  m_vnosVrata1,   m_vnosIme1,    m_vnosGeslo1,  m_vnosBralPom1,    m_vnosPisPom1,
+        m_vnosFTPMapa1, m_vnosLokMapa1, m_tipPrenosa1, m_tipPrijave1, m_tipFTP1,         m_kodiranjeImen1,
+        m_sifriranje1,  m_pasivno1,     m_povezi1,     m_button3D1,   m_priporNastavitve};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -250,6 +261,7 @@ void THitra1::FormCreate()
     m_tipPrenosa1->SetItemIndex(m_settings.TipPre <= 3 ? m_settings.TipPre : 0);
     m_pasivno1->setChecked(m_settings.PodatkovnaPovezava == 1);
     m_kodiranjeImen1->setCurrentIndex(m_settings.KodiranjeImen <= 2 ? m_settings.KodiranjeImen : 0);
+    m_sifriranje1->setCurrentIndex(m_settings.Sifriranje <= 3 ? m_settings.Sifriranje : 0);
 
     if (!m_settings.ZNaslov.isEmpty())
         m_vnosNaslov1->setText(m_settings.ZNaslov);
@@ -280,7 +292,7 @@ void THitra1::PriporNastavitveClick()
                 m_ml2->GetWord(QStringLiteral("@idPriNast?")), QMessageBox::Yes | QMessageBox::No,
                 QMessageBox::NoButton) != QMessageBox::Yes)
         return;
-    m_vnosVrata1->setText(QStringLiteral("21"));
+    m_vnosVrata1->setText(DefaultPort(m_sifriranje1->currentIndex()));
     m_vnosBralPom1->setText(QStringLiteral("4096"));
     m_vnosPisPom1->setText(QStringLiteral("4096"));
     m_tipPrenosa1->SetItemIndex(0);
@@ -348,6 +360,7 @@ void THitra1::ApplyTo(TSettings& settings) const
         settings.TipPri = quint8(m_tipPrijave1->ItemIndex());
     settings.PodatkovnaPovezava = m_pasivno1->isChecked() ? 1 : 0;
     settings.KodiranjeImen = quint8(qMax(0, m_kodiranjeImen1->currentIndex()));
+    settings.Sifriranje = quint8(qMax(0, m_sifriranje1->currentIndex()));
 }
 
 quint8 THitra1::ServerKind() const

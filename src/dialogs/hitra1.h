@@ -20,7 +20,9 @@
 //   Otherwise the window closes with Accepted. Prekliči (and Escape) close it
 //   with Rejected.
 // - Priporočene nastavitve asks "@idPriNast?" and on Yes fills the
-//   recommended values.
+//   recommended values (the port "990" when implicit TLS is chosen, else "21").
+// - Choosing an encryption moves the port between "21" and "990" as
+//   PortFollowsEncryption says; any other port stays as typed.
 // - Choosing a login type fills user name and password (Anonymous: "anonymous"
 //   and the default anonymous password; Normal: the stored ones).
 // - The port and buffer fields take digits only, whether typed or pasted.
@@ -87,6 +89,7 @@ private:
     QComboBox* m_tipFTP1;
     QCheckBox* m_pasivno1;       // the data connection: passive when checked
     QComboBox* m_kodiranjeImen1; // names: code page 1250, UTF-8 or automatic
+    QComboBox* m_sifriranje1;    // encryption: none, explicit TLS if offered or required, implicit TLS
     TButton3D* m_povezi1;
     TButton3D* m_button3D1;
     TButton3D* m_priporNastavitve;

@@ -4,8 +4,10 @@
 #include "widgets/gifimage.h"
 #include "widgets/wallpaper.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -58,4 +60,21 @@ void NameFieldsAfterLabels(QWidget* window)
             label->buddy()->setAccessibleName(StripAccelChars(label->text()));
         }
     }
+}
+
+QString DefaultPort(int encryption)
+{
+    return encryption == kImplicitTls ? QStringLiteral("990") : QStringLiteral("21");
+}
+
+void PortFollowsEncryption(QComboBox* encryption, QLineEdit* port)
+{
+    // The longest choice would widen the whole form; the open list shows it whole.
+    encryption->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    encryption->setMinimumContentsLength(12);
+    QObject::connect(encryption, &QComboBox::activated, port, [port](int choice) {
+        const QString other = DefaultPort(choice == kImplicitTls ? 0 : kImplicitTls);
+        if (port->text() == other)
+            port->setText(DefaultPort(choice));
+    });
 }

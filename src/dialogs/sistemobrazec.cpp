@@ -357,4 +357,5 @@ void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings)
     settings.TipPri = site.loginType;
     settings.PodatkovnaPovezava = site.DataConnection();
     settings.KodiranjeImen = site.NameEncoding();
+    settings.Sifriranje = site.Encryption();
 }

@@ -115,10 +115,9 @@ private:
 
 // Makes site the session parameters of the next connection, by the rules of
 // quick connect: host, port (decimal), buffers, directories, transfer and
-// login type always; the user name unless it is "anonymous" (any case) and the
-// password unless it is the anonymous password (any case, also as cut to the
-// record's 20 characters). An anonymous site never touches the stored user
-// name and password of a normal login.
+// login type, data connection, name encoding and encryption always; the user name unless it is "anonymous"
+// (any case) and the password unless it is the anonymous password (any case, also as cut to the record's 20
+// characters). An anonymous site never touches the stored user name and password of a normal login.
 struct TSettings;
 struct TSiteRecord;
 void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings);

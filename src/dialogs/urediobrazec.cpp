@@ -91,6 +91,10 @@ void TUrediObrazec::buildComponents()
     TipFTP2->addItems({"Zazna samodejno", "UNIX", "UNIX združljiv", "VMS"});
     KodiranjeImen2 = named(new QComboBox(this), "KodiranjeImen2", "Kodiranje imen");
     KodiranjeImen2->addItems({"Kodna stran 1250", "UTF-8", "Samodejno"});
+    Sifriranje2 = named(new QComboBox(this), "Sifriranje2", "Šifriranje");
+    Sifriranje2->addItems(
+        {"Brez", "Izrecni TLS, če ga strežnik ponudi", "Izrecni TLS, obvezno", "Implicitni TLS"});
+    PortFollowsEncryption(Sifriranje2, VnosVrata2);
     Pasivno2 = named(new QCheckBox(QStringLiteral("Pasivni način"), this), "Pasivno2", "Pasivni način");
     Komentar2 = named(new QPlainTextEdit(this), "Komentar2", "Komentar");
     Komentar2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -147,8 +151,10 @@ void TUrediObrazec::buildComponents()
     right->addWidget(TipFTP2, 4, 1);
     right->addWidget(label("OznakaKodiranjeImen2", "Kodiranje imen", KodiranjeImen2), 5, 0);
     right->addWidget(KodiranjeImen2, 5, 1);
-    right->addWidget(Pasivno2, 6, 0, 1, 2);
-    right->setRowStretch(7, 1);
+    right->addWidget(label("OznakaSifriranje2", "Šifriranje", Sifriranje2), 6, 0);
+    right->addWidget(Sifriranje2, 6, 1);
+    right->addWidget(Pasivno2, 7, 0, 1, 2);
+    right->setRowStretch(8, 1);
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 1);
@@ -187,6 +193,7 @@ void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik
         TipFTP2->setCurrentIndex(0);
         Pasivno2->setChecked(false);
         KodiranjeImen2->setCurrentIndex(0);
+        Sifriranje2->setCurrentIndex(0);
         TipPrenosa2->SetItemIndex(0);
         VnosBralPom2->setText("4096");
         VnosPisPom2->setText("4096");
@@ -202,6 +209,7 @@ void TUrediObrazec::Begin(TSiteList& sites, int site, bool editing, quint8 jezik
         TipFTP2->setCurrentIndex(record.serverKind <= 3 ? record.serverKind : 0);
         Pasivno2->setChecked(record.DataConnection() == 1);
         KodiranjeImen2->setCurrentIndex(record.NameEncoding());
+        Sifriranje2->setCurrentIndex(record.Encryption());
         TipPrijave2->SetItemIndex(record.loginType == 1 ? 1 : 0);
         TipPrenosa2->SetItemIndex(record.transferType <= 3 ? record.transferType : 0);
         Komentar2->setPlainText(record.Comment());
@@ -236,7 +244,7 @@ void TUrediObrazec::PriporNastavitve2Click()
                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes)
         return;
-    VnosVrata2->setText("21");
+    VnosVrata2->setText(DefaultPort(Sifriranje2->currentIndex()));
     VnosBralPom2->setText("4096");
     VnosPisPom2->setText("4096");
     TipPrenosa2->SetItemIndex(0);
@@ -284,6 +292,7 @@ bool TUrediObrazec::Povezi2Click()
     record.serverKind = quint8(qMax(0, TipFTP2->currentIndex()));
     record.SetDataConnection(Pasivno2->isChecked() ? 1 : 0);
     record.SetNameEncoding(quint8(qMax(0, KodiranjeImen2->currentIndex())));
+    record.SetEncryption(quint8(qMax(0, Sifriranje2->currentIndex())));
     record.loginType = quint8(qMax(0, TipPrijave2->ItemIndex()));
     record.SetRemoteDir(VnosFTPMapa2->text());
     record.SetLocalDir(VnosLokMapa2->text());

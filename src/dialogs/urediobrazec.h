@@ -9,7 +9,7 @@
 //   the work of the editor's activation, done once per showing, never when a
 //   question box closes): the word table ML5 switches to jezik - 1 (only for
 //   jezik 1 or 2); adding sets login Anonymous, port "21", server kind 0,
-//   transfer type 0 and both buffers "4096"; editing fills every field from
+//   transfer type 0, no encryption and both buffers "4096"; editing fills every field from
 //   record `site`; then the user name and password are filled as the login
 //   choice does. `site` is the entry selected in the site manager (0: none).
 // - Edit() = Begin() + exec(); true when OK stored the record.
@@ -23,7 +23,10 @@
 // - TipPrijave2Click fires when the user changes the login type: Anonymous
 //   fills "anonymous" and the anonymous password, Normal the user name and
 //   password of the selected site (the fields stay when none is selected).
-// - PriporNastavitve2Click asks through AskUser; Yes sets the recommended values.
+// - PriporNastavitve2Click asks through AskUser; Yes sets the recommended
+//   values (the port "990" when implicit TLS is chosen, else "21").
+// - Choosing an encryption moves the port between "21" and "990" as
+//   PortFollowsEncryption says; any other port stays as typed.
 // - The numeric fields take digits only, typed or pasted (a paste with any
 //   other character is refused), at most 5.
 // Handlers run on the UI thread inside the editor's modal loop.
@@ -86,6 +89,7 @@ private:
     TRadioGroup* TipPrenosa2;
     QComboBox* TipFTP2;
     QComboBox* KodiranjeImen2; // names: code page 1250, UTF-8 or automatic
+    QComboBox* Sifriranje2;    // encryption: none, explicit TLS if offered or required, implicit TLS
     QCheckBox* Pasivno2;       // the data connection: passive when checked
     QPlainTextEdit* Komentar2;
     TButton3D* PriporNastavitve2;

@@ -228,6 +228,8 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.PodatkovnaPovezava = base.byte("PodatkovnaPovezava", s.PodatkovnaPovezava) == 1 ? 1 : 0;
         const quint8 encoding = base.byte("KodiranjeImen", s.KodiranjeImen);
         s.KodiranjeImen = encoding <= 2 ? encoding : 0;
+        const quint8 encryption = base.byte("Sifriranje", s.Sifriranje);
+        s.Sifriranje = encryption <= 3 ? encryption : 0;
     }
     {
         StoreReader sounds(store, kSounds);
@@ -320,6 +322,7 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.integer("Jezik", s.Jezik);
             base.integer("PodatkovnaPovezava", s.PodatkovnaPovezava);
             base.integer("KodiranjeImen", s.KodiranjeImen);
+            base.integer("Sifriranje", s.Sifriranje);
         }
     }
     std::optional<TReplacingFile> file;

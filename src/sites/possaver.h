@@ -30,8 +30,9 @@
 // the field), TipPre, TipPri, PrivGeslo, ZUporIme, ZUporGeslo; Pisava from the
 // local list's font; TipFTP, Dnevnik; Barve; PrikNam, TimeOut, Zvok; Zvoki;
 // Ozadje, TPogledaLok, Jezik; then Kvado's own PodatkovnaPovezava (0 active,
-// 1 passive) and KodiranjeImen (0 code page 1250, 1 UTF-8, 2 automatic); any
-// other stored value of these two reads as 0.
+// 1 passive), KodiranjeImen (0 code page 1250, 1 UTF-8, 2 automatic) and
+// Sifriranje (0 none, 1 explicit TLS when offered, 2 explicit TLS required,
+// 3 implicit TLS); any other stored value of these three reads as 0.
 // The file is rewritten through a temporary file and a rename (TReplacingFile),
 // every line SaveSettings does not write kept byte for byte (TIniText), so a
 // failure leaves the previous file whole. Failures throw Exception:

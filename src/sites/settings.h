@@ -64,6 +64,8 @@ struct TSettings {
     quint8 Jezik = 0;              // language number + 1; 0 = not yet chosen
     quint8 PodatkovnaPovezava = 0; // session: data connection 0 active (the default), 1 passive
     quint8 KodiranjeImen = 0;      // session: names 0 code page 1250 (the default), 1 UTF-8, 2 automatic
+    quint8 Sifriranje = 0;         // session: encryption 0 none (the default), 1 explicit TLS when offered,
+                                   // 2 explicit TLS required, 3 implicit TLS
 
     TWindowPlacement PozOkna;
     TPaneFont Pisava;

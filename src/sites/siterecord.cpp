@@ -121,30 +121,56 @@ void TSiteRecord::SetSendBuffer(qint32 bytes)
 }
 
 namespace {
-constexpr quint8 kChoicesMark = 0xA0;
+constexpr quint8 kMarkBits = 0xE0; // bits 7-5
+constexpr quint8 kMark = 0xA0;     // 101 in them
 constexpr quint8 kPassive = 0x01;
-constexpr quint8 kEncoding = 0x06; // bits 1-2
+constexpr quint8 kEncoding = 0x06;   // bits 1-2
+constexpr quint8 kEncryption = 0x18; // bits 3-4
+
+// The choice bits of a marked byte; none of an unmarked one.
+quint8 choices(quint8 padding)
+{
+    return (padding & kMarkBits) == kMark ? quint8(padding & ~kMarkBits) : 0;
+}
+
+quint8 choice(quint8 padding, quint8 bits, int shift)
+{
+    return quint8((choices(padding) & bits) >> shift);
+}
+
+void setChoice(quint8& padding, quint8 bits, int shift, quint8 value)
+{
+    padding = quint8(kMark | (choices(padding) & ~bits) | ((value << shift) & bits));
+}
 } // namespace
 
 quint8 TSiteRecord::DataConnection() const
 {
-    return (padding & 0xF0) == kChoicesMark && (padding & kPassive) != 0 ? 1 : 0;
+    return choice(padding, kPassive, 0);
 }
 
 void TSiteRecord::SetDataConnection(quint8 mode)
 {
-    const quint8 choices = (padding & 0xF0) == kChoicesMark ? quint8(padding & 0x0F) : 0;
-    padding = quint8(kChoicesMark | (mode == 1 ? choices | kPassive : choices & ~kPassive));
+    setChoice(padding, kPassive, 0, mode == 1 ? 1 : 0);
 }
 
 quint8 TSiteRecord::NameEncoding() const
 {
-    const quint8 encoding = (padding & 0xF0) == kChoicesMark ? quint8((padding & kEncoding) >> 1) : 0;
+    const quint8 encoding = choice(padding, kEncoding, 1);
     return encoding <= 2 ? encoding : 0;
 }
 
 void TSiteRecord::SetNameEncoding(quint8 encoding)
 {
-    const quint8 choices = (padding & 0xF0) == kChoicesMark ? quint8(padding & 0x0F) : 0;
-    padding = quint8(kChoicesMark | (choices & ~kEncoding) | ((encoding <= 2 ? encoding : 0) << 1));
+    setChoice(padding, kEncoding, 1, encoding <= 2 ? encoding : 0);
+}
+
+quint8 TSiteRecord::Encryption() const
+{
+    return choice(padding, kEncryption, 3);
+}
+
+void TSiteRecord::SetEncryption(quint8 encryption)
+{
+    setChoice(padding, kEncryption, 3, encryption <= 3 ? encryption : 0);
 }

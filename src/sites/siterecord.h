@@ -71,13 +71,18 @@ struct TSiteRecord {
     void SetSendBuffer(qint32 bytes);
     QString Comment() const;
     void SetComment(QStringView text);
-    // Kvado's own choices, in the last pad byte: the high nibble 0xA marks them,
-    // so a byte another writer left there (0, or junk) reads as the defaults.
-    // Bit 0: passive data connection; bits 1-2: the name encoding.
-    quint8 DataConnection() const;         // 0 active, 1 passive
-    void SetDataConnection(quint8 mode);   // keeps the byte's other choice bits
-    quint8 NameEncoding() const;           // 0 code page 1250, 1 UTF-8, 2 automatic
-    void SetNameEncoding(quint8 encoding); // keeps the byte's other choice bits
+    // Kvado's own choices, in the last pad byte: the top three bits 101 mark
+    // them, so a byte another writer left there (0, or junk without the mark)
+    // reads as the defaults. Bit 0: passive data connection; bits 1-2: the
+    // name encoding; bits 3-4: the encryption. Every byte written before the
+    // encryption existed (0xA0..0xA7) reads as it did, with encryption 0.
+    // A setter marks the byte and keeps the other choices.
+    quint8 DataConnection() const; // 0 active, 1 passive
+    void SetDataConnection(quint8 mode);
+    quint8 NameEncoding() const; // 0 code page 1250, 1 UTF-8, 2 automatic
+    void SetNameEncoding(quint8 encoding);
+    quint8 Encryption() const; // 0 none, 1 explicit TLS when offered, 2 explicit TLS required, 3 implicit TLS
+    void SetEncryption(quint8 encryption);
 };
 
 static_assert(sizeof(TSiteRecord) == 936);

@@ -129,6 +129,7 @@ TEST_F(PosSaverTest, EveryKeyRoundTripsAsAString)
     saved.Jezik = 2;
     saved.PodatkovnaPovezava = 1;
     saved.KodiranjeImen = 2;
+    saved.Sifriranje = 3;
     saved.Barve = {0x010203, 0x040506, clWindowText};
     saved.Zvoki = {"a.wav", QString::fromUtf8("č b.wav")};
     TWindowState window;
@@ -173,6 +174,7 @@ TEST_F(PosSaverTest, EveryKeyRoundTripsAsAString)
     EXPECT_EQ(s.Jezik, 2);
     EXPECT_EQ(s.PodatkovnaPovezava, 1);
     EXPECT_EQ(s.KodiranjeImen, 2);
+    EXPECT_EQ(s.Sifriranje, 3);
     EXPECT_EQ(s.PozOkna.Zgoraj, 7);
     EXPECT_EQ(s.PozOkna.Levo, -4);
     EXPECT_EQ(s.PozOkna.Sirina, 800);
@@ -205,6 +207,7 @@ TEST_F(PosSaverTest, NumbersHexadecimalAndJunkValues)
              "Ozadje=0\n"
              "PodatkovnaPovezava=2\n"   // no such data connection: active
              "KodiranjeImen=3\n"        // no such encoding: code page 1250
+             "Sifriranje=4\n"           // no such encryption: none
              "ZNaslov=@Rect(1 2 3 4)\n" // not a plain string
              "ZUporIme=" +
              QByteArray(300, 'u') +
@@ -222,6 +225,7 @@ TEST_F(PosSaverTest, NumbersHexadecimalAndJunkValues)
     EXPECT_EQ(s.TimeOut, 31);
     EXPECT_EQ(s.PodatkovnaPovezava, 0);
     EXPECT_EQ(s.KodiranjeImen, 0);
+    EXPECT_EQ(s.Sifriranje, 0);
     EXPECT_EQ(s.Pisanje, 1024);
     EXPECT_EQ(s.Branje, 1024);
     EXPECT_EQ(s.TipPre, 2);

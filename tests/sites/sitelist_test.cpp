@@ -171,11 +171,44 @@ TEST(SiteRecord, KvadosOwnChoicesLiveInTheLastPadByteBehindAMark)
     EXPECT_EQ(record.DataConnection(), 1);
     record.padding = 0xA6; // bits 1-2 hold 3, no encoding
     EXPECT_EQ(record.NameEncoding(), 0);
-    for (quint8 junk : {0x01, 0x0F, 0xFF, 0x51, 0xB1}) { // another writer's byte: the defaults
+    for (quint8 junk : {0x01, 0x0F, 0xFF, 0x51, 0x7F, 0xC1, 0xE7}) { // another writer's byte: the defaults
         record.padding = junk;
         EXPECT_EQ(record.DataConnection(), 0) << int(junk);
         EXPECT_EQ(record.NameEncoding(), 0) << int(junk);
+        EXPECT_EQ(record.Encryption(), 0) << int(junk);
     }
+    record.padding = 0xFF; // setting one choice drops another writer's bits
+    record.SetEncryption(1);
+    EXPECT_EQ(record.padding, 0xA8);
+}
+
+TEST(SiteRecord, EncryptionSharesTheMarkedByteWithTheOlderChoices)
+{
+    TSiteRecord record;
+    // Every byte written before the encryption existed reads as it did, without encryption.
+    for (int old = 0xA0; old <= 0xA7; ++old) {
+        record.padding = quint8(old);
+        EXPECT_EQ(record.DataConnection(), old & 1) << old;
+        EXPECT_EQ(record.NameEncoding(), (old >> 1 & 3) == 3 ? 0 : old >> 1 & 3) << old;
+        EXPECT_EQ(record.Encryption(), 0) << old;
+    }
+    record.padding = 0;
+    record.SetDataConnection(1);
+    record.SetNameEncoding(1);
+    for (quint8 encryption : {3, 1, 2, 0, 3}) {
+        record.SetEncryption(encryption);
+        EXPECT_EQ(record.Encryption(), encryption);
+        EXPECT_EQ(record.DataConnection(), 1);
+        EXPECT_EQ(record.NameEncoding(), 1);
+    }
+    EXPECT_EQ(record.padding, 0xBB);
+    record.SetNameEncoding(2); // the older setters keep the encryption bits
+    record.SetDataConnection(0);
+    EXPECT_EQ(record.Encryption(), 3);
+    EXPECT_EQ(record.padding, 0xBC);
+    record.SetEncryption(9); // no such choice: none
+    EXPECT_EQ(record.Encryption(), 0);
+    EXPECT_EQ(record.NameEncoding(), 2);
 }
 
 TEST(SiteRecord, TextsAreCutToTheirFieldsAndNeverReadPastThem)
