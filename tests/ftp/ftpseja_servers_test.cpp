@@ -221,6 +221,16 @@ TEST_P(SejaServers, DownloadNewCancelOverwriteRenameResumeAndSeveral)
     EXPECT_EQ(readAll(local("f.bin")), data);
     EXPECT_TRUE(t.view.Commands.contains("REST 123457"));
 
+    // Resume of a file already whole: REST at its end; nothing more arrives
+    // (pure-ftpd answers "226 Nothing left to download", the others send an
+    // empty data connection), the file stays as it is and the resume is done.
+    const int resumed = int(t.view.Statuses.count(t.view.GetWord("@idNadalj")));
+    t.view.PrepisiAnswers = {piNadaljuj};
+    ASSERT_TRUE(download(t, {"f.bin"}));
+    ASSERT_TRUE(PumpUntil([&] { return t.view.Statuses.count(t.view.GetWord("@idNadalj")) > resumed; }));
+    EXPECT_TRUE(t.view.Commands.contains("REST 300000"));
+    EXPECT_EQ(readAll(local("f.bin")), data);
+
     // Two files in one command, one of them a directory that is skipped.
     ASSERT_TRUE(server().Server().MakeDir(folder() + "/dir"));
     ASSERT_TRUE(refresh(t));
