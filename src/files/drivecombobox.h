@@ -19,6 +19,8 @@
 // drop-down opens, so a volume mounted while the program runs appears; the
 // drive shown stays selected while it is still mounted. "/" is always listed,
 // so every absolute path has a drive.
+#include "widgets/events.h"
+
 #include <QComboBox>
 #include <QStringList>
 
@@ -31,8 +33,6 @@ QString DriveOfPath(const QStringList& roots, const QString& path);
 class TDriveComboBox : public QComboBox {
     Q_OBJECT
 public:
-    using TNotifyEvent = std::function<void(TDriveComboBox* sender)>;
-
     explicit TDriveComboBox(QWidget* parent = nullptr);
 
     // The root path of the selected volume ("" when the list is empty).
@@ -48,5 +48,5 @@ public:
 
     void showPopup() override;
 
-    TNotifyEvent OnChange;
+    TNotifyEventOf<TDriveComboBox> OnChange;
 };

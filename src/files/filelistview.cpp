@@ -476,7 +476,7 @@ void TFileListView::FocusMoved(bool in)
     FireEvent(in ? OnEnter : OnExit, this);
 }
 
-void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEvent& handler)
+void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEventOf<TFileListView>& handler)
 {
     // The view handles the click first (selection, current row), so that the handler sees its outcome.
     viewport->removeEventFilter(this);

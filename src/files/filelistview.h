@@ -45,6 +45,7 @@
 // Standard properties without an own setter here (font, colours, border,
 // visibility, tab order, hints, alignment in the parent) are the QWidget ones.
 #include "files/listitems.h"
+#include "widgets/events.h"
 
 #include <QWidget>
 
@@ -60,7 +61,6 @@ enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 class TFileListView : public QWidget {
     Q_OBJECT
 public:
-    using TNotifyEvent = std::function<void(TFileListView* sender)>;
     using TLVChangeEvent = std::function<void(TFileListView* sender, TListItem* item, TItemChange change)>;
     using TLVChangingEvent =
         std::function<void(TFileListView* sender, TListItem* item, TItemChange change, bool& allowChange)>;
@@ -70,8 +70,6 @@ public:
     using TLVDeletedEvent = std::function<void(TFileListView* sender, TListItem* item)>;
     using TLVEditedEvent = std::function<void(TFileListView* sender, TListItem* item, QString& text)>;
     using TLVEditingEvent = std::function<void(TFileListView* sender, TListItem* item, bool& allowEdit)>;
-    using TMouseEvent = std::function<void(TFileListView* sender, Qt::MouseButton button,
-                                           Qt::KeyboardModifiers shift, int x, int y)>;
     using TMouseMoveEvent =
         std::function<void(TFileListView* sender, Qt::KeyboardModifiers shift, int x, int y)>;
     using TKeyEvent = std::function<void(TFileListView* sender, int& key, Qt::KeyboardModifiers shift)>;
@@ -119,8 +117,8 @@ public:
     void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
 
     TFileDropEvent OnFileDrop;
-    TNotifyEvent OnClick;
-    TNotifyEvent OnDblClick;
+    TNotifyEventOf<TFileListView> OnClick;
+    TNotifyEventOf<TFileListView> OnDblClick;
     TLVChangeEvent OnChange;
     TLVChangingEvent OnChanging;
     TLVColumnClickEvent OnColumnClick;
@@ -129,11 +127,11 @@ public:
     TLVEditedEvent OnEdited;
     TLVEditingEvent OnEditing;
     TLVDeletedEvent OnInsert;
-    TNotifyEvent OnEnter;
-    TNotifyEvent OnExit;
-    TMouseEvent OnMouseDown;
+    TNotifyEventOf<TFileListView> OnEnter;
+    TNotifyEventOf<TFileListView> OnExit;
+    TMouseEventOf<TFileListView> OnMouseDown;
     TMouseMoveEvent OnMouseMove;
-    TMouseEvent OnMouseUp;
+    TMouseEventOf<TFileListView> OnMouseUp;
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
     TKeyEvent OnKeyUp;
@@ -165,7 +163,7 @@ private:
     bool BeginEdit(const QModelIndex& index);
     bool HandleDrop(QWidget* viewport, QEvent* event);
     void FocusMoved(bool in);
-    void ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEvent& handler);
+    void ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEventOf<TFileListView>& handler);
     bool HandleKey(QEvent* event);
     void SelectionChanged(const class QItemSelection& selected, const class QItemSelection& deselected);
 

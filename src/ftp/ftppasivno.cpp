@@ -5,21 +5,20 @@
 #include "ftp/ftpseja.h"
 
 #include "net/sockerror.h"
-#include "net/streamsocket.h"
 #include "net/winsockapi.h"
 
 #include <QRegularExpression>
 
 void TFtpSeja::ZahtevajPasivno()
 {
-    m_sprejeto = false;
-    m_cakaNaslov = true;
+    m_prenos.sprejeto = false;
+    m_prenos.cakaNaslov = true;
     const QString ukaz = m_bezEpsv ? QStringLiteral("PASV") : QStringLiteral("EPSV");
     Dnevnik(ukaz);
     Poslji(ukaz, ozPasivno);
 }
 
-int TFtpSeja::PasivnaVrata(int koda, const QString& vrstica) const
+int TFtpSeja::PasivnaVrata(int koda, const QString& vrstica)
 {
     // 229: "(|||port|)" with any printable delimiter (RFC 2428).
     static const QRegularExpression epsv(QStringLiteral("\\(([!-~])\\1\\1(\\d{1,5})\\1\\)"));
@@ -48,7 +47,7 @@ int TFtpSeja::PasivnaVrata(int koda, const QString& vrstica) const
 
 void TFtpSeja::OdgovorPasivno(int koda, const QString& vrstica)
 {
-    if (m_vrstaPrenosa == fzNic || !m_cakaNaslov)
+    if (m_prenos.vrsta == fzNic || !m_prenos.cakaNaslov)
         return;
     if (koda >= 500 && !m_bezEpsv) { // no EPSV here: PASV, for the rest of the session
         m_bezEpsv = true;
@@ -60,24 +59,17 @@ void TFtpSeja::OdgovorPasivno(int koda, const QString& vrstica)
     if (vrata <= 0)
         return KoncajPrenos(false, Beseda("@idNapacenPasiv") + vrstica);
     ZapriStreznik();
-    Odjemalec2.SetAddress(m_naslovStreznika);
-    Odjemalec2.SetPort(QString::number(vrata));
-    Odjemalec2.SetTimeOut(Odjemalec1.TimeOut());
-    try {
-        Odjemalec2.Open(SocketClassOf<TStreamSocket>);
-    } catch (const ESockError& e) {
-        return KoncajPrenos(false, Neuspeh(e.Message()));
-    }
-    m_cakaNaslov = false;
+    QString napaka;
+    if (!Podatkovna.Povezi(vrata, Odjemalec1.TimeOut(), napaka))
+        return KoncajPrenos(false, Neuspeh(napaka));
+    m_prenos.cakaNaslov = false;
     PosljiUkazPrenosa();
 }
 
-void TFtpSeja::Odjemalec2Connect(TSockCtrl* sender, TSocketBase* socket)
+void TFtpSeja::PasivnaNeuspela(TSocketBase* socket)
 {
-    if (m_vrstaPrenosa == fzNic)
+    if (m_prenos.vrsta == fzNic)
         return ZapriStreznik();
-    if (socket->Connected())
-        return Streznik1Accept(sender, socket);
     KoncajPrenos(false, Neuspeh(OpisPrenosa() + QStringLiteral(" (") + SocketErrorText(socket->LastError()) +
                                 QStringLiteral(")")));
 }
@@ -85,7 +77,8 @@ void TFtpSeja::Odjemalec2Connect(TSockCtrl* sender, TSocketBase* socket)
 bool TFtpSeja::PoskusiPasivno(int koda)
 {
     // Only a transfer whose server never connected back, in active mode.
-    if (m_pasivno || m_sprejeto || m_vrstaPrenosa == fzNic || (koda != 0 && koda != 425 && !m_portZavrnjen))
+    if (m_pasivno || m_prenos.sprejeto || m_prenos.vrsta == fzNic ||
+        (koda != 0 && koda != 425 && !m_prenos.portZavrnjen))
         return false;
     PreklopiNaPasivno();
     return true;
@@ -95,14 +88,14 @@ void TFtpSeja::PreklopiNaPasivno()
 {
     m_pasivno = true;
     Stanje(Beseda("@idPasivno"));
-    PonoviPrenos(m_ponovitve450);
+    PonoviPrenos(m_prenos.ponovitve450);
 }
 
 bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line,
                                 TOdgovorZa za)
 {
-    m_ukazPrenosa = {label, argument, line, za};
-    if (!m_cakaNaslov)
+    m_prenos.ukaz = {label, argument, line, za};
+    if (!m_prenos.cakaNaslov)
         return PosljiUkazPrenosa();
     // Passive: sent once the EPSV/PASV reply has been read (OdgovorPasivno).
     // Refused now if it could never be sent, so the wait does not begin.
@@ -110,16 +103,16 @@ bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, c
         KoncajPrenos(false);
         return false;
     }
-    m_cakaKonec = true;
+    m_prenos.cakaKonec = true;
     return true;
 }
 
 bool TFtpSeja::PosljiUkazPrenosa()
 {
-    if (!Ukaz(m_ukazPrenosa.label, m_ukazPrenosa.argument, m_ukazPrenosa.line, m_ukazPrenosa.za)) {
+    if (!Ukaz(m_prenos.ukaz.label, m_prenos.ukaz.argument, m_prenos.ukaz.line, m_prenos.ukaz.za)) {
         KoncajPrenos(false); // never sent: Ukaz has said why
         return false;
     }
-    m_cakaKonec = true;
+    m_prenos.cakaKonec = true;
     return true;
 }

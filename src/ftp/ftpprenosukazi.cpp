@@ -4,8 +4,6 @@
 
 #include "ftp/listingparser.h"
 
-#include <QFileInfo>
-
 bool TFtpSeja::PreveriIme(const QString& name)
 {
     if (IsSafeLocalName(name) && VeljavenUkaz(QStringLiteral("RETR ") + name))
@@ -18,8 +16,8 @@ bool TFtpSeja::PreveriIme(const QString& name)
 
 void TFtpSeja::NastaviVelikost(const TRemoteEntry& entry)
 {
-    m_pricakovanaVelikost = entry.size;
-    m_velikostBesedilo = entry.sizeText;
+    m_prenos.pricakovanaVelikost = entry.size;
+    m_prenos.velikostBesedilo = entry.sizeText;
 }
 
 void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
@@ -28,7 +26,7 @@ void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
         m_prenosTece = false;
         return;
     }
-    m_zamikPrejema = 0;
+    m_prenos.zamikPrejema = 0;
     NastaviVelikost(entry);
     ZacniUkazPrenosa(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name, ozPrenos);
 }
@@ -45,14 +43,15 @@ void TFtpSeja::Pla1PrenesiClick()
     // Copies: a listing during the waits below may rebuild the table.
     std::vector<std::pair<int, TRemoteEntry>> izbrani;
     for (int vrstica : m_view->RemoteSelectedRows())
-        if (vrstica >= 0 && vrstica < m_seznam.Count())
-            izbrani.emplace_back(vrstica, m_seznam.At(vrstica));
+        if (vrstica >= 0 && vrstica < m_seznam.Tabela().Count())
+            izbrani.emplace_back(vrstica, m_seznam.Tabela().At(vrstica));
     const std::shared_ptr<bool> alive = m_alive;
     for (const auto& [vrstica, vnos] : izbrani) {
         m_view->SetRemoteRowSelected(vrstica, false);
         if (vnos.kind != ekFile || !PreveriIme(vnos.name))
             continue;
-        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
+        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec; }) || !*alive ||
+            !Odjemalec1.Connected())
             return;
         m_prenosTece = true;
         m_faza = fzPrejem;
@@ -60,11 +59,11 @@ void TFtpSeja::Pla1PrenesiClick()
         const QString pot = LokalnaPot(m_imeDatoteke);
         // A local directory of that name is no file to resume or overwrite.
         struct stat podatki {};
-        if (Obstaja(pot) && !(Podatki(pot, podatki) && S_ISDIR(podatki.st_mode))) {
+        if (LokalnoObstaja(pot) && !(LokalniPodatki(pot, podatki) && S_ISDIR(podatki.st_mode))) {
             const TPrepisiIzbira izbira = m_view->PrepisiDialog();
             if (!*alive || !Odjemalec1.Connected())
                 return;
-            const qint64 lokalna = Podatki(pot, podatki) ? qint64(podatki.st_size) : 0;
+            const qint64 lokalna = LokalniPodatki(pot, podatki) ? qint64(podatki.st_size) : 0;
             // A local file larger than the remote one cannot be resumed: ask whether to overwrite it.
             if (izbira == piNadaljuj && lokalna > vnos.size && !VprasajPrepis("@idLokalnaVecja")) {
                 m_prenosTece = false;
@@ -72,13 +71,13 @@ void TFtpSeja::Pla1PrenesiClick()
             }
             if (izbira == piNadaljuj && lokalna <= vnos.size) {
                 m_faza = fzNadaljujPrejem;
-                m_zamikPrejema = lokalna;
+                m_prenos.zamikPrejema = lokalna;
                 if (!PripraviPrenos()) {
                     m_prenosTece = false;
                     continue;
                 }
                 NastaviVelikost(vnos);
-                const QString zamik = QString::number(m_zamikPrejema);
+                const QString zamik = QString::number(m_prenos.zamikPrejema);
                 ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
                 continue;
             }
@@ -107,7 +106,7 @@ int TFtpSeja::VrsticaNaStrezniku(const QString& ime)
 {
     // The rows as the remote pane shows them (a rename in place shows at once;
     // a cleared pane after a reconnect has none).
-    const int vrstic = qMin(m_view->RemoteRowCount(), m_seznam.Count());
+    const int vrstic = qMin(m_view->RemoteRowCount(), m_seznam.Tabela().Count());
     for (int i = 1; i < vrstic; ++i)
         if (m_view->RemoteRowCaption(i).compare(ime, Qt::CaseInsensitive) == 0)
             return i;
@@ -122,26 +121,29 @@ void TFtpSeja::Pla2PrenesiClick()
     const std::shared_ptr<bool> alive = m_alive;
     for (const TLokalniVnos& vnos : izbrani) {
         m_view->DeselectLocalEntry(vnos.caption);
-        if (!Pocakaj([this] { return !m_prenosTece && !m_cakaKonec; }) || !*alive || !Odjemalec1.Connected())
+        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec; }) || !*alive ||
+            !Odjemalec1.Connected())
             return;
         m_faza = fzOddaja;
         m_prenosTece = true;
         m_oddajaTece = true;
-        m_poslanoBajtov = 0;
+        m_prenos.poslano = 0;
         m_izvornoIme = vnos.caption;
         m_imeDatoteke = vnos.caption;
-        // The size is read from the file itself: the pane's text may be rounded.
-        m_pricakovanaVelikost = QFileInfo(LokalnaPot(m_izvornoIme)).size();
-        m_velikostBesedilo = GroupThousands(QString::number(m_pricakovanaVelikost));
+        // The size is read from the file itself (under its name's own bytes): the pane's text may be rounded.
+        struct stat podatki {};
+        m_prenos.pricakovanaVelikost =
+            LokalniPodatki(LokalnaPot(m_izvornoIme), podatki) ? qint64(podatki.st_size) : 0;
+        m_prenos.velikostBesedilo = GroupThousands(QString::number(m_prenos.pricakovanaVelikost));
 
         const int obstojeci = VrsticaNaStrezniku(m_izvornoIme);
         if (obstojeci > 0) {
-            const qint64 velikostNaStrezniku = m_seznam.At(obstojeci).size;
+            const qint64 velikostNaStrezniku = m_seznam.Tabela().At(obstojeci).size;
             const TPrepisiIzbira izbira = m_view->PrepisiDialog();
             if (!*alive || !Odjemalec1.Connected())
                 return;
             // A remote file larger than the local one cannot be resumed: ask whether to overwrite it.
-            const bool nesmiselno = velikostNaStrezniku > m_pricakovanaVelikost;
+            const bool nesmiselno = velikostNaStrezniku > m_prenos.pricakovanaVelikost;
             if (izbira == piNadaljuj && nesmiselno && !VprasajPrepis("@idOddaljenaVecja")) {
                 m_prenosTece = m_oddajaTece = false;
                 continue;
@@ -153,10 +155,10 @@ void TFtpSeja::Pla2PrenesiClick()
                 }
                 m_view->AnimateLogo(true);
                 m_faza = fzNadaljujOddajo;
-                m_zamikOddaje = velikostNaStrezniku;
+                m_prenos.zamikOddaje = velikostNaStrezniku;
                 if (!PripraviPrenos())
                     continue;
-                const QString zamik = QString::number(m_zamikOddaje);
+                const QString zamik = QString::number(m_prenos.zamikOddaje);
                 ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
                 continue;
             }

@@ -4,19 +4,16 @@
 #include "core/codepage.h"
 #include "core/eventwait.h"
 #include "ftp/listingparser.h"
-#include "net/linesocket.h"
+#include "net/linesocketbase.h"
+#include "net/sockerror.h"
 #include "net/winsockapi.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <algorithm>
-
-#include <arpa/inet.h>
-#include <sys/socket.h>
 
 namespace {
 bool isDigit(QChar c)
@@ -26,10 +23,9 @@ bool isDigit(QChar c)
 } // namespace
 
 TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
-    : QObject(parent), Odjemalec1(this), Streznik1(this), m_view(view)
+    : QObject(parent), Odjemalec1(this), m_view(view), Podatkovna(this)
 {
     Odjemalec1.setObjectName(QStringLiteral("Odjemalec1"));
-    Streznik1.setObjectName(QStringLiteral("Streznik1"));
     Odjemalec1.SetTimeOut(5);
     // A prepared transfer is checked for a stall outside every handler.
     m_nadzor.setInterval(200);
@@ -39,27 +35,18 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
     Odjemalec1.OnTimeOut = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec1TimeOut(s, k); };
     Odjemalec1.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec1Disconnect(s, k); };
 
-    // One data connection at a time, admitted only from the control
-    // connection's peer (the list is filled by every PripraviPrenos).
-    Streznik1.SetMaxConnections(1);
-    Streznik1.SetRestriction(hrAccept);
-    Streznik1.SetAllowOnlyIfReverseDNS(false);
-    Streznik1.OnAccept = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Accept(s, k); };
-    Streznik1.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
-    Streznik1.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
-    Streznik1.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
-    // Passive mode's data connection runs through the same handlers.
-    Odjemalec2.setObjectName(QStringLiteral("Odjemalec2"));
-    Odjemalec2.OnConnect = [this](TSockCtrl* s, TSocketBase* k) { Odjemalec2Connect(s, k); };
-    Odjemalec2.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
-        if (m_vrstaPrenosa != fzNic && !m_sprejeto)
+    // Both modes' data connections run through the same handlers.
+    Podatkovna.OnPripravljena = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Accept(s, k); };
+    Podatkovna.OnNeuspeh = [this](TSockCtrl*, TSocketBase* k) { PasivnaNeuspela(k); };
+    Podatkovna.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
+        if (m_prenos.vrsta != fzNic && !m_prenos.sprejeto)
             KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
     };
-    Odjemalec2.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
-    Odjemalec2.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
-    Odjemalec2.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
+    Podatkovna.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
+    Podatkovna.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
+    Podatkovna.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
 
-    NovaVrata();
+    m_vrata.Nova();
     gsSamodejnoClick();
     Omogoci({siPla2Prenesi, siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
 }
@@ -68,7 +55,7 @@ TFtpSeja::~TFtpSeja()
 {
     *m_alive = false;
     Odjemalec1.OnInfo = nullptr;
-    Streznik1.OnInfo = nullptr;
+    Podatkovna.Streznik1.OnInfo = nullptr;
 }
 
 void TFtpSeja::Povezi()
@@ -78,14 +65,13 @@ void TFtpSeja::Povezi()
     // A new session starts clean: no transfer (a running one has failed), no
     // waiting action, no owed replies and no half-read line of the previous server.
     PrekiniPrenos();
-    m_dolgovani.clear();
+    m_odgovori.Pocisti();
     m_poPrenosu.clear();
     m_dolgaVrstica = false;
     m_cwdKorenZavrnjen = false;
     m_pozdrav = false;
     m_gesloPoslano = false;
-    m_vrsticOdgovora = 0;
-    m_bajtovOdgovora = 0;
+    m_odgovori.Odgovorjeno();
     m_utisano = false;
     m_pasivno = m_parametri.dataConnection == 1;
     m_bezEpsv = false;
@@ -94,8 +80,7 @@ void TFtpSeja::Povezi()
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
-    Odjemalec1.Open(SocketClassOf<TLineSocket>);
-    auto* vrstice = dynamic_cast<TLineSocketBase*>(Odjemalec1.Socket());
+    TLineSocketBase* vrstice = Odjemalec1.OpenLines();
     vrstice->OnLine = [this](TLineSocketBase* s, const QByteArray& line, bool complete) {
         BeriMedpom(s, line, complete);
     };
@@ -120,37 +105,33 @@ void TFtpSeja::Povezi()
 void TFtpSeja::Odjemalec1Connect(TSockCtrl*, TSocketBase* socket)
 {
     if (socket->Connected()) {
-        sockaddr_in naslov{};
-        socklen_t dolzina = sizeof naslov;
-        if (::getsockname(socket->Handle(), reinterpret_cast<sockaddr*>(&naslov), &dolzina) == 0)
-            m_lokalniNaslov = ntohl(naslov.sin_addr.s_addr);
-        dolzina = sizeof naslov;
-        if (::getpeername(socket->Handle(), reinterpret_cast<sockaddr*>(&naslov), &dolzina) == 0) {
-            char besedilo[INET_ADDRSTRLEN] = {};
-            ::inet_ntop(AF_INET, &naslov.sin_addr, besedilo, sizeof besedilo);
-            m_naslovStreznika = QString::fromLatin1(besedilo);
-        }
-        m_view->ClearRemoteRows();
-        switch (m_parametri.transferType) {
-        case tpSlika:
-            gsSlikaClick();
-            break;
-        case tpBinarno:
-            gsBinarnoClick();
-            break;
-        case tpTekst:
-            gsTekstClick();
-            break;
-        default:
-            gsSamodejnoClick();
-            break;
-        }
-        Omogoci({siPla2Prenesi}, true);
+        Povezan(socket);
     } else if (socket->LastError() == 10061) {
         m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNapaka")) + SocketErrorText(10061),
                            m_view->GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
     }
+}
+
+void TFtpSeja::Povezan(TSocketBase* socket)
+{
+    Podatkovna.SetKontrola(socket->LocalAddress(), socket->PeerAddress());
+    m_view->ClearRemoteRows();
+    switch (m_parametri.transferType) {
+    case tpSlika:
+        gsSlikaClick();
+        break;
+    case tpBinarno:
+        gsBinarnoClick();
+        break;
+    case tpTekst:
+        gsTekstClick();
+        break;
+    default:
+        gsSamodejnoClick();
+        break;
+    }
+    Omogoci({siPla2Prenesi}, true);
 }
 
 void TFtpSeja::Odjemalec1Info(TSockCtrl*, TSockInfo icode, TSocketBase*)
@@ -185,7 +166,7 @@ void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase*)
 {
     m_view->SetStatusPanel(2, QStringLiteral("Zaprto"));
     Odjemalec1.Close();
-    m_dolgovani.clear();
+    m_odgovori.Pocisti();
     m_poPrenosu.clear();
     PrekiniPrenos();
     Omogoci({siPla2Prenesi}, false);
@@ -218,7 +199,7 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     if (!beri || konecDolge)
         return;
     // A feature line of the FEAT reply being read (the oldest reply owed).
-    if (!m_dolgovani.empty() && m_dolgovani.front().za == ozFEAT && vrstica.startsWith(QLatin1Char(' ')) &&
+    if (m_odgovori.CakaFeat() && vrstica.startsWith(QLatin1Char(' ')) &&
         vrstica.trimmed().compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
         m_featUtf8 = true;
     if (vrstica.size() < 4 || vrstica.at(3) != QLatin1Char(' '))
@@ -240,64 +221,25 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     // Lines since the last reply that answered something (Odgovorjeno): a reply
     // that never ends, or a stream of replies nobody asked for, would fill the
     // log and hold the connection: it is cut.
-    m_bajtovOdgovora += vrstica.size();
-    if (++m_vrsticOdgovora <= kNajvecVrstic && m_bajtovOdgovora <= kNajvecOdgovor)
+    if (m_odgovori.Steje(vrstica.size()))
         return true;
     m_utisano = true;
     Stanje(Beseda("@idPredolgOdgovor"));
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
     Odjemalec1.Close();
-    m_dolgovani.clear();
+    m_odgovori.Pocisti();
     m_poPrenosu.clear();
     PrekiniPrenos();
     return false;
 }
 
-TFtpSeja::TOdgovorZa TFtpSeja::OdgovorZa(int koda)
-{
-    if (koda < 100 || koda > 599) // no reply code at all
-        return ozNic;
-    if (koda < 200) // 1xx only announces the final reply
-        return ozDrugo;
-    // These answer nothing but a transfer command: a server that left an
-    // earlier command (TYPE, say) unanswered is caught up with here.
-    if (koda == 225 || koda == 226 || koda == 425 || koda == 426) {
-        const auto prenos = std::find_if(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
-            return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa;
-        });
-        if (prenos != m_dolgovani.end()) {
-            m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
-            return ozPrenos;
-        }
-        if (m_cakaKonec && !m_cakaNaslov) // an extra reply took its place earlier: still the transfer's own
-            return ozPrenos;
-    }
-    // Any other 2xx but 250 is no end of a transfer: it answers a command sent
-    // while the transfer runs (MKD, PWD), which the server may answer first.
-    auto dolg = m_dolgovani.begin();
-    if (koda / 100 == 2 && koda != 250)
-        dolg = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
-                            [](const TDolg& d) { return d.za != ozPrenos; });
-    if (dolg == m_dolgovani.end()) // a reply to no command
-        return ozNic;
-    const TDolg odgovor = *dolg;
-    m_dolgovani.erase(dolg);
-    return odgovor.prenos == m_stevilkaPrenosa ? odgovor.za : ozDrugo;
-}
-
-void TFtpSeja::Odgovorjeno()
-{
-    m_vrsticOdgovora = 0;
-    m_bajtovOdgovora = 0;
-}
-
 void TFtpSeja::Odgovor(int koda, const QString& vrstica)
 {
-    if (koda == 220 || (koda == 331 && !m_dolgovani.empty()))
+    if (koda == 220 || (koda == 331 && !m_odgovori.Prazno()))
         return Prijava(koda);
-    const TOdgovorZa za = OdgovorZa(koda);
+    const TOdgovorZa za = m_odgovori.Za(koda, m_prenos.cakaKonec && !m_prenos.cakaNaslov);
     if (za != ozNic)
-        Odgovorjeno();
+        m_odgovori.Odgovorjeno();
     if (za == ozPasivno && koda >= 200 && koda != 421)
         return OdgovorPasivno(koda, vrstica);
     if ((za == ozFEAT || za == ozOPTS) && koda >= 200 && koda != 421)
@@ -305,18 +247,18 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
     if (za == ozPORT && koda >= 500) {
         // The transfer command's refusal decides (PoskusiPasivno); a 550 here
         // is no refused directory, whatever the phase.
-        m_portZavrnjen = true;
+        m_prenos.portZavrnjen = true;
         return;
     }
     if (koda >= 200 && koda != 421 && (za == ozREST || za == ozPrenos)) {
         if (koda == 450)
             return Ponovi450(vrstica);
         if (za == ozREST && koda == 350) {
-            const bool prejem = m_vrstaPrenosa == fzNadaljujPrejem;
+            const bool prejem = m_prenos.vrsta == fzNadaljujPrejem;
             const QString ime = prejem ? m_imeDatoteke : m_izvornoIme;
             const QString ukaz = prejem ? QStringLiteral("RETR") : QStringLiteral("STOR");
             if (Ukaz(ukaz, ime, ukaz + QLatin1Char(' ') + ime, ozPrenos))
-                m_cakaKonec = true;
+                m_prenos.cakaKonec = true;
             else
                 KoncajPrenos(false);
             return;
@@ -324,8 +266,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         if (za == ozPrenos && koda >= 400 && PoskusiPasivno(koda))
             return;
         // The transfer's final reply (a REST answered otherwise than 350 is refused).
-        m_koncniOdgovor = za == ozREST && koda < 400 ? 500 : koda;
-        m_koncnaVrstica = vrstica;
+        m_prenos.koncniOdgovor = za == ozREST && koda < 400 ? 500 : koda;
+        m_prenos.koncnaVrstica = vrstica;
         return PreveriPrenos();
     }
     if (za == ozNic && koda != 421)
@@ -359,8 +301,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         if (m_faza == fzRNFR) {
             m_faza = fzRNTO;
             const QString novo = m_view->RemoteRowCaption(m_indeksPreimenovanja);
-            if (m_indeksPreimenovanja > 0 && m_indeksPreimenovanja < m_seznam.Count())
-                m_seznam.SetName(m_indeksPreimenovanja, novo);
+            if (m_indeksPreimenovanja > 0 && m_indeksPreimenovanja < m_seznam.Tabela().Count())
+                m_seznam.Tabela().SetName(m_indeksPreimenovanja, novo);
             Ukaz(QStringLiteral("RNTO"), novo, QStringLiteral("RNTO ") + novo);
         }
         break;
@@ -386,14 +328,14 @@ void TFtpSeja::Prijava(int koda)
         if (m_pozdrav) // a greeting once per connection; later ones are only shown
             return;
         m_pozdrav = true;
-        Odgovorjeno();
+        m_odgovori.Odgovorjeno();
         Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
                                           : QStringLiteral("USER ") + m_parametri.user);
         Dnevnik(QStringLiteral("USER"));
         return;
     }
-    OdgovorZa(koda);
-    Odgovorjeno();
+    m_odgovori.Za(koda, m_prenos.cakaKonec && !m_prenos.cakaNaslov);
+    m_odgovori.Odgovorjeno();
     if (m_gesloPoslano) { // asked again after PASS: the password was not taken
         Stanje(Beseda("@idPrijavaNeuspela"));
         return;
@@ -412,7 +354,7 @@ void TFtpSeja::Reply1xx(const QString& vrstica)
     if (JePrejem()) {
         const QRegularExpressionMatch najdeno = velikost.match(vrstica);
         if (najdeno.hasMatch())
-            m_objavljenaVelikost = najdeno.captured(1).toLongLong();
+            m_prenos.objavljenaVelikost = najdeno.captured(1).toLongLong();
     }
     ZacniOddajo();
 }
@@ -420,7 +362,7 @@ void TFtpSeja::Reply1xx(const QString& vrstica)
 bool TFtpSeja::PrenosZaseden() const
 {
     // A data connection of no transfer (a server that connects at PORT) holds nothing up.
-    return m_vrstaPrenosa != fzNic || m_cakaKonec;
+    return m_prenos.vrsta != fzNic || m_prenos.cakaKonec;
 }
 
 void TFtpSeja::PoPrenosu(std::function<void()> action)
@@ -443,7 +385,7 @@ void TFtpSeja::Zavrnjeno450()
     // A 450 that answers no command of a transfer: announce a new port (active mode has one).
     if (m_pasivno)
         return;
-    NovaVrata();
+    m_vrata.Nova();
     ObjaviVrata();
 }
 
@@ -470,7 +412,7 @@ void TFtpSeja::Prekinjeno()
     Stanje(m_view->GetWord(QStringLiteral("@idPrek")));
     m_view->AnimateLogo(false);
     m_view->SetRemoteBusyCursor(false);
-    ZapriDatoteko();
+    m_prenos.ZapriDatoteko();
     m_view->RefreshLocal();
 }
 
@@ -505,14 +447,12 @@ void TFtpSeja::Izpisi()
 
 void TFtpSeja::RazcleniSeznam()
 {
-    m_seznam.SetNajvec(m_najvecVnosov);
     // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
-    ::RazcleniSeznam(m_surovSeznam, ChooseListFormat(m_parametri.serverKind, false, m_surovSeznam), m_seznam,
-                     Dekoder());
-    m_view->ShowRemoteRows(m_seznam);
-    if (m_seznam.Cut())
-        Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Count() - 1));
-    m_prejetoBajtov = 0;
+    m_seznam.Razcleni(m_parametri.serverKind, false, Dekoder());
+    m_view->ShowRemoteRows(m_seznam.Tabela());
+    if (m_seznam.Tabela().Cut())
+        Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Tabela().Count() - 1));
+    m_prenos.prejeto = 0;
     // Adding rows enables the remote pane's commands.
     if (!m_view->ItemEnabled(siPla1Izbrisi))
         Omogoci({siPla1UsMapo, siPla1Prenesi, siPla1Izbrisi, siPla1IzberiVse, siPla1OsveziFTP}, true);
@@ -530,9 +470,9 @@ bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
 {
     if (!VeljavenUkaz(line) || !Odjemalec1.Connected())
         return false;
-    auto* vrstice = dynamic_cast<TLineSocketBase*>(Odjemalec1.Socket());
+    TLineSocketBase* vrstice = Odjemalec1.LineSocket();
     if (vrstice && vrstice->WriteStr(Kodiraj(line), "\r\n")) {
-        m_dolgovani.push_back({za, m_stevilkaPrenosa});
+        m_odgovori.Dolguje(za);
         return true;
     }
     Stanje(Beseda("@idPredolgUkaz"));
@@ -553,12 +493,12 @@ bool TFtpSeja::Ukaz(const QString& label, const QString& argument, const QString
 
 void TFtpSeja::Dnevnik(const QString& label, const QString& argument)
 {
-    m_view->KvadoUkazi(slkCommand, label, argument);
+    m_view->KvadoUkazi(lkCommand, label, argument);
 }
 
 void TFtpSeja::Stanje(const QString& text)
 {
-    m_view->KvadoUkazi(slkStatus, text, {});
+    m_view->KvadoUkazi(lkStatus, text, {});
 }
 
 QString TFtpSeja::Beseda(const char* key)

@@ -1,6 +1,6 @@
 #pragma once
 // TFtpSeja: Kvado's FTP session engine. It owns the control connection
-// Odjemalec1 (opened with TLineSocket), the data connection server Streznik1,
+// Odjemalec1 (opened as a line socket), the data connection (Podatkovna),
 // the phase and flags, and the remote listing table; it talks to the window
 // only through TSejaView.
 //
@@ -105,54 +105,41 @@
 //   starts again from the parameter. Both encodings keep every name's exact
 //   bytes from listing to command: UTF-8 through FromUtf8Kept/ToUtf8Kept
 //   (core/utf8kept.h), whose marks stand for bytes that are no valid UTF-8.
-// - A local file name is written under the bytes ToUtf8Kept gives its name:
-//   the same as any other file's name for valid text, the server's own bytes
-//   for a name that is no valid UTF-8.
+// - A local file name is written, and an upload's file read, under the bytes
+//   ToUtf8Kept gives its name: the same as any other file's name for valid
+//   text, the name's own bytes for one that is no valid UTF-8 (the server's
+//   when downloaded, the local pane's marks when uploaded).
 // - Files go in binary unless text is chosen: automatic sends TYPE I before a
 //   transfer whenever the last TYPE sent was another (every listing sends
 //   TYPE A), so a server's ASCII conversion never rewrites a file and a resume
 //   is never refused for ASCII mode.
-#include "ftp/listformat.h"
-#include "ftp/remotelisting.h"
+//
+// The pieces it owns, each with its own contract: TFtpOdgovori (which command
+// owes which reply), TPrenos (the transfer: kind, local file, offsets,
+// counters, data socket, verdict), TPodatkovnaPovezava (opens the data
+// connection, active or passive), TVrataPodatkov (the data ports) and
+// TSeznamFtp (the listing, raw and read). The control connection's
+// "connected" is handled in one place (Povezan), as is the data
+// connection's "ready" (Streznik1Accept, fired by TPodatkovnaPovezava).
+#include "ftp/ftpodgovori.h"
+#include "ftp/podatkovnapovezava.h"
+#include "ftp/prenos.h"
 #include "ftp/sejaview.h"
+#include "ftp/seznamftp.h"
+#include "ftp/vratapodatkov.h"
 
 #include "net/basicclientsocket.h"
-#include "net/basicserversocket.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
 
-#include <sys/stat.h>
-
 class TLineSocketBase;
-
-// The phases: what the last command sent was for.
-enum TFaza : quint8 {
-    fzNic = 0,
-    fzCWD = 2,
-    fzCDUP = 3,
-    fzPrejem = 9,
-    fzOddaja = 10,
-    fzNadaljujPrejem = 11,
-    fzNadaljujOddajo = 12,
-    fzRNFR = 13,
-    fzRNTO = 14,
-    fzPrekini = 15,
-    fzDELE = 16,
-    fzMKD = 17,
-    fzPWD = 18,
-    fzLIST = 19,
-    fzRMD = 24,
-};
 
 // The transfer-type choice.
 enum TTipPrenosa : quint8 { tpSamodejno = 0, tpSlika = 1, tpBinarno = 2, tpTekst = 3 };
@@ -182,12 +169,12 @@ struct TSejaParametri {
 
 class TFtpSeja : public QObject {
 public:
-    static constexpr int kBlok = 4096;      // at most this many bytes per read and per send
-    static constexpr int kPrvaVrata = 1280; // data ports 1280..1600
-    static constexpr int kZadnjaVrata = 1600;
-    static constexpr qsizetype kNajvecjiSeznam = 64 * 1024 * 1024; // raw listing cap
-    static constexpr int kNajvecVrstic = 10000;                    // lines of one multi-line reply
-    static constexpr qsizetype kNajvecOdgovor = 1024 * 1024;       // bytes of one multi-line reply
+    static constexpr int kBlok = TPrenos::kBlok;             // at most this many bytes per read and per send
+    static constexpr int kPrvaVrata = TVrataPodatkov::kPrva; // data ports 1280..1600
+    static constexpr int kZadnjaVrata = TVrataPodatkov::kZadnja;
+    static constexpr qsizetype kNajvecjiSeznam = TSeznamFtp::kNajvecjiSeznam; // raw listing cap
+    static constexpr int kNajvecVrstic = TFtpOdgovori::kNajvecVrstic;         // lines of one multi-line reply
+    static constexpr qsizetype kNajvecOdgovor = TFtpOdgovori::kNajvecOdgovor; // bytes of one multi-line reply
 
     explicit TFtpSeja(TSejaView* view, QObject* parent = nullptr);
     ~TFtpSeja() override;
@@ -205,6 +192,9 @@ public:
 
     // Handlers of Odjemalec1.
     void Odjemalec1Connect(TSockCtrl* sender, TSocketBase* socket);
+    // The control connection is ready for the session: the one place it is
+    // taken up (addresses for the data connections, the pane, the type).
+    void Povezan(TSocketBase* socket);
     void Odjemalec1Info(TSockCtrl* sender, TSockInfo icode, TSocketBase* socket);
     void Odjemalec1TimeOut(TSockCtrl* sender, TSocketBase* socket);
     void Odjemalec1Disconnect(TSockCtrl* sender, TSocketBase* socket);
@@ -218,8 +208,8 @@ public:
     void Streznik1Read(TSockCtrl* sender, TSocketBase* socket);
     void Streznik1Write(TSockCtrl* sender, TSocketBase* socket);
     void Streznik1Disconnect(TSockCtrl* sender, TSocketBase* socket);
-    // Passive mode's connect finished (or failed); its other events share Streznik1's handlers.
-    void Odjemalec2Connect(TSockCtrl* sender, TSocketBase* socket);
+    // Passive mode's connect failed; its other events share Streznik1's handlers.
+    void PasivnaNeuspela(TSocketBase* socket);
 
     // Transfer-type choice.
     void gsSamodejnoClick();
@@ -255,38 +245,25 @@ public:
     bool PrenosTece() const { return m_prenosTece; }
     bool OddajaTece() const { return m_oddajaTece; }
     bool VecBrisanje() const { return m_vecBrisanje; }
-    int VrataPodatkov() const { return m_vrataPodatkov; }
-    void SetVrataPodatkov(int port) { m_vrataPodatkov = port; }
+    int VrataPodatkov() const { return m_vrata.Vrata(); }
+    void SetVrataPodatkov(int port) { m_vrata.SetVrata(port); }
     QChar IzbraniTip() const { return m_izbraniTip; }
     QChar ZadnjiTip() const { return m_zadnjiTip; }
-    const TRemoteListing& Seznam() const { return m_seznam; }
-    qint64 PrejetoBajtov() const { return m_prejetoBajtov; }
+    const TRemoteListing& Seznam() const { return m_seznam.Tabela(); }
+    qint64 PrejetoBajtov() const { return m_prenos.prejeto; }
     // The raw listing cap; tests lower it.
-    void SetNajvecjiSeznam(qsizetype bytes) { m_najvecjiSeznam = bytes; }
+    void SetNajvecjiSeznam(qsizetype bytes) { m_seznam.SetNajvecji(bytes); }
     // The table's entry cap; tests lower it.
-    void SetNajvecVnosov(int entries) { m_najvecVnosov = entries; }
+    void SetNajvecVnosov(int entries) { m_seznam.SetNajvecVnosov(entries); }
 
     // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
     static QString PortArgument(quint32 address, int port);
 
     TBasicClientSocket Odjemalec1;
-    TBasicServerSocket Streznik1;
-    TBasicClientSocket Odjemalec2; // the data connection of passive mode
     // Whether this session's data connections are passive now.
     bool Pasivno() const { return m_pasivno; }
 
 private:
-    // What a command's final reply answers.
-    enum TOdgovorZa : quint8 {
-        ozDrugo,
-        ozREST,
-        ozPrenos,
-        ozNic /* answers no command owed */,
-        ozPORT,
-        ozPasivno,
-        ozFEAT,
-        ozOPTS
-    };
     // Sends one command line (code page 1250, CR LF); refuses one that holds CR, LF or NUL.
     // `za` says what its reply answers (every command sent owes one reply).
     bool Poslji(const QString& line, TOdgovorZa za = ozDrugo);
@@ -302,13 +279,10 @@ private:
     // The session state machine.
     void Odgovor(int koda, const QString& vrstica);
     void Zavrnjeno450();
-    // What a final reply answers: pops the oldest owed reply; ozDrugo when it
-    // belongs to no transfer still prepared, ozNic when nothing is owed.
-    TOdgovorZa OdgovorZa(int koda);
     // Sends the transfer's first command (REST of a resume, else RETR, STOR or LIST) and remembers it.
     bool ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line, TOdgovorZa za);
-    bool JePrejem() const { return m_vrstaPrenosa == fzPrejem || m_vrstaPrenosa == fzNadaljujPrejem; }
-    bool JeOddaja() const { return m_vrstaPrenosa == fzOddaja || m_vrstaPrenosa == fzNadaljujOddajo; }
+    bool JePrejem() const { return m_prenos.JePrejem(); }
+    bool JeOddaja() const { return m_prenos.JeOddaja(); }
     QString Neuspeh(const QString& detail) { return Beseda("@idNeuspeh") + detail; } // a failure status
     void KoncajPodatkovno(); // the data connection has ended: flags, buttons, then PreveriPrenos
     void ZacniOddajo();      // the server has begun a STOR: send
@@ -316,7 +290,6 @@ private:
     void Prekinjeno();                     // the answer to ABOR
     void Reply1xx(const QString& vrstica); // a 1xx: an announced size; an upload may start
     void Prijava(int koda);                // 220 and 331: the login steps
-    void Odgovorjeno(); // a reply answered something: the count of lines for the bound starts again
     // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
     bool Preberi(const QString& vrstica);
 
@@ -334,7 +307,6 @@ private:
     void
     Ponovi450(const QString& vrstica); // a 450 to a transfer command: a new port, its first command again
     QString OpisPrenosa() const;       // the local path, or the command of a listing
-    bool PrekratekPrejem() const;      // a download that ended short of the size announced
     void NastaviVelikost(const TRemoteEntry& entry); // size and size text of the progress display
     void Trenutna257(const QString& line);
     // 230, 257 and a 450 that answers no transfer start a listing or a new
@@ -358,16 +330,14 @@ private:
     void ZapriStreznik(); // closes the data connection and stops listening
     void PocistiPrenos(); // PozabiPrenos, and the logo and the busy cursor stop
     void PozabiPrenos();  // stops listening, clears the transfer flags, closes the file, resets the progress
-    void NovaVrata();     // a new random data port
-    void NaslednjaVrata();
-    bool Poslusaj();    // listens at the next free data port
-    bool ObjaviVrata(); // Poslusaj, then PORT with the port, and advance it
+    bool ObjaviVrata();   // listen (Podatkovna.Poslusaj), then PORT with the port, and advance it
     // Passive mode (ftppasivno.cpp).
     void ZahtevajPasivno(); // EPSV, or PASV after a refused EPSV
-    // The reply to EPSV or PASV: PASV after a refused EPSV, else connects Odjemalec2 and sends the command.
+    // The reply to EPSV or PASV: PASV after a refused EPSV, else connects the passive data connection and
+    // sends the command.
     void OdgovorPasivno(int koda, const QString& vrstica);
-    // The port a 229 or 227 reply announces (the host must be the control peer for a 227); 0 when garbage.
-    int PasivnaVrata(int koda, const QString& vrstica) const;
+    // The port a 229 or 227 reply announces (the host of a 227 is never used); 0 when garbage.
+    static int PasivnaVrata(int koda, const QString& vrstica);
     bool PosljiUkazPrenosa(); // sends the transfer's first command (m_ukazPrenosa)
     // Active mode failed for this transfer: the session goes passive and the transfer starts again.
     bool PoskusiPasivno(int koda);
@@ -380,17 +350,13 @@ private:
     void TipniKorak();
 
     // Transfers.
-    QString LokalnaPot(const QString& name);  // the absolute path of a name in the local directory
-    static bool Obstaja(const QString& path); // any entry of that name, a dangling link too
-    // stat (or lstat when link) of a local path under its name's own bytes; false when there is no entry.
-    static bool Podatki(const QString& path, struct stat& info, bool link = false);
+    QString LokalnaPot(const QString& name); // the absolute path of a name in the local directory
     // Asks whether to overwrite instead of a resume that makes no sense; false when it says No.
     bool VprasajPrepis(const char* key);
     // Receives what waits, in reads of 4096 bytes, up to one receive buffer; returns the bytes taken.
     int Beri(TSocketBase* socket);
     QString OdpriPrejem(); // the local file of a download, at accept; the failure status, empty when open
     bool OdpriOddajo();    // the source of an upload, before PORT
-    void ZapriDatoteko();
     void PrikaziNapredek(qint64 count);
     void Omogoci(std::initializer_list<TSejaItem> items, bool enabled);
     void PrenesiVnos(const TRemoteEntry& entry); // steps of a new download
@@ -401,72 +367,36 @@ private:
     TSejaView* m_view;
     TSejaParametri m_parametri;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    TFtpOdgovori m_odgovori;
+    TPrenos m_prenos;
+    TVrataPodatkov m_vrata;
+    TSeznamFtp m_seznam;
 
     TFaza m_faza = fzNic;
     QString m_trenutnaMapa;
     bool m_prenosTece = false;
     bool m_oddajaTece = false;
     bool m_vecBrisanje = false;
-    bool m_cakaKonec = false;         // a LIST, RETR or STOR awaits its final reply
-    bool m_oddajaZaceta = false;      // the server has answered the STOR with 1xx
-    bool m_sprejeto = false;          // a data connection was accepted since the last PORT
-    bool m_prirezan = false;          // the listing was cut at its cap
-    bool m_cwdKorenZavrnjen = false;  // "CWD /" has been sent after a refused CWD
-    bool m_dolgaVrstica = false;      // a reply line overflowed the read buffer
-    bool m_pozdrav = false;           // the greeting's 220 has been acted on
-    bool m_gesloPoslano = false;      // PASS has been sent for this login
-    int m_vrsticOdgovora = 0;         // lines of the multi-line reply being read
-    qsizetype m_bajtovOdgovora = 0;   // ... and their bytes
-    bool m_utisano = false;           // an overlong reply ended the connection: lines are no longer shown
-    bool m_podatkiNapaka = false;     // the data connection was reset, or a receive or write failed
-    TFaza m_vrstaPrenosa = fzNic;     // the prepared transfer: fzPrejem, ..., fzLIST; fzNic for none
-    int m_koncniOdgovor = 0;          // the final reply to the transfer's command (0 none yet)
-    QString m_koncnaVrstica;          // ... as received
-    qint64 m_objavljenaVelikost = -1; // the "(N bytes)" of the 1xx to a RETR, -1 when none
-    int m_ponovitve450 = 0;           // 450s met by this transfer
-    QDeadlineTimer m_rok;             // the transfer has stalled when this expires
+    bool m_cwdKorenZavrnjen = false; // "CWD /" has been sent after a refused CWD
+    bool m_dolgaVrstica = false;     // a reply line overflowed the read buffer
+    bool m_pozdrav = false;          // the greeting's 220 has been acted on
+    bool m_gesloPoslano = false;     // PASS has been sent for this login
+    bool m_utisano = false;          // an overlong reply ended the connection: lines are no longer shown
     QTimer m_nadzor;
-    QString m_lokalnaPot; // absolute local file of the prepared download or upload
-    struct TDolg {
-        TOdgovorZa za;
-        quint32 prenos; // m_stevilkaPrenosa when the command was sent
-    };
-    std::deque<TDolg> m_dolgovani; // what the replies still owed answer, oldest first
-    quint32 m_stevilkaPrenosa = 0; // changes with every prepared or ended transfer
-    struct TUkazPrenosa {
-        QString label, argument, line;
-        TOdgovorZa za = ozPrenos;
-    } m_ukazPrenosa; // sent again after a 450
-    qsizetype m_najvecjiSeznam = kNajvecjiSeznam;
-    int m_najvecVnosov = TRemoteListing::kNajvecVnosov;
-    int m_vrataPodatkov = kPrvaVrata;
     QChar m_izbraniTip = QLatin1Char('S');
     QChar m_zadnjiTip;
     QString m_imeDatoteke;
     QString m_izvornoIme;
-    qint64 m_zamikPrejema = 0;
-    qint64 m_zamikOddaje = 0;
-    qint64 m_prejetoBajtov = 0;
-    qint64 m_poslanoBajtov = 0;
-    qint64 m_pricakovanaVelikost = 0;
-    QString m_velikostBesedilo;
     int m_indeksPreimenovanja = 0;
 
     std::deque<std::function<void()>> m_poPrenosu; // actions waiting for the transfer to end
-    TSocketBase* m_podatkovna = nullptr;           // the admitted data connection
-    QFile m_datoteka;                              // the local file of the running download or upload
-    std::array<char, kBlok> m_medpomnilnik{};      // the send buffer of an upload
-    std::array<char, 32 * kBlok> m_prejemni{};     // what one read event gathers
-    int m_neposlano = 0;
-    int m_odmik = 0;
-    QByteArray m_surovSeznam;
-    TRemoteListing m_seznam;
-    quint32 m_lokalniNaslov = 0; // control connection's own address, host order
-    QString m_naslovStreznika;   // control connection's peer address, dotted
-    bool m_pasivno = false;      // data connections are passive in this session
-    bool m_bezEpsv = false;      // the server refused EPSV: PASV from now on
-    bool m_cakaNaslov = false;   // a passive transfer's command waits for the EPSV/PASV reply
-    bool m_portZavrnjen = false; // the server refused the PORT of this transfer
-    bool m_utf8 = false;         // names are UTF-8 on this connection (else code page 1250)
-    bool m_featUtf8 = false;     // the FEAT reply being read lists UTF8
+    bool m_pasivno = false;                        // data connections are passive in this session
+    bool m_bezEpsv = false;                        // the server refused EPSV: PASV from now on
+    bool m_utf8 = false;                           // names are UTF-8 on this connection (else code page 1250)
+    bool m_featUtf8 = false;                       // the FEAT reply being read lists UTF8
+
+public:
+    // The data connection's components (declared after the transfer whose
+    // socket they close).
+    TPodatkovnaPovezava Podatkovna;
 };

@@ -5,9 +5,10 @@
 void TFtpSeja::FTPDat1DblClick()
 {
     const int fokus = m_view->RemoteFocusedRow();
-    if (fokus < 0 || fokus >= m_seznam.Count() || m_view->RemoteSelectedRows().empty() || m_prenosTece)
+    if (fokus < 0 || fokus >= m_seznam.Tabela().Count() || m_view->RemoteSelectedRows().empty() ||
+        m_prenosTece)
         return;
-    const TRemoteEntry vnos = m_seznam.At(fokus);
+    const TRemoteEntry vnos = m_seznam.Tabela().At(fokus);
     switch (vnos.kind) {
     case ekParent:
         m_faza = fzCDUP;
@@ -20,13 +21,13 @@ void TFtpSeja::FTPDat1DblClick()
         break;
     case ekFile:
         // Not while a transfer still waits for its final reply either: it would be cut off.
-        if (m_cakaKonec || !PreveriIme(vnos.name))
+        if (m_prenos.cakaKonec || !PreveriIme(vnos.name))
             return;
         // Like the download command: nothing else may change the phase before the data arrives.
         m_prenosTece = true;
         m_faza = fzPrejem;
         m_imeDatoteke = vnos.name;
-        m_zamikPrejema = 0;
+        m_prenos.zamikPrejema = 0;
         PrenesiVnos(vnos);
         break;
     }
@@ -95,9 +96,9 @@ void TFtpSeja::Pla1IzbrisiClick()
         if (zdaj.empty())
             break;
         const int vrstica = zdaj.front();
-        if (vrstica > 0 && vrstica < m_seznam.Count()) {
+        if (vrstica > 0 && vrstica < m_seznam.Tabela().Count()) {
             const QString ime = m_view->RemoteRowCaption(vrstica);
-            if (m_seznam.At(vrstica).kind == ekDirectory) {
+            if (m_seznam.Tabela().At(vrstica).kind == ekDirectory) {
                 // The phase is set after the box: replies that run during it still see the old one.
                 if (m_view->MessageBox(QStringLiteral("Ali si prepričan, da želiš izbrisati mapo »") + ime +
                                            QStringLiteral("«?"),
@@ -127,9 +128,10 @@ void TFtpSeja::Pla1IzbrisiClick()
 void TFtpSeja::FTPDat1Edited()
 {
     const int fokus = m_view->RemoteFocusedRow();
-    if (fokus < 0 || fokus >= m_seznam.Count() || m_view->RemoteSelectedRows().empty() || m_prenosTece)
+    if (fokus < 0 || fokus >= m_seznam.Tabela().Count() || m_view->RemoteSelectedRows().empty() ||
+        m_prenosTece)
         return;
-    const TRemoteEntry& vnos = m_seznam.At(fokus);
+    const TRemoteEntry& vnos = m_seznam.Tabela().At(fokus);
     if (vnos.kind == ekParent)
         return;
     // The new name goes out with RNTO later: refuse it now if it could never be sent.

@@ -13,6 +13,7 @@
 //   remote listing table, row 0 is always "..".
 // - Texts are the system's own; GetWord answers from the main window's word
 //   table ("" for a missing key).
+#include "ftp/logkind.h"
 #include "ftp/remotelisting.h"
 #include "net/certificateinfo.h"
 
@@ -36,8 +37,10 @@ enum TSejaItem : quint8 {
     siPla2Prenesi,    // local pane: upload
 };
 
-// Log line kinds of KvadoUkazi.
-enum TSejaLogKind : quint8 { slkCommand = 0, slkStatus = 1 };
+// The names the main window still gives the log kinds.
+using TSejaLogKind = TLogKind;
+inline constexpr TLogKind slkCommand = lkCommand;
+inline constexpr TLogKind slkStatus = lkStatus;
 
 enum TMsgIcon : quint8 { miExclamation, miQuestion, miInformation };
 enum TMsgButtons : quint8 { mbOk, mbYesNo };
@@ -64,7 +67,7 @@ public:
 
     // Session log: a command or status line (KvadoUkazi), a server reply line
     // (shown indented, never in the log file), and any other line for the view only.
-    virtual void KvadoUkazi(TSejaLogKind kind, const QString& text, const QString& argument) = 0;
+    virtual void KvadoUkazi(TLogKind kind, const QString& text, const QString& argument) = 0;
     virtual void LogReply(const QString& line) = 0;
     virtual void LogViewOnly(const QString& line) = 0;
 

@@ -19,6 +19,8 @@
 // - The prefixes are the words "@idUkaz" and "@idStan" of the active language;
 //   the window sets them again after every change of language, which changes
 //   later lines only.
+#include "ftp/logkind.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QString>
@@ -26,9 +28,6 @@
 #include <functional>
 
 class TSessionLog;
-
-// Kinds of KvadoUkazi lines; any other value writes nothing.
-enum TLogKind : quint8 { lkCommand = 0, lkStatus = 1 };
 
 // The colour a log view gives a line.
 enum TLogColour { lcCommand, lcStatus, lcNormal };

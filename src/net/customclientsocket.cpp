@@ -1,5 +1,6 @@
 #include "net/customclientsocket.h"
 
+#include "net/linesocket.h"
 #include "net/sockerror.h"
 #include "net/streamsocket.h"
 #include "net/winsockapi.h"
@@ -88,4 +89,17 @@ void TCustomClientSocket::DoClose(TSocketBase* socket)
     if (socket->Connected())
         DisarmTimeOut();
     socket->Disconnect();
+}
+
+TLineSocketBase* TCustomClientSocket::OpenLines()
+{
+    Open(SocketClassOf<TLineSocket>);
+    return LineSocket();
+}
+
+TLineSocketBase* TCustomClientSocket::LineSocket()
+{
+    if (!HasSocket() || SocketClass() != SocketClassOf<TLineSocket>)
+        return nullptr;
+    return static_cast<TLineSocket*>(Socket());
 }

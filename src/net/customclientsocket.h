@@ -35,6 +35,8 @@
 //   destroy the component.
 #include "net/sockctrl.h"
 
+class TLineSocketBase;
+
 class TCustomClientSocket : public TSockCtrl {
 public:
     explicit TCustomClientSocket(QObject* owner = nullptr);
@@ -58,4 +60,11 @@ protected:
 
 private:
     TAsyncOptions m_options = TAsyncOptions(csoRead) | csoWrite;
+
+public:
+    // Open with a line socket (TLineSocket) and return it; raises as Open.
+    TLineSocketBase* OpenLines();
+    // The socket object as a line socket while the component's socket class
+    // is TLineSocket (OpenLines); nullptr otherwise.
+    TLineSocketBase* LineSocket();
 };

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 TSocketBase::TSocketBase(TSockCtrl* owner) : m_owner(owner)
 {
@@ -240,4 +241,33 @@ void TSocketBase::BindLocal(const QString& hostName, quint16 port, const QString
         Close();
         throw;
     }
+}
+
+quint32 TSocketBase::LocalAddress() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_handle == -1 || ::getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        local.sin_family != AF_INET)
+        return 0;
+    return ntohl(local.sin_addr.s_addr);
+}
+
+quint32 TSocketBase::PeerAddress() const
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (m_handle == -1 || ::getpeername(m_handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET)
+        return 0;
+    return ntohl(peer.sin_addr.s_addr);
+}
+
+void TSocketBase::AbortiveClose()
+{
+    if (m_handle != -1) {
+        const linger reset{1, 0};
+        ::setsockopt(m_handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    Close();
 }

@@ -151,6 +151,16 @@ private:
     TSocketState m_state = ssInactive;
     int m_socketType = 1;
     QString m_socketName;
+
+public:
+    // The IPv4 addresses (host order) of this connection's own end and of its
+    // peer; 0 without a handle, or when the handle has no such end.
+    quint32 LocalAddress() const;
+    quint32 PeerAddress() const;
+    // Close (as above) after asking the system to reset the connection
+    // (SO_LINGER 0) instead of ending it in order: the peer sees the data cut
+    // off, never a complete end.
+    void AbortiveClose();
 };
 
 // A class reference for socket objects: makes a new object for an owner.

@@ -217,7 +217,7 @@ void TGIFImage::Step()
     Fire(OnChange);
 }
 
-void TGIFImage::Fire(const TNotifyEvent& event)
+void TGIFImage::Fire(const TNotifyEventOf<TGIFImage>& event)
 {
     if (event)
         event(this);

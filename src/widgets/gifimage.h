@@ -40,6 +40,7 @@
 // Timing: each frame is shown for max(delay × 100 / Speed, 1) ms. The timer
 // can be replaced (SetTimer) so that tests drive the steps themselves.
 #include "core/exception.h"
+#include "widgets/events.h"
 #include "widgets/gifcanvas.h"
 #include "widgets/gifreader.h"
 #include "widgets/giftimer.h"
@@ -67,9 +68,6 @@ public:
 class TGIFImage : public QWidget {
     Q_OBJECT
 public:
-    using TNotifyEvent = std::function<void(TGIFImage* sender)>;
-    using TMouseEvent = std::function<void(TGIFImage* sender, Qt::MouseButton button,
-                                           Qt::KeyboardModifiers shift, int x, int y)>;
     using TMouseMoveEvent = std::function<void(TGIFImage* sender, Qt::KeyboardModifiers shift, int x, int y)>;
 
     explicit TGIFImage(QWidget* parent = nullptr);
@@ -96,12 +94,12 @@ public:
     bool Visible() const { return m_visible; }
     void SetVisible(bool visible);
 
-    TNotifyEvent OnChanging;
-    TNotifyEvent OnChange;
-    TNotifyEvent OnClick;
-    TNotifyEvent OnDblClick;
-    TMouseEvent OnMouseDown;
-    TMouseEvent OnMouseUp;
+    TNotifyEventOf<TGIFImage> OnChanging;
+    TNotifyEventOf<TGIFImage> OnChange;
+    TNotifyEventOf<TGIFImage> OnClick;
+    TNotifyEventOf<TGIFImage> OnDblClick;
+    TMouseEventOf<TGIFImage> OnMouseDown;
+    TMouseEventOf<TGIFImage> OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
     // What a left click inside the control raises: OnClick.
@@ -149,7 +147,7 @@ private:
     void ArmTimer(int intervalMs);
     void UpdateTimer();
     void UpdateOpaque();
-    void Fire(const TNotifyEvent& event);
+    void Fire(const TNotifyEventOf<TGIFImage>& event);
 
     TGifPicture m_picture;
     TGifCanvas m_canvas;

@@ -109,10 +109,10 @@ public:
     QString GetWord(const QString& key) override { return m_words.GetWord(key); }
     int ActiveLanguage() override { return m_words.ActiveLanguage(); }
 
-    void KvadoUkazi(TSejaLogKind kind, const QString& text, const QString& argument) override
+    void KvadoUkazi(TLogKind kind, const QString& text, const QString& argument) override
     {
         record(QStringLiteral("KvadoUkazi%1").arg(int(kind)), text + QLatin1Char(' ') + argument);
-        (kind == slkCommand ? Commands : Statuses) << (text + QLatin1Char(' ') + argument).trimmed();
+        (kind == lkCommand ? Commands : Statuses) << (text + QLatin1Char(' ') + argument).trimmed();
         Log.KvadoUkazi(kind, text, argument);
     }
     void LogReply(const QString& line) override

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 const QByteArray kCebula = "\xC4\x8C"
@@ -161,5 +162,76 @@ TEST(SejaNames, PyftpdlibNameListedAndDownloadedByteForByte)
         EXPECT_EQ(readAll(env.Local(shown)), data);
         EXPECT_EQ(t.view.CommandLabels().contains("FEAT"), encoding == 2);
         EXPECT_EQ(t.view.CommandLabels().contains("OPTS"), encoding == 2);
+    }
+}
+
+// A local file whose name is no valid UTF-8 (the local pane shows it with a
+// mark for each such byte) uploads from that very file, and its STOR carries
+// the name's own bytes in a UTF-8 session.
+namespace {
+bool writeLocal(const QString& dir, const QByteArray& name, const QByteArray& data)
+{
+    const QByteArray path = QFile::encodeName(dir) + '/' + name;
+    QFile f;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd >= 0 && f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
+           f.write(data) == data.size();
+}
+
+// Removes a file by its name's bytes when the test ends (QTemporaryDir cannot
+// remove a name that is no valid UTF-8).
+struct RemovedAtEnd {
+    QByteArray path;
+    ~RemovedAtEnd() { ::unlink(path.constData()); }
+};
+
+const QString kInvalidShown = QStringLiteral("bad") + QChar(0xDCC3) + QStringLiteral("(.txt");
+} // namespace
+
+TEST(SejaNames, LocalNameOfInvalidUtf8UploadsFromItsOwnBytes)
+{
+    const QByteArray data = pattern(20000, 7);
+    {
+        SCOPED_TRACE("scripted");
+        QTemporaryDir local;
+        ASSERT_TRUE(writeLocal(local.path(), kInvalid, data));
+        const RemovedAtEnd removed{QFile::encodeName(local.path()) + '/' + kInvalid};
+        ServerScript script;
+        loginWithFeat(script, {}, {});
+        listing(script, fileLine("a.txt", 1))
+            .ExpectMatch("PORT .*", {"200 ok"})
+            .Expect("TYPE I", {"200 ok"})
+            .Expect("STOR " + kInvalid, {"150 Go ahead"})
+            .DataOpen()
+            .DataReceive("up")
+            .Send({"226 Stored"});
+        listing(script, fileLine("a.txt", 1) + fileLine(kInvalid, data.size())).Pause(0.3);
+        ScriptedServer server(script);
+        TestSession t;
+        ASSERT_TRUE(openListedWith(server, t, local.path(), 1));
+        t.view.LocalSelection = {{kInvalidShown, QString()}};
+        t.seja.Pla2PrenesiClick();
+        ASSERT_TRUE(server.WaitDone()) << server.Failure().toStdString();
+        ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2 && !t.seja.PrenosTece(); }));
+        EXPECT_EQ(server.Stored("up"), data);
+        EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idDatUsp")))
+            << t.view.Statuses.join("|").toStdString();
+    }
+    {
+        SCOPED_TRACE("pyftpdlib");
+        OPEN_ENV(env, Kind::Pyftpd);
+        ASSERT_TRUE(writeLocal(env.local.path(), kInvalid, data));
+        const RemovedAtEnd removed{QFile::encodeName(env.local.path()) + '/' + kInvalid};
+        TestSession t;
+        TSejaParametri p;
+        p.nameEncoding = 1;
+        ASSERT_TRUE(env.Open(t, p));
+        ASSERT_TRUE(upload(t, kInvalidShown));
+        EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idDatUsp")))
+            << t.view.Statuses.join("|").toStdString();
+        // Whatever name the server gives the file on its disk, it holds every byte.
+        const QStringList stored = QDir(env.server->RootPath() + "/" + env.folder).entryList(QDir::Files);
+        ASSERT_EQ(stored.size(), 1) << stored.join("|").toStdString();
+        EXPECT_EQ(readAll(env.Remote(stored.first())), data);
     }
 }

@@ -1,0 +1,53 @@
+#include "ftp/ftpodgovori.h"
+
+#include <algorithm>
+
+TOdgovorZa TFtpOdgovori::Za(int koda, bool prenosCaka)
+{
+    if (koda < 100 || koda > 599) // no reply code at all
+        return ozNic;
+    if (koda < 200) // 1xx only announces the final reply
+        return ozDrugo;
+    // These answer nothing but a transfer command: a server that left an
+    // earlier command (TYPE, say) unanswered is caught up with here.
+    if (koda == 225 || koda == 226 || koda == 425 || koda == 426) {
+        const auto prenos = std::find_if(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
+            return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa;
+        });
+        if (prenos != m_dolgovani.end()) {
+            m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
+            return ozPrenos;
+        }
+        if (prenosCaka) // an extra reply took its place earlier: still the transfer's own
+            return ozPrenos;
+    }
+    // Any other 2xx but 250 is no end of a transfer: it answers a command sent
+    // while the transfer runs (MKD, PWD), which the server may answer first.
+    auto dolg = m_dolgovani.begin();
+    if (koda / 100 == 2 && koda != 250)
+        dolg = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
+                            [](const TDolg& d) { return d.za != ozPrenos; });
+    if (dolg == m_dolgovani.end()) // a reply to no command
+        return ozNic;
+    const TDolg odgovor = *dolg;
+    m_dolgovani.erase(dolg);
+    return odgovor.prenos == m_stevilkaPrenosa ? odgovor.za : ozDrugo;
+}
+
+bool TFtpOdgovori::UkazPrenosaCaka() const
+{
+    return std::any_of(m_dolgovani.begin(), m_dolgovani.end(),
+                       [this](const TDolg& d) { return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa; });
+}
+
+bool TFtpOdgovori::Steje(qsizetype bajtov)
+{
+    m_bajtov += bajtov;
+    return ++m_vrstic <= kNajvecVrstic && m_bajtov <= kNajvecOdgovor;
+}
+
+void TFtpOdgovori::Odgovorjeno()
+{
+    m_vrstic = 0;
+    m_bajtov = 0;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// TFtpOdgovori: which command owes which reply on the control connection.
+//
+// Contract:
+// - Every command sent is recorded with Dolguje (what its reply answers, and
+//   the transfer that was prepared when it was sent). Za matches a reply code
+//   to the command it answers and forgets that command: a 1xx answers nothing
+//   (ozDrugo), no code at all answers nothing owed (ozNic); 225, 226, 425 and
+//   426 answer the current transfer's command (catching up a server that left
+//   earlier commands unanswered, or that already answered the transfer with an
+//   extra reply while prenosCaka); any other 2xx but 250 answers the oldest
+//   command that is not a transfer's; the rest answer the oldest command. A
+//   command of an earlier transfer answers ozDrugo.
+// - NovPrenos starts a new transfer number: replies owed to commands of the
+//   one before no longer count as its own.
+// - Steje counts the lines and bytes read since the last reply that answered
+//   something (Odgovorjeno); false once they pass kNajvecVrstic or
+//   kNajvecOdgovor.
+// - Nothing here sends, shows or calls back: the session acts on the result.
+#include <QtGlobal>
+
+#include <deque>
+
+// What a command's final reply answers.
+enum TOdgovorZa : quint8 {
+    ozDrugo,
+    ozREST,
+    ozPrenos,
+    ozNic /* answers no command owed */,
+    ozPORT,
+    ozPasivno,
+    ozFEAT,
+    ozOPTS
+};
+
+class TFtpOdgovori {
+public:
+    static constexpr int kNajvecVrstic = 10000;              // lines of one multi-line reply
+    static constexpr qsizetype kNajvecOdgovor = 1024 * 1024; // bytes of one multi-line reply
+
+    void Dolguje(TOdgovorZa za) { m_dolgovani.push_back({za, m_stevilkaPrenosa}); }
+    TOdgovorZa Za(int koda, bool prenosCaka);
+    // Whether the current transfer's own command has been sent and not answered.
+    bool UkazPrenosaCaka() const;
+    // Whether the oldest reply owed is FEAT's (its feature lines are being read).
+    bool CakaFeat() const { return !m_dolgovani.empty() && m_dolgovani.front().za == ozFEAT; }
+    bool Prazno() const { return m_dolgovani.empty(); }
+    void NovPrenos() { ++m_stevilkaPrenosa; }
+    void Pocisti() { m_dolgovani.clear(); }
+
+    // The bound on what is read before a reply answers something.
+    bool Steje(qsizetype bajtov);
+    void Odgovorjeno();
+
+private:
+    struct TDolg {
+        TOdgovorZa za;
+        quint32 prenos; // m_stevilkaPrenosa when the command was sent
+    };
+    std::deque<TDolg> m_dolgovani; // oldest first
+    quint32 m_stevilkaPrenosa = 0;
+    int m_vrstic = 0;
+    qsizetype m_bajtov = 0;
+};

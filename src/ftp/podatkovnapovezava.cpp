@@ -1,0 +1,103 @@
+#include "ftp/podatkovnapovezava.h"
+
+#include "ftp/vratapodatkov.h"
+#include "net/sockerror.h"
+#include "net/streamsocket.h"
+
+QString PikcastNaslov(quint32 naslov)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(naslov >> 24)
+        .arg((naslov >> 16) & 0xFF)
+        .arg((naslov >> 8) & 0xFF)
+        .arg(naslov & 0xFF);
+}
+
+TPodatkovnaPovezava::TPodatkovnaPovezava(QObject* parent) : Streznik1(parent), Odjemalec2(parent)
+{
+    Streznik1.setObjectName(QStringLiteral("Streznik1"));
+    Odjemalec2.setObjectName(QStringLiteral("Odjemalec2"));
+    // One data connection at a time, admitted only from the control
+    // connection's peer (the list is filled by every Poslusaj).
+    Streznik1.SetMaxConnections(1);
+    Streznik1.SetRestriction(hrAccept);
+    Streznik1.SetAllowOnlyIfReverseDNS(false);
+    Streznik1.OnAccept = [this](TSockCtrl* s, TSocketBase* k) {
+        if (OnPripravljena)
+            OnPripravljena(s, k);
+    };
+    Odjemalec2.OnConnect = [this](TSockCtrl* s, TSocketBase* k) {
+        const TSocketEvent& dogodek = k->Connected() ? OnPripravljena : OnNeuspeh;
+        if (dogodek)
+            dogodek(s, k);
+    };
+    Odjemalec2.OnTimeOut = [this](TSockCtrl* s, TSocketBase* k) {
+        if (OnTimeOut)
+            OnTimeOut(s, k);
+    };
+    Posreduj(Streznik1);
+    Posreduj(Odjemalec2);
+}
+
+void TPodatkovnaPovezava::Posreduj(TSockCtrl& component)
+{
+    component.OnRead = [this](TSockCtrl* s, TSocketBase* k) {
+        if (OnRead)
+            OnRead(s, k);
+    };
+    component.OnWrite = [this](TSockCtrl* s, TSocketBase* k) {
+        if (OnWrite)
+            OnWrite(s, k);
+    };
+    component.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) {
+        if (OnDisconnect)
+            OnDisconnect(s, k);
+    };
+}
+
+void TPodatkovnaPovezava::SetKontrola(quint32 lokalni, quint32 streznik)
+{
+    m_lokalni = lokalni;
+    m_streznik = PikcastNaslov(streznik);
+}
+
+bool TPodatkovnaPovezava::Poslusaj(TVrataPodatkov& vrata, QString& napaka)
+{
+    Zapri();
+    Streznik1.SetAddress(PikcastNaslov(m_lokalni));
+    Streznik1.SetRestrictedHosts({m_streznik});
+    // A port another program holds is passed over: try the next ones.
+    for (int poskus = 0; poskus <= TVrataPodatkov::kZadnja - TVrataPodatkov::kPrva; ++poskus) {
+        Streznik1.SetPort(QString::number(vrata.Vrata()));
+        try {
+            Streznik1.Listen(SocketClassOf<TStreamSocket>);
+            return true;
+        } catch (const ESockError& e) {
+            napaka = e.Message();
+            vrata.Naslednja();
+        }
+    }
+    return false;
+}
+
+bool TPodatkovnaPovezava::Povezi(int vrata, int timeOut, QString& napaka)
+{
+    Zapri();
+    Odjemalec2.SetAddress(m_streznik);
+    Odjemalec2.SetPort(QString::number(vrata));
+    Odjemalec2.SetTimeOut(timeOut);
+    try {
+        Odjemalec2.Open(SocketClassOf<TStreamSocket>);
+    } catch (const ESockError& e) {
+        napaka = e.Message();
+        return false;
+    }
+    return true;
+}
+
+void TPodatkovnaPovezava::Zapri()
+{
+    Streznik1.Close();
+    if (Odjemalec2.HasSocket())
+        Odjemalec2.Close();
+}

@@ -1,0 +1,125 @@
+#pragma once
+// TPrenos: one transfer of the session (a listing, a download or an upload):
+// its kind and local file, its offsets and counters, the reply that ended
+// it, its data socket and its buffers.
+//
+// Contract:
+// - The session prepares it (Pripravi: the kind and the local path are fixed
+//   until it ends; the counters of the verdict start again) and forgets it
+//   (Pozabi: no kind, file closed, flags cleared); the fields in between are
+//   written by the session's handlers. Offsets (zamikPrejema, zamikOddaje)
+//   and the expected size are set by the commands before or after Pripravi
+//   and survive it.
+// - Local files are opened under the bytes ToUtf8Kept gives their path, so a
+//   name that is no valid UTF-8 keeps its own bytes. OdpriPrejem creates or
+//   truncates a download's file (a resume opens the existing file, only when
+//   its size is still zamikPrejema) and never writes through a link;
+//   OdpriOddajo opens an upload's regular file for reading, at zamikOddaje for
+//   a resume.
+// - Sodba decides the verdict from what is known now: whether to wait (no
+//   final reply yet, or a download's data connection still runs), and else
+//   success or which failure. It changes nothing.
+// - No events and no sockets of its own: podatkovna is the session's admitted
+//   data connection (nullptr when none), closed by the session.
+#include "ftp/ftpodgovori.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QString>
+
+#include <array>
+
+#include <sys/stat.h>
+
+class TSocketBase;
+
+// The phases: what the last command sent was for.
+enum TFaza : quint8 {
+    fzNic = 0,
+    fzCWD = 2,
+    fzCDUP = 3,
+    fzPrejem = 9,
+    fzOddaja = 10,
+    fzNadaljujPrejem = 11,
+    fzNadaljujOddajo = 12,
+    fzRNFR = 13,
+    fzRNTO = 14,
+    fzPrekini = 15,
+    fzDELE = 16,
+    fzMKD = 17,
+    fzPWD = 18,
+    fzLIST = 19,
+    fzRMD = 24,
+};
+
+// stat (or lstat when link) of a local path under its name's own bytes; false when there is no entry.
+bool LokalniPodatki(const QString& path, struct stat& info, bool link = false);
+// Any entry of that name, a dangling link too.
+bool LokalnoObstaja(const QString& path);
+
+// How a transfer ends, as far as is known now.
+enum TSodba : quint8 {
+    sdCakaj,           // the final reply or the end of the data connection is still awaited
+    sdUspeh,           // complete
+    sdPrirezanSeznam,  // a listing cut at its cap: its beginning is shown
+    sdNiPravic,        // an upload refused with 550
+    sdZavrnjeno,       // a RETR or LIST refused with 550 before any data: the reply says it
+    sdNeuspehOdgovor,  // refused: the final reply says why
+    sdNeuspehDatoteka, // failed: the local file is named
+    sdNepopoln,        // a download ended short of the size announced
+};
+
+class TPrenos {
+public:
+    static constexpr int kBlok = 4096; // at most this many bytes per read and per send
+
+    bool JePrejem() const { return vrsta == fzPrejem || vrsta == fzNadaljujPrejem; }
+    bool JeOddaja() const { return vrsta == fzOddaja || vrsta == fzNadaljujOddajo; }
+    // A new transfer of this kind (fzNic when the phase is no transfer) to the local path.
+    void Pripravi(TFaza kind, const QString& path);
+    // No transfer any more: the file is closed and the flags are cleared.
+    void Pozabi();
+
+    // Opens a download's file: opOdprto, opNapaka (razlog: the system's reason,
+    // empty when none) or opSpremenjen (a resume's file is no longer as measured).
+    enum TOdpiranje : quint8 { opOdprto, opNapaka, opSpremenjen };
+    TOdpiranje OdpriPrejem(QString& razlog);
+    bool OdpriOddajo();
+    void ZapriDatoteko();
+    // The size the server announced, else the listed one.
+    qint64 Napovedano() const { return objavljenaVelikost >= 0 ? objavljenaVelikost : pricakovanaVelikost; }
+    bool PrekratekPrejem() const;
+    // oddajaTece: an upload still has bytes to send.
+    TSodba Sodba(bool prirezan, bool oddajaTece) const;
+
+    TFaza vrsta = fzNic; // fzPrejem, fzNadaljujPrejem, fzOddaja, fzNadaljujOddajo, fzLIST; fzNic for none
+    QString lokalnaPot;  // absolute local file of a download or upload
+    QFile datoteka;      // open while a download or upload runs
+    TSocketBase* podatkovna = nullptr; // the admitted data connection
+    bool sprejeto = false;     // a data connection came since the transfer was prepared (or the last PORT)
+    bool napaka = false;       // the data connection was reset, or a receive or write failed
+    bool cakaKonec = false;    // its command awaits the final reply
+    bool cakaNaslov = false;   // passive: its command waits for the EPSV/PASV reply
+    bool oddajaZaceta = false; // the server has answered the STOR with 1xx
+    bool portZavrnjen = false; // the server refused the PORT of this transfer
+    int koncniOdgovor = 0;     // the final reply to its command (0 none yet)
+    QString koncnaVrstica;     // ... as received
+    qint64 objavljenaVelikost = -1; // the "(N bytes)" of the 1xx to a RETR, -1 when none
+    qint64 pricakovanaVelikost = 0; // the listed (download) or local (upload) size
+    QString velikostBesedilo;       // ... as shown
+    qint64 zamikPrejema = 0;
+    qint64 zamikOddaje = 0;
+    qint64 prejeto = 0; // bytes received (a resume counts from its offset)
+    qint64 poslano = 0;
+    int ponovitve450 = 0; // 450s met by this transfer
+    QDeadlineTimer rok;   // it has stalled when this expires
+    struct TUkaz {
+        QString label, argument, line;
+        TOdgovorZa za = ozPrenos;
+    } ukaz; // its first command, sent again after a 450 or in passive mode
+
+    std::array<char, kBlok> oddajni{};       // the send buffer of an upload
+    int neposlano = 0;                       // ... bytes still to send
+    int odmik = 0;                           // ... from here
+    std::array<char, 32 * kBlok> prejemni{}; // what one read event gathers
+};

@@ -1,0 +1,21 @@
+#include "ftp/seznamftp.h"
+
+#include "ftp/listformat.h"
+#include "ftp/listingparser.h"
+
+bool TSeznamFtp::Dodaj(const char* podatki, qsizetype bajtov)
+{
+    if (m_surov.size() + bajtov <= m_najvecji) {
+        m_surov.append(podatki, bajtov);
+        return true;
+    }
+    m_surov.append(podatki, m_najvecji - m_surov.size()); // keep what fits
+    m_prirezan = true;
+    return false;
+}
+
+void TSeznamFtp::Razcleni(int serverKind, bool machineListing, TNameDecoder dekoder)
+{
+    m_tabela.SetNajvec(m_najvecVnosov);
+    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, machineListing, m_surov), m_tabela, dekoder);
+}
