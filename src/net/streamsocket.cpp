@@ -118,13 +118,21 @@ void TStreamSocket::Close()
     TSockCtrl* owner = Owner();
     const auto alive = owner->AliveToken();
     const auto socketAlive = SocketAlive();
-    if (m_tls && Handle() != -1)
+    int kept = -1; // keeps the connection until TLS has ended it in order
+    if (m_tls && Handle() != -1) {
         m_tls->SendCloseNotify(); // first: the unread input is still read through TLS
+        kept = m_tls->KeepForClosing();
+    }
     TSocketBase::Close();
     if (*alive)
         owner->DisarmTimeOut();
-    if (*socketAlive && Handle() == -1)
+    if (*socketAlive && Handle() == -1 && m_tls) {
+        if (kept != -1)
+            m_tls->FinishClosing(std::exchange(kept, -1));
         m_tls.reset();
+    }
+    if (kept != -1)
+        WinsockAPI().closesocket(kept);
 }
 
 void TStreamSocket::StartTls(const TTlsOptions& options)

@@ -121,3 +121,9 @@ bool TTlsBio::PeerEnded(BIO* bio)
 {
     return bio && stateOf(bio)->Ended;
 }
+
+void TTlsBio::SetHandle(BIO* bio, int handle)
+{
+    if (bio)
+        stateOf(bio)->Handle = handle;
+}

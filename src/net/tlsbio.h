@@ -23,4 +23,6 @@ public:
     static int LastError(BIO* bio);
     // Whether a read met the end of the stream.
     static bool PeerEnded(BIO* bio);
+    // Moves the BIO to another handle (a duplicate of the first).
+    static void SetHandle(BIO* bio, int handle);
 };

@@ -5,6 +5,7 @@
 #include "net/sockerror.h"
 #include "net/tlsbio.h"
 #include "net/tlscertificate.h"
+#include "net/tlscloser.h"
 #include "net/winsockapi.h"
 
 #include <openssl/err.h>
@@ -12,6 +13,7 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -251,6 +253,7 @@ int TTlsChannel::Send(const void* buf, int len)
     ERR_clear_error();
     size_t sent = 0;
     const int result = SSL_write_ex(m_ssl, buf, size_t(qMin(len, kRecord)), &sent);
+    m_writeBlocked = result != 1;
     if (result != 1)
         return Fault(result, false);
     return int(sent);
@@ -313,11 +316,33 @@ void TTlsChannel::AnswerCloseNotify()
 
 void TTlsChannel::SendCloseNotify()
 {
-    if (m_phase != TPhase::Established || (SSL_get_shutdown(m_ssl) & SSL_SENT_SHUTDOWN) || Resetting())
+    // A record the owner was never told had gone out is cut off, not ended.
+    if (m_phase != TPhase::Established || (SSL_get_shutdown(m_ssl) & SSL_SENT_SHUTDOWN) || m_writeBlocked ||
+        Resetting())
         return;
     ERR_clear_error();
-    SSL_shutdown(m_ssl);
+    const int result = SSL_shutdown(m_ssl); // 0 also while the alert waits to be written
+    m_closeNotifyBlocked = result <= 0 && SSL_get_error(m_ssl, result) == SSL_ERROR_WANT_WRITE;
     ERR_clear_error();
+}
+
+int TTlsChannel::KeepForClosing() const
+{
+    if (m_phase != TPhase::Established || Resetting())
+        return -1;
+    return ::fcntl(m_socket->Handle(), F_DUPFD_CLOEXEC, 0);
+}
+
+void TTlsChannel::FinishClosing(int keptHandle)
+{
+    SSL* rest = nullptr;
+    if (m_closeNotifyBlocked) {
+        rest = std::exchange(m_ssl, nullptr);
+        m_bio = nullptr;
+    }
+    TTlsCloser::Finish(rest, keptHandle);
+    m_phase = TPhase::Failed;
+    m_failure = SocketErrorText(kShutdownSent);
 }
 
 bool TTlsChannel::Resetting() const

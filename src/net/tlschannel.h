@@ -35,10 +35,14 @@
 // - Plaintext held inside OpenSSL is never stranded: after a receive that
 //   leaves some behind, the next FD_READ is asked for at once, and
 //   PlainWaiting (the socket's BytesWaiting) counts it.
-// - SendCloseNotify sends close_notify once, without blocking (if the
-//   socket cannot take it now, it is dropped), and never on a socket set to
-//   be reset (SO_LINGER 0, an abortive close): the peer must not take a cut
-//   off stream for a complete one.
+// - SendCloseNotify sends close_notify once, without blocking, and never on
+//   a socket set to be reset (SO_LINGER 0, an abortive close) nor after a
+//   Send that would block and was not retried: the peer must not take a cut
+//   off stream for a complete one. KeepForClosing gives a duplicate of the
+//   handle of an established connection that is not being reset (else -1);
+//   once the socket object has closed its own, FinishClosing hands it to
+//   TTlsCloser (with the connection when its close_notify did not fit yet),
+//   which ends the connection in order; the channel then carries nothing.
 // - Session is the latest session the server granted on this connection
 //   (TLS 1.3 tickets arrive after the handshake, with the next reads), for
 //   another connection's TTlsOptions::Session.
@@ -68,6 +72,8 @@ public:
     int Send(const void* buf, int len);
     quint32 PlainWaiting();
     void SendCloseNotify();
+    int KeepForClosing() const;
+    void FinishClosing(int keptHandle);
     // Whether the peer ended the stream with close_notify (not a bare close).
     bool CloseNotifyReceived() const;
 
@@ -103,7 +109,9 @@ private:
     SSL* m_ssl = nullptr;
     BIO* m_bio = nullptr;
     TPhase m_phase = TPhase::Handshaking;
-    bool m_failedEarly = false; // Begin's step failed: OnDone fails at the next notification
+    bool m_writeBlocked = false;       // the last Send would have blocked
+    bool m_closeNotifyBlocked = false; // SendCloseNotify could not send it all
+    bool m_failedEarly = false;        // Begin's step failed: OnDone fails at the next notification
     QString m_failure;
     std::vector<int> m_verifyErrors;
     TTlsSession m_session;

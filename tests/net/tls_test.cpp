@@ -9,6 +9,9 @@
 
 #include <QProcess>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 constexpr qint64 kLarge = 8 << 20;
@@ -233,6 +236,43 @@ TEST(Tls, AnAbortiveCloseSendsNoCloseNotify)
     c.Client.Close();
     ASSERT_TRUE(PumpUntil([&] { return server.Finished() == 1; }));
     EXPECT_EQ(verdict, -1);
+}
+
+TEST(Tls, AnUploadClosedAtOnceStillEndsWithCloseNotifyAfterAllItsBytes)
+{
+    // The server reads slowly, so the socket's send buffer is full when the
+    // last bytes are taken and the close_notify behind them must wait.
+    TTlsTestServer server(TTestPki::Get().Issue({}));
+    constexpr qint64 total = 2 << 20;
+    std::atomic<bool> intact{false};
+    std::atomic<bool> orderlyEnd{false};
+    server.Serve(1, [&](TServerPeer& peer) {
+        if (!peer.Accept())
+            return;
+        char buf[4096];
+        qint64 got = 0;
+        bool same = true;
+        for (int n; (n = peer.Read(buf, sizeof buf)) > 0; got += n) {
+            for (int i = 0; i < n; ++i)
+                same = same && buf[i] == patternAt(got + i);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        intact = same && got == total;
+        orderlyEnd = peer.SawCloseNotify();
+    });
+    TTlsClient<TStreamSocket> c(server.Port());
+    TPatternWriter writer{total};
+    c.Client.OnWrite = [&](TSockCtrl*, TSocketBase* socket) {
+        writer.Push(socket);
+        if (writer.Sent == total)
+            c.Client.Close(); // as the engine closes a finished upload
+    };
+    c.Open();
+    const int small = 8192; // fills sooner, so the end is more likely to find it full
+    ::setsockopt(c.Socket()->Handle(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ASSERT_TRUE(PumpUntil([&] { return server.Finished() == 1; }, 30000));
+    EXPECT_TRUE(intact);
+    EXPECT_TRUE(orderlyEnd) << "close_notify came last";
 }
 
 TEST(Tls, LargeTransfersArriveByteForByteBothWaysAndInSmallReads)
