@@ -77,6 +77,7 @@ void TFtpSeja::Povezi()
     m_bezEpsv = false;
     m_utf8 = m_parametri.nameEncoding == 1;
     m_featUtf8 = false;
+    m_mlsd = false;
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
@@ -198,10 +199,8 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     m_dolgaVrstica = false;
     if (!beri || konecDolge)
         return;
-    // A feature line of the FEAT reply being read (the oldest reply owed).
-    if (m_odgovori.CakaFeat() && vrstica.startsWith(QLatin1Char(' ')) &&
-        vrstica.trimmed().compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
-        m_featUtf8 = true;
+    if (m_odgovori.CakaFeat()) // a line of the FEAT reply being read (the oldest reply owed)
+        ZnacilnostFeat(vrstica);
     if (vrstica.size() < 4 || vrstica.at(3) != QLatin1Char(' '))
         return;
     int koda = 0;
@@ -263,6 +262,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
                 KoncajPrenos(false);
             return;
         }
+        if (za == ozPrenos && (koda == 500 || koda == 502) && m_prenos.vrsta == fzLIST && m_seznam.Strojni())
+            return BrezMlsd();
         if (za == ozPrenos && koda >= 400 && PoskusiPasivno(koda))
             return;
         // The transfer's final reply (a REST answered otherwise than 350 is refused).
@@ -441,14 +442,27 @@ void TFtpSeja::Trenutna257(const QString& line)
 void TFtpSeja::Izpisi()
 {
     m_faza = fzLIST;
-    if (PripraviPrenos())
-        ZacniUkazPrenosa(QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos);
+    if (!PripraviPrenos())
+        return;
+    m_seznam.SetStrojni(m_mlsd);
+    const QString ukaz = m_mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST");
+    ZacniUkazPrenosa(ukaz, {}, ukaz, ozPrenos);
+}
+
+void TFtpSeja::BrezMlsd()
+{
+    // The server offered MLSD but does not take it: LIST from now on, this
+    // listing included (at a new port, as after a 450).
+    m_mlsd = false;
+    m_seznam.SetStrojni(false);
+    m_prenos.ukaz = {QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos};
+    PonoviPrenos(m_prenos.ponovitve450);
 }
 
 void TFtpSeja::RazcleniSeznam()
 {
     // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
-    m_seznam.Razcleni(m_parametri.serverKind, false, Dekoder());
+    m_seznam.Razcleni(m_parametri.serverKind, Dekoder());
     m_view->ShowRemoteRows(m_seznam.Tabela());
     if (m_seznam.Tabela().Cut())
         Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Tabela().Count() - 1));

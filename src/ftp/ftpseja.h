@@ -92,16 +92,23 @@
 //   one) and only when its size is still the resume offset. A resume that
 //   would make no sense (the local file already larger than the remote one;
 //   an upload whose remote file is larger than the local one) asks first.
+// - Listings: when a 2xx FEAT has a feature line MLST or MLSD (its first
+//   word, any case) and the server kind is left to detection (not 1, 2 or
+//   3), every listing of the connection sends MLSD instead of LIST and is
+//   read as machine facts. A 500 or 502 to MLSD lists again with LIST (a new
+//   data connection) and LIST stays for the rest of the connection.
 // - Sizes, offsets and byte counts are 64-bit.
 // - Names: the control connection and the listings speak one encoding at a
 //   time (Dekoder for reply lines and listings, Kodiraj for commands):
-//   code page 1250 (nameEncoding 0), UTF-8 (1), or automatic (2): after the
-//   230 of the login the engine sends FEAT before anything else; when one of
+//   code page 1250 (nameEncoding 0), UTF-8 (1), or automatic (2). With UTF-8
+//   or automatic, after the 230 of the login the engine sends FEAT before
+//   anything else. Automatic: when one of
 //   its feature lines (lines beginning with a space) is "UTF8" (any case,
 //   trimmed) it sends OPTS UTF8 ON, and a 2xx or 5xx to that switches to
 //   UTF-8 (the FEAT has declared it; some servers refuse the OPTS because
 //   UTF-8 is always on); a FEAT without UTF8, a refused FEAT or a 4xx to the
-//   OPTS keeps code page 1250. Then the session goes on as after a 230. A new connection
+//   OPTS keeps code page 1250 (with UTF-8 chosen, the UTF8 line changes
+//   nothing). Then the session goes on as after a 230. A new connection
 //   starts again from the parameter. Both encodings keep every name's exact
 //   bytes from listing to command: UTF-8 through FromUtf8Kept/ToUtf8Kept
 //   (core/utf8kept.h), whose marks stand for bytes that are no valid UTF-8.
@@ -314,12 +321,14 @@ private:
     bool PrenosZaseden() const;
     void PoPrenosu(std::function<void()> action);
     void IzvediPoPrenosu();
-    void Izpisi(); // list the directory
+    void Izpisi();   // list the directory: MLSD when the server offers it, else LIST
+    void BrezMlsd(); // MLSD refused with 500/502: the listing again with LIST, and LIST from now on
     void PoPrijavi();
-    // The login's 230: FEAT first in automatic name encoding, else PoPrijavi.
+    // The login's 230: FEAT first in UTF-8 or automatic name encoding, else PoPrijavi.
     void Prijavljen();
-    // The answer to FEAT or OPTS UTF8 ON: the name encoding is decided, then PoPrijavi.
+    // The answer to FEAT or OPTS UTF8 ON: the name encoding and MLSD are decided, then PoPrijavi.
     void OdgovorFeat(TOdgovorZa za, int koda);
+    void ZnacilnostFeat(const QString& vrstica); // a line of the FEAT reply: UTF8, MLST or MLSD
     // The encoding in force: decodes reply lines and listings, encodes commands.
     TNameDecoder Dekoder() const;
     QByteArray Kodiraj(QStringView text) const;
@@ -393,6 +402,8 @@ private:
     bool m_pasivno = false;                        // data connections are passive in this session
     bool m_bezEpsv = false;                        // the server refused EPSV: PASV from now on
     bool m_utf8 = false;                           // names are UTF-8 on this connection (else code page 1250)
+    bool m_mlsd = false;                           // listings go by MLSD on this connection
+    bool m_featMlsd = false;                       // the FEAT reply being read offers MLSD (or MLST)
     bool m_featUtf8 = false;                       // the FEAT reply being read lists UTF8
 
 public:

@@ -14,8 +14,8 @@ bool TSeznamFtp::Dodaj(const char* podatki, qsizetype bajtov)
     return false;
 }
 
-void TSeznamFtp::Razcleni(int serverKind, bool machineListing, TNameDecoder dekoder)
+void TSeznamFtp::Razcleni(int serverKind, TNameDecoder dekoder)
 {
     m_tabela.SetNajvec(m_najvecVnosov);
-    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, machineListing, m_surov), m_tabela, dekoder);
+    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, m_strojni, m_surov), m_tabela, dekoder);
 }

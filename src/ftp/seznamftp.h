@@ -6,7 +6,8 @@
 //   does not fit is dropped, Prirezan becomes true and Dodaj returns false
 //   (the caller stops the data connection). Zacni starts a new listing.
 // - Razcleni reads the raw listing into Tabela with the layout the server kind
-//   chooses (ChooseListFormat; machine facts when machineListing) and the
+//   chooses (ChooseListFormat; machine facts when Strojni: the listing
+//   answers MLSD) and the
 //   session's decoder; the raw bytes are gone afterwards, and the table holds
 //   at most NajvecVnosov entries (Tabela().Cut() beyond).
 // - No events, no sockets: the session decides when a listing starts and ends.
@@ -26,7 +27,9 @@ public:
     }
     bool Dodaj(const char* podatki, qsizetype bajtov);
     bool Prirezan() const { return m_prirezan; }
-    void Razcleni(int serverKind, bool machineListing, TNameDecoder dekoder);
+    void Razcleni(int serverKind, TNameDecoder dekoder);
+    bool Strojni() const { return m_strojni; }
+    void SetStrojni(bool strojni) { m_strojni = strojni; }
 
     const TRemoteListing& Tabela() const { return m_tabela; }
     TRemoteListing& Tabela() { return m_tabela; }
@@ -36,6 +39,7 @@ public:
 private:
     QByteArray m_surov;
     bool m_prirezan = false;
+    bool m_strojni = false;
     TRemoteListing m_tabela;
     qsizetype m_najvecji = kNajvecjiSeznam;
     int m_najvecVnosov = TRemoteListing::kNajvecVnosov;
