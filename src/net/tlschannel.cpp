@@ -189,7 +189,7 @@ void TTlsChannel::Complete()
     // The owner may send now (OnWrite as after a connect), and reads what
     // came with the handshake's last flight.
     TAsyncSelect::AfterSend(m_socket->Handle(), true);
-    ReportReceipt(0);
+    ReportReceipt(0, true);
     Fire(outcome);
 }
 
@@ -212,13 +212,19 @@ void TTlsChannel::Fire(const TTlsOutcome& outcome)
 
 // --- data --------------------------------------------------------------------
 
-void TTlsChannel::ReportReceipt(qint64 count)
+void TTlsChannel::ReportReceipt(qint64 count, bool mayHoldMore)
 {
-    // "left" above 1 means data certainly remains (see asyncselect.h).
-    // A receive that took nothing from the socket itself re-enables its read
-    // notifications here, so the peer's close is still found.
-    const int left = SSL_has_pending(m_ssl) ? qMax(2, SSL_pending(m_ssl)) : 0;
-    TAsyncSelect::AfterRecv(m_socket->Handle(), count, left);
+    // "left" above 1 means data certainly remains (see asyncselect.h). Bytes
+    // OpenSSL holds undecrypted count only right after it gave data (or
+    // finished the handshake): they may be whole records, or the start of
+    // one, which a receive that found nothing must not announce again (that
+    // would spin until the rest arrives). A receive that took nothing from
+    // the socket itself re-enables its read notifications here, so the
+    // peer's close is still found.
+    int left = SSL_pending(m_ssl);
+    if (left == 0 && mayHoldMore && SSL_has_pending(m_ssl))
+        left = 2;
+    TAsyncSelect::AfterRecv(m_socket->Handle(), count, left > 0 ? qMax(2, left) : 0);
 }
 
 int TTlsChannel::Recv(void* buf, int len)
@@ -234,7 +240,7 @@ int TTlsChannel::Recv(void* buf, int len)
     const int result = SSL_read_ex(m_ssl, buf, size_t(len), &taken);
     if (result != 1)
         return Fault(result, true);
-    ReportReceipt(qint64(taken));
+    ReportReceipt(qint64(taken), true);
     return int(taken);
 }
 
@@ -262,7 +268,7 @@ int TTlsChannel::Send(const void* buf, int len)
 int TTlsChannel::Fault(int result, bool reading)
 {
     if (reading)
-        ReportReceipt(0);
+        ReportReceipt(0, false);
     switch (SSL_get_error(m_ssl, result)) {
     case SSL_ERROR_WANT_READ:
     case SSL_ERROR_WANT_WRITE:
@@ -301,7 +307,7 @@ quint32 TTlsChannel::PlainWaiting()
             if (result != 1 && SSL_get_error(m_ssl, result) == SSL_ERROR_ZERO_RETURN)
                 AnswerCloseNotify();
             ERR_clear_error();
-            ReportReceipt(0);
+            ReportReceipt(0, false);
         }
     }
     return quint32(SSL_pending(m_ssl));

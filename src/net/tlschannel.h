@@ -97,8 +97,9 @@ private:
     // error, or a raised TLS error.
     int Fault(int result, bool reading);
     // Tells the socket's selection what this receive took and whether
-    // plaintext remains (so an FD_READ follows).
-    void ReportReceipt(qint64 count);
+    // plaintext remains (so an FD_READ follows); mayHoldMore: undecrypted
+    // bytes count too.
+    void ReportReceipt(qint64 count, bool mayHoldMore);
     void AnswerCloseNotify();
     // The socket is set to reset the connection when closed (SO_LINGER 0).
     bool Resetting() const;

@@ -1,7 +1,6 @@
 #include "net/tlscloser.h"
 
 #include "net/tlsbio.h"
-#include "net/winsockapi.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +9,7 @@
 #include <cerrno>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kLimitMs = 10000;
@@ -52,7 +52,7 @@ TTlsCloser::TTlsCloser(SSL* ssl, int handle)
 TTlsCloser::~TTlsCloser()
 {
     SSL_free(m_ssl);
-    WinsockAPI().closesocket(m_handle);
+    ::close(m_handle); // a duplicate: the binding never selected it
 }
 
 bool TTlsCloser::Notified()

@@ -350,6 +350,31 @@ TEST(Tls, LargeTransfersArriveByteForByteBothWaysAndInSmallReads)
     EXPECT_EQ(ExceptionRecorder::Count(), 0u);
 }
 
+TEST(Tls, ARecordArrivingInPiecesIsWaitedForWithoutSpinning)
+{
+    TTlsTestServer server(TTestPki::Get().Issue({}));
+    server.Serve(1, [](TServerPeer& peer) {
+        if (!peer.Accept())
+            return;
+        peer.Write("first");
+        peer.WriteSplit(QByteArray(16000, 's'), 300);
+        char rest[16];
+        peer.Read(rest, sizeof rest);
+    });
+    TTlsClient<TStreamSocket> c(server.Port());
+    int reads = 0;
+    qint64 received = 0;
+    c.Client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+        ++reads;
+        char buf[32768];
+        received += qMax(0, socket->Recv(buf, sizeof buf));
+    };
+    c.Open();
+    ASSERT_TRUE(PumpUntil([&] { return received == 16005; }));
+    EXPECT_LE(reads, 6) << "read notifications while half a record waited";
+    c.Client.Close();
+}
+
 TEST(Tls, DataConnectionsResumeTheControlConnectionsSession)
 {
     for (const int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -204,6 +205,22 @@ public:
         }
     }
     void Shutdown() { SSL_shutdown(m_ssl); }
+    // Sends one record in two parts, `pauseMs` apart (a slow link).
+    void WriteSplit(const QByteArray& bytes, int pauseMs)
+    {
+        BIO* socketBio = SSL_get_wbio(m_ssl);
+        BIO_up_ref(socketBio);
+        BIO* memory = BIO_new(BIO_s_mem());
+        SSL_set0_wbio(m_ssl, memory);
+        SSL_write(m_ssl, bytes.constData(), int(bytes.size()));
+        char* data = nullptr;
+        const long length = BIO_get_mem_data(memory, &data);
+        const QByteArray record(data, int(length));
+        SSL_set0_wbio(m_ssl, socketBio);
+        PlainSend(record.left(record.size() / 2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        PlainSend(record.mid(record.size() / 2));
+    }
 
 private:
     int m_fd;
