@@ -358,8 +358,3 @@ bool TTlsChannel::Resetting() const
     return ::getsockopt(m_socket->Handle(), SOL_SOCKET, SO_LINGER, &value, &length) == 0 && value.l_onoff &&
            value.l_linger == 0;
 }
-
-bool TTlsChannel::CloseNotifyReceived() const
-{
-    return (SSL_get_shutdown(m_ssl) & SSL_RECEIVED_SHUTDOWN) && !TTlsBio::PeerEnded(m_bio);
-}

@@ -74,8 +74,6 @@ public:
     void SendCloseNotify();
     int KeepForClosing() const;
     void FinishClosing(int keptHandle);
-    // Whether the peer ended the stream with close_notify (not a bare close).
-    bool CloseNotifyReceived() const;
 
     TTlsSession Session() const;
     // The certificate information of the finished handshake.
