@@ -83,8 +83,14 @@ void TTlsChannel::Configure()
             SSL_set1_host(m_ssl, host.constData());
         }
     }
-    if (m_options.Session)
-        SSL_set_session(m_ssl, m_options.Session.get());
+    // Each connection resumes from a copy: a TLS 1.3 resumption changes the
+    // session it was given, after which that object resumes nothing more,
+    // and every data connection of an FTP session must resume.
+    if (m_options.Session) {
+        SSL_SESSION* copy = SSL_SESSION_dup(m_options.Session.get());
+        SSL_set_session(m_ssl, copy);
+        SSL_SESSION_free(copy);
+    }
 }
 
 void TTlsChannel::VerifyError(int code)

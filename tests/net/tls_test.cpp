@@ -414,10 +414,30 @@ TEST(Tls, DataConnectionsResumeTheControlConnectionsSession)
         EXPECT_EQ(resumed.Certificate.sha256, control.Outcomes[0].Certificate.sha256);
         EXPECT_EQ(resumed.Certificate.protocol, version == TLS1_3_VERSION ? "TLSv1.3" : "TLSv1.2");
         data.Client.Close();
+
+        // An active-mode one: the server connects to us, we are still TLS's client.
+        TBasicServerSocket listener;
+        listener.SetAddress(QStringLiteral("127.0.0.1"));
+        listener.SetPort(QStringLiteral("0"));
+        std::vector<TTlsOutcome> accepted;
+        listener.OnAccept = [&](TSockCtrl*, TSocketBase* socket) {
+            TTlsOptions options = data.Options;
+            options.OnDone = [&](TSockCtrl*, TSocketBase*, const TTlsOutcome& outcome) {
+                accepted.push_back(outcome);
+            };
+            static_cast<TStreamSocket*>(socket)->StartTls(options);
+        };
+        listener.Listen(SocketClassOf<TStreamSocket>);
+        server.ConnectTo(listener.PortNumber(), greetAndHold);
+        ASSERT_TRUE(PumpUntil([&] { return !accepted.empty(); }));
+        EXPECT_TRUE(accepted[0].Ok) << accepted[0].Error.toStdString();
+        EXPECT_TRUE(accepted[0].SessionReused);
+        listener.Close();
+
         control.Client.Close();
-        ASSERT_TRUE(PumpUntil([&] { return server.Finished() == 2; }));
+        ASSERT_TRUE(PumpUntil([&] { return server.Finished() == 3; }));
         const std::vector<bool> reused = server.Reused();
-        EXPECT_EQ(std::count(reused.begin(), reused.end(), true), 1) << "the server saw one resumption";
+        EXPECT_EQ(std::count(reused.begin(), reused.end(), true), 2) << "the server saw both resumptions";
     }
 }
 
@@ -666,30 +686,32 @@ TEST(Tls, VsftpdTakesDataConnectionsThatResumeTheControlSession)
         ASSERT_TRUE(command("PASS kvado@").startsWith("230"));
         ASSERT_TRUE(command("PBSZ 0").startsWith("200"));
         ASSERT_TRUE(command("PROT P").startsWith("200"));
-        const QByteArray pasv = command("PASV");
-        const QList<QByteArray> numbers =
-            pasv.mid(pasv.indexOf('(') + 1, pasv.indexOf(')') - pasv.indexOf('(') - 1).split(',');
-        ASSERT_GE(numbers.size(), 6) << pasv.toStdString();
-        const int dataPort = numbers[4].toInt() * 256 + numbers[5].toInt();
-
-        TTlsClient<TStreamSocket> data{quint16(dataPort)};
-        data.Options.Session = control.Socket()->Tls()->Session();
-        data.Options.MaxVersion = version;
-        QByteArray listing;
-        data.Client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
-            char buf[4096];
-            listing.append(buf, qMax(0, socket->Recv(buf, sizeof buf)));
-        };
-        data.Open();
-        const QByteArray started = command("NLST");
-        ASSERT_TRUE(data.WaitForHandshake());
-        ASSERT_TRUE(data.Outcomes[0].Ok) << data.Outcomes[0].Error.toStdString();
-        EXPECT_TRUE(data.Outcomes[0].SessionReused);
-        EXPECT_TRUE(started.startsWith("150")) << started.toStdString();
-        EXPECT_TRUE(PumpUntil([&] { return data.Disconnects > 0; }));
-        EXPECT_EQ(listing, QByteArray("listed.txt\r\n"));
-        EXPECT_TRUE(PumpUntil([&] { return replies.back().startsWith("226"); }))
-            << replies.back().toStdString();
+        // Every listing needs a data connection that resumes the session.
+        for (int listing = 0; listing < 2; ++listing) {
+            SCOPED_TRACE(listing);
+            const QByteArray pasv = command("PASV");
+            const QList<QByteArray> numbers =
+                pasv.mid(pasv.indexOf('(') + 1, pasv.indexOf(')') - pasv.indexOf('(') - 1).split(',');
+            ASSERT_GE(numbers.size(), 6) << pasv.toStdString();
+            TTlsClient<TStreamSocket> data{quint16(numbers[4].toInt() * 256 + numbers[5].toInt())};
+            data.Options.Session = control.Socket()->Tls()->Session();
+            data.Options.MaxVersion = version;
+            QByteArray names;
+            data.Client.OnRead = [&](TSockCtrl*, TSocketBase* socket) {
+                char buf[4096];
+                names.append(buf, qMax(0, socket->Recv(buf, sizeof buf)));
+            };
+            data.Open();
+            const QByteArray started = command("NLST");
+            ASSERT_TRUE(data.WaitForHandshake());
+            ASSERT_TRUE(data.Outcomes[0].Ok) << data.Outcomes[0].Error.toStdString();
+            EXPECT_TRUE(data.Outcomes[0].SessionReused);
+            EXPECT_TRUE(started.startsWith("150")) << started.toStdString();
+            EXPECT_TRUE(PumpUntil([&] { return data.Disconnects > 0; }));
+            EXPECT_EQ(names, QByteArray("listed.txt\r\n"));
+            EXPECT_TRUE(PumpUntil([&] { return replies.back().startsWith("226"); }))
+                << replies.back().toStdString();
+        }
         command("QUIT");
         control.Client.Close();
         vsftpd.kill();
