@@ -42,9 +42,10 @@
 //   started already or cannot start. From then on Send, Recv and
 //   BytesWaiting carry plaintext, the handshake runs on the socket's own
 //   notifications and ends with options.OnDone (see tlschannel.h); Close
-//   first sends close_notify; a peer that closes during the handshake fails
-//   it (OnDone) before OnDisconnect. Tls() is the channel (nullptr without
-//   TLS); the next Connect or Close drops it.
+//   first sends close_notify and leaves the orderly end to TTlsCloser; a
+//   peer that closes during the handshake fails it (OnDone) before
+//   OnDisconnect. Tls() is the channel (nullptr without TLS); the next
+//   Connect or Close drops it.
 #include "net/socketbase.h"
 #include "net/tlsoptions.h"
 

@@ -8,10 +8,12 @@
 // - Begin (called by StartTls) sends the ClientHello at once; nothing is
 //   fired from inside it (a handshake decided already there is reported by
 //   OnDone from the socket's next read notification). The socket must ask
-//   for FD_READ (csoRead). The handshake then advances on the socket's own FD_READ and FD_WRITE
-//   notifications (Continue), which the owner does not see as OnRead/OnWrite
-//   while it lasts: the owner's OnInfo may still report icReceiving and
-//   icSending. Whatever the owner sends meanwhile waits (a would-block).
+//   for FD_READ (csoRead). The handshake then advances on the socket's own
+//   FD_READ and FD_WRITE notifications (Continue), which the owner does not
+//   see as OnRead/OnWrite while it lasts: the owner's OnInfo may still
+//   report icReceiving and icSending. Whatever the owner sends meanwhile
+//   waits (a would-block). Each connection resumes from its own copy of
+//   TTlsOptions::Session, so one session serves any number of them.
 // - OnDone (from TTlsOptions) fires once: Ok with the certificate
 //   information (a certificate that fails verification does not fail the
 //   handshake: verified is false with the reason), or not Ok with a clear
