@@ -22,6 +22,7 @@ bool TFtpSeja::PripraviPrenos()
 
 bool TFtpSeja::ObjaviVrata()
 {
+    ZapriStreznik(); // a data connection of no transfer is forgotten before it closes
     QString napaka;
     if (!Podatkovna.Poslusaj(m_vrata, napaka)) {
         Stanje(napaka);
