@@ -878,7 +878,7 @@ TEST(SejaScripted, CorruptBufferSizesAreHeldToASaneRange)
     p.writeBufferSize = std::numeric_limits<int>::max();
     ASSERT_TRUE(s.Run(t, p));
     EXPECT_TRUE(PumpUntil([&] { return t.view.Listings == 1; }));
-    auto* line = dynamic_cast<TLineSocketBase*>(t.seja.Odjemalec1.Socket());
+    TLineSocketBase* line = t.seja.Odjemalec1.LineSocket();
     ASSERT_NE(line, nullptr);
     EXPECT_LE(line->ReadBufferSize(), 1024 * 1024);
     EXPECT_LE(line->WriteBufferSize(), 1024 * 1024);
