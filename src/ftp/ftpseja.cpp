@@ -434,7 +434,13 @@ void TFtpSeja::Trenutna257(const QString& line)
     const QString vrstica = line.left(255);
     const int p = int(vrstica.indexOf(QLatin1String(" \""))) + 1; // positions count from 1, 0 = absent
     const int q = int(vrstica.indexOf(QLatin1String("\" "))) + 1;
-    m_trenutnaMapa = q - 6 > 0 ? vrstica.mid(p + 1, q - 6) : QString();
+    QString mapa = q - 6 > 0 ? vrstica.mid(p + 1, q - 6) : QString();
+    // Some servers name a new directory relative to the current one: it is shown whole.
+    if (m_faza == fzMKD && !mapa.isEmpty() && !mapa.startsWith(QLatin1Char('/')) &&
+        m_trenutnaMapa.startsWith(QLatin1Char('/')))
+        mapa = m_trenutnaMapa +
+               (m_trenutnaMapa.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + mapa;
+    m_trenutnaMapa = mapa;
     m_view->SetCaption(QStringLiteral("Kvado - [") + m_parametri.host + m_trenutnaMapa + QStringLiteral("]"));
     Izpisi();
 }

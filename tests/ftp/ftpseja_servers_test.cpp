@@ -125,11 +125,8 @@ TEST_P(SejaServers, MakeDirectoryDeleteAndRename)
     t.seja.Pla1UsMapoClick();
     ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }, 10000));
     EXPECT_TRUE(QFileInfo(server().Remote("nova")).isDir());
-    // pure-ftpd names the new directory relative to the current one (see
-    // SejaPureftpd.MakeDirectoryAnsweredWithARelativeNameShowsTheWholePath).
-    if (kind() != FtpServerKind::Pureftpd) {
-        EXPECT_EQ(t.view.Caption, "Kvado - [127.0.0.1/" + folder() + "/nova]");
-    }
+    // pure-ftpd names the new directory relative to the current one: it is shown whole all the same.
+    EXPECT_EQ(t.view.Caption, "Kvado - [127.0.0.1/" + folder() + "/nova]");
     EXPECT_EQ(t.view.Inputs.last(), "Kvado - Ustvari FTP mapo|Vnesi ime mape|Nova mapa");
 
     // Delete three files: one question, three DELE, one listing.
@@ -414,11 +411,6 @@ TEST(SejaPyftpd, NamedUserLogsInWithoutShowingNameOrPassword)
 
 TEST(SejaPureftpd, MakeDirectoryAnsweredWithARelativeNameShowsTheWholePath)
 {
-    GTEST_SKIP()
-        << "engine fault: pure-ftpd answers MKD nova in /upload with 257 \"nova\" : The directory was "
-           "successfully created; the engine takes the relative name as the current directory "
-           "(TrenutnaMapa \"nova\", caption \"Kvado - [127.0.0.1nova]\") instead of resolving it "
-           "against /upload (\"/upload/nova\", \"Kvado - [127.0.0.1/upload/nova]\")";
     REQUIRE_FTP_SERVER(PureftpdServer::Unavailable());
     FtpTestServer server(FtpServerKind::Pureftpd);
     QString error;
