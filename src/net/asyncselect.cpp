@@ -1,6 +1,6 @@
 #include "net/asyncselect.h"
 
-#include "net/sockwindow.h"
+#include "net/sockdispatcher.h"
 #include "net/winsockapi.h"
 
 #include <QPointer>
@@ -347,17 +347,18 @@ void TAsyncSelect::AfterRecv(int s, qint64 count, int left)
         selection->AfterRecv(count, left);
 }
 
-bool TAsyncSelect::TakeDelivery(int s, quint64 serial, int event)
+bool TAsyncSelect::Admit(const TSockMessage& message, TSockNotice& notice)
 {
-    TSelection* selection = find(s);
-    return selection && selection->Serial() == serial && selection->TakeDelivery(event);
+    notice = {int(message.WParam), LoWord(message.LParam), HiWord(message.LParam), message.Serial};
+    TSelection* selection = find(notice.Handle);
+    return selection && selection->Serial() == notice.Serial && selection->TakeDelivery(notice.Event);
 }
 
-void TAsyncSelect::Dropped(int s, quint64 serial, int event)
+void TAsyncSelect::Dropped(const TSockMessage& message)
 {
-    TSelection* selection = find(s);
-    if (selection && selection->Serial() == serial)
-        selection->Redetect(event);
+    TSelection* selection = find(int(message.WParam));
+    if (selection && selection->Serial() == message.Serial)
+        selection->Redetect(LoWord(message.LParam));
 }
 
 void TAsyncSelect::AfterSend(int s, bool wouldBlock)

@@ -27,17 +27,19 @@
 //   program that never receives costs nothing (no busy loop).
 // - Each notification is posted as message `msg` (first parameter: the handle;
 //   second: low word the event bit, high word the error) and carries the
-//   serial of its selection. TakeDelivery() is asked before one is handled:
-//   false when that selection no longer exists (closing the handle ends it, so
-//   a notification posted before the close is never mistaken for one of a
-//   later socket that reuses the number) or when it is a stale FD_READ.
-// - A queued notification that is voided instead of delivered (the pending
-//   queue's rule) must be reported with Dropped(): the selection raises it
-//   again while it still holds, so a voided FD_READ or FD_CLOSE of another
-//   connection of the same component is not lost for good.
+//   serial of its selection. This layer is the dispatcher's notice gate
+//   (sockdispatcher.h): Admit() unpacks a notification as it is about to be
+//   handled and refuses it when that selection no longer exists (closing the
+//   handle ends it, so a notification posted before the close is never
+//   mistaken for one of a later socket that reuses the number) or when it is
+//   a stale FD_READ.
+// - A held notification that is voided instead of handled comes back through
+//   Dropped(): the selection raises it again while it still holds, so a
+//   voided FD_READ or FD_CLOSE of another connection of the same component is
+//   not lost for good.
 // tWinsockAPI calls the After*/Connect*/Listening hooks from its own recv,
 // send, accept, connect and listen; socket classes need not call them.
-#include <QtGlobal>
+#include "net/sockmessage.h"
 
 class TSockWindow;
 
@@ -48,10 +50,11 @@ public:
     // Ends the selection of s (called before the handle is closed).
     static void Cancel(int s);
     static void CancelAll();
-    // A notification is about to be handled: whether it still should be.
-    static bool TakeDelivery(int s, quint64 serial, int event);
-    // A queued notification was voided without being handled.
-    static void Dropped(int s, quint64 serial, int event);
+    // A notification is about to be handled: its notice, and whether it
+    // still should be.
+    static bool Admit(const TSockMessage& message, TSockNotice& notice);
+    // A held notification was voided without being handled.
+    static void Dropped(const TSockMessage& message);
 
     // How many receives on s have taken data (or a datagram) so far; 0 for
     // a handle not selected.

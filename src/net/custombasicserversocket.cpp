@@ -150,10 +150,10 @@ bool TCustomBasicServerSocket::IsHostListed(const QString& peerAddress)
                        [&](const QString& line) { return HostLineMatches(line, peerAddress, hostName); });
 }
 
-void TCustomBasicServerSocket::HandleSelect(const TSockMessage& message)
+void TCustomBasicServerSocket::HandleSelect(const TSockNotice& notice)
 {
     TBusy busy(this);
-    const int event = LoWord(message.LParam);
+    const int event = notice.Event;
     if (event == FD_ACCEPT) {
         DoAccept();
         return;
@@ -162,13 +162,13 @@ void TCustomBasicServerSocket::HandleSelect(const TSockMessage& message)
     if (HasSocket() && dynamic_cast<TDatagramSocket*>(Socket()))
         connection = Socket();
     else
-        connection = ConnectionOf(int(message.WParam));
+        connection = ConnectionOf(notice.Handle);
     if (!connection) {
         if (OnInfo)
             OnInfo(this, icNoSuchSocket, nullptr);
         return;
     }
-    connection->SetLastError(HiWord(message.LParam));
+    connection->SetLastError(notice.Error);
     switch (event) {
     case FD_READ:
         DoRead(connection);

@@ -122,7 +122,7 @@ public:
     void FireReject(TSocketBase* socket) override;
 
 protected:
-    void HandleSelect(const TSockMessage& message) override;
+    void HandleSelect(const TSockNotice& notice) override;
     virtual void DoAccept();
     virtual void DoReject(TSocketBase* connection);
 

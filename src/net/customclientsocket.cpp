@@ -28,16 +28,16 @@ bool TCustomClientSocket::Connected()
     return HasSocket() && Socket()->State() == ssConnected;
 }
 
-void TCustomClientSocket::HandleSelect(const TSockMessage& message)
+void TCustomClientSocket::HandleSelect(const TSockNotice& notice)
 {
     if (!HasSocket())
         return;
     TSocketBase* socket = Socket();
-    const int handle = int(message.WParam);
+    const int handle = notice.Handle;
     if (socket->Handle() != handle)
         return;
-    socket->SetLastError(HiWord(message.LParam));
-    switch (LoWord(message.LParam)) {
+    socket->SetLastError(notice.Error);
+    switch (notice.Event) {
     case FD_CONNECT:
         if (!socket->Connected())
             DoConnect(socket);

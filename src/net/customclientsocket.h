@@ -54,7 +54,7 @@ public:
     void DoClose(TSocketBase* socket) override;
 
 protected:
-    void HandleSelect(const TSockMessage& message) override;
+    void HandleSelect(const TSockNotice& notice) override;
     // The connect finished (LastError 0) or failed (LastError the reason).
     virtual void DoConnect(TSocketBase* socket);
 

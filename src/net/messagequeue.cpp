@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QObject>
 
 #include <chrono>
 
@@ -14,40 +13,40 @@ const QEvent::Type pumpEventType = QEvent::Type(QEvent::registerEventType());
 
 // Lives on the UI thread; each posted pump event starts one run.
 class TPump : public QObject {
+public:
+    explicit TPump(std::function<void()> run) : m_run(std::move(run))
+    {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            moveToThread(application->thread());
+    }
+
 protected:
     bool event(QEvent* event) override
     {
         if (event->type() != pumpEventType)
             return QObject::event(event);
-        SockMessageQueue().DeliverSlice();
+        m_run();
         return true;
     }
-};
 
-TPump* pump()
-{
-    static TPump* const object = [] {
-        auto* created = new TPump;
-        if (QCoreApplication* application = QCoreApplication::instance())
-            created->moveToThread(application->thread());
-        return created;
-    }();
-    return object;
-}
+private:
+    std::function<void()> m_run;
+};
 } // namespace
 
-TSockMessageQueue& SockMessageQueue()
+TSockMessageQueue::TSockMessageQueue(TDeliver deliver)
+    : m_deliver(std::move(deliver)), m_pump(std::make_unique<TPump>([this] { DeliverSlice(); }))
 {
-    static TSockMessageQueue queue;
-    return queue;
 }
+
+TSockMessageQueue::~TSockMessageQueue() = default;
 
 void TSockMessageQueue::SchedulePumpLocked()
 {
     if (m_pumpPosted)
         return;
     m_pumpPosted = true;
-    QCoreApplication::postEvent(pump(), new QEvent(pumpEventType));
+    QCoreApplication::postEvent(m_pump.get(), new QEvent(pumpEventType));
 }
 
 void TSockMessageQueue::Post(TSockWindow* window, const TSockMessage& message)
@@ -79,9 +78,9 @@ void TSockMessageQueue::DeliverSlice()
             entry = m_entries.front();
             m_entries.pop_front();
             if (!m_entries.empty())
-                SchedulePumpLocked(); // a nested wait in the handler goes on with the rest
+                SchedulePumpLocked(); // a nested wait in the delivery goes on with the rest
         }
-        entry.Window->Deliver(entry.Message);
+        m_deliver(entry.Window, entry.Message);
         if (std::chrono::steady_clock::now() >= end) {
             std::lock_guard guard(m_mutex);
             if (!m_entries.empty())

@@ -1,54 +1,36 @@
 #pragma once
-// PendingQueue and WaitDepth: socket notifications held back while a name
-// lookup waits.
+// TPendingQueue: socket notifications held back while a name lookup waits,
+// in arrival order.
 //
 // Contract:
-// - WaitDepth() counts the WaitForLookup loops running (nested waits each add
-//   one). While it is above 0, every socket notification (message 2135) is
-//   appended here instead of being handled; so is every notification that
-//   arrives while the queue is not empty, so arrival order is kept.
-// - DeliverNext() is called after every message a notification object handles:
-//   when no wait runs it removes the first entry, posts DrainQueue (2139) to
-//   keep going while entries remain, and hands the entry to its component's
-//   HandleSelect (unless the entry was voided): one entry per message,
-//   strictly in arrival order across all components. The drain is posted
-//   before the handler runs, so a handler that runs the event loop (waiting
-//   for a notification queued behind its own) does not stop the draining.
-// - Void(component) marks the component's entries void (SocketFreed, and the
-//   component's destruction): they are dropped when their turn comes and never
-//   reach the component. A dropped entry is reported to its socket's selection
-//   (TAsyncSelect::Dropped), which raises it again while it still holds: a
-//   voided read or close of another connection is postponed, never lost.
-// - WaitEnded() counts a wait out and restarts the draining.
-#include "net/sockwindow.h"
+// - Append keeps a notification (message 2135) with the window it was
+//   addressed to; TakeFirst removes the oldest one.
+// - Void(window) marks the window's entries void (their component freed a
+//   socket object or is being destroyed): they stay in line, with no window,
+//   so that the dispatcher drops them when their turn comes.
+// - When entries are taken and who receives them is the dispatcher's rule
+//   (sockdispatcher.h); this class only keeps them.
+#include "net/sockmessage.h"
 
 #include <deque>
+
+class TSockWindow;
 
 class TPendingQueue {
 public:
     struct Entry {
         TSockMessage Message;
-        TSockCtrl* Component; // nullptr once voided
+        TSockWindow* Window; // nullptr once voided
     };
 
     bool IsEmpty() const { return m_entries.empty(); }
     std::size_t Count() const { return m_entries.size(); }
-    void Append(const TSockMessage& message, TSockCtrl* component);
-    void Void(const TSockCtrl* component);
-    void DeliverNext();
+    const Entry& First() const { return m_entries.front(); }
+    void Append(const TSockMessage& message, TSockWindow* window) { m_entries.push_back({message, window}); }
+    Entry TakeFirst();
+    void Void(const TSockWindow* window);
     void Clear() { m_entries.clear(); }
 
-    // Posts DrainQueue to the first live entry's component while entries remain.
-    void PostDrain();
-
 private:
-    static void DropVoided(const Entry& entry);
-
     std::deque<Entry> m_entries;
 };
-
-TPendingQueue& PendingQueue();
-int& WaitDepth();
-
-// Counts one wait out of WaitDepth (never below 0) and restarts draining.
-void WaitEnded();

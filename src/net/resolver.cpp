@@ -1,6 +1,6 @@
 #include "net/resolver.h"
 
-#include "net/sockwindow.h"
+#include "net/sockdispatcher.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,5 @@
 #include "net/sockctrl.h"
 
-#include "net/asyncselect.h"
-#include "net/pendingqueue.h"
 #include "net/resolver.h"
 #include "net/sockerror.h"
 #include "net/timeoutlist.h"
@@ -46,7 +44,10 @@ constexpr int maxText = 255;
 TSockCtrl::TSockCtrl(QObject* owner, TSocketClass socketClass)
     : QObject(owner), m_alive(std::make_shared<bool>(true)), m_socketClass(socketClass)
 {
-    m_window = new TSockWindow(this);
+    m_window = new TSockWindow({[this](const TSockNotice& notice) { HandleSelect(notice); },
+                                [this](TSocketBase* socket) { SocketFreed(socket); },
+                                [this](const TLookupReply& reply) { AsyncRequestDone(reply); },
+                                [this](const TLookupReply& reply) { StoreLookupResult(reply); }});
     try {
         if (!WinsockStarted())
             liveComponents() = 0;
@@ -65,10 +66,7 @@ TSockCtrl::~TSockCtrl()
     DisarmTimeOut();
     m_socket.reset();
     m_asyncRequests.clear();
-    PendingQueue().Void(this);
     DestroyWindow();
-    if (WaitDepth() == 0)
-        PendingQueue().PostDrain(); // the drain may have been addressed to this component
     if (--liveComponents() <= 0)
         StopWinsock();
 }
@@ -200,29 +198,19 @@ void TSockCtrl::TimeOutTick()
         DoTimeOut(Socket());
 }
 
-void TSockCtrl::DeliverSelect(const TSockMessage& message)
+void TSockCtrl::StoreLookupResult(const TLookupReply& reply)
 {
-    // A notification of a handle closed since it was posted belongs to no
-    // socket any more (the number may already name a new one); a read
-    // notification whose data was taken meanwhile has nothing to say.
-    if (!TAsyncSelect::TakeDelivery(int(message.WParam), message.Serial, LoWord(message.LParam)))
-        return;
-    HandleSelect(message);
-}
-
-void TSockCtrl::StoreLookupResult(const TSockMessage& message)
-{
-    auto it = m_lookupAnswers.find(quint32(message.WParam));
+    auto it = m_lookupAnswers.find(reply.Task);
     if (it == m_lookupAnswers.end())
         return; // nobody waits for it any more
-    it->second.Error = HiWord(message.LParam);
-    it->second.BufferLength = LoWord(message.LParam);
+    it->second.Error = reply.Error;
+    it->second.BufferLength = reply.Length;
     it->second.Done = true;
 }
 
 void TSockCtrl::SocketFreed(TSocketBase*)
 {
-    PendingQueue().Void(this);
+    SockDispatcher().Void(m_window);
 }
 
 void TSockCtrl::AddAsyncRequest(std::unique_ptr<TAsyncInfo> request)
@@ -230,17 +218,16 @@ void TSockCtrl::AddAsyncRequest(std::unique_ptr<TAsyncInfo> request)
     m_asyncRequests.push_back(std::move(request));
 }
 
-void TSockCtrl::AsyncRequestDone(const TSockMessage& message)
+void TSockCtrl::AsyncRequestDone(const TLookupReply& reply)
 {
-    auto it = std::find_if(m_asyncRequests.begin(), m_asyncRequests.end(), [&](const auto& request) {
-        return request->TaskHandle == quint32(message.WParam);
-    });
+    auto it = std::find_if(m_asyncRequests.begin(), m_asyncRequests.end(),
+                           [&](const auto& request) { return request->TaskHandle == reply.Task; });
     if (it == m_asyncRequests.end())
         return;
     DisarmTimeOut();
     std::unique_ptr<TAsyncInfo> request = std::move(*it);
     m_asyncRequests.erase(it);
-    request->Error = HiWord(message.LParam);
+    request->Error = reply.Error;
     if (OnAsyncComplete)
         OnAsyncComplete(this, request.get());
 }
@@ -275,7 +262,8 @@ void TSockCtrl::DoTimeOut(TSocketBase* socket)
 int TSockCtrl::WaitForLookup(quint32 task)
 {
     const auto alive = m_alive;
-    ++WaitDepth();
+    TSockDispatcher& dispatcher = SockDispatcher();
+    dispatcher.WaitBegan();
     m_lookupAnswers[task] = {};
     bool abandoned = false;
     const quint64 timeOutsBefore = m_timeOuts;
@@ -293,7 +281,7 @@ int TSockCtrl::WaitForLookup(quint32 task)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (!*alive) {
             TResolver::Cancel(task);
-            WaitEnded();
+            dispatcher.WaitEnded();
             RaiseSocketError(WSAEINTR, 0);
         }
         if (socket)
@@ -307,7 +295,7 @@ int TSockCtrl::WaitForLookup(quint32 task)
     }
     const TLookupAnswer answer = m_lookupAnswers[task];
     m_lookupAnswers.erase(task);
-    WaitEnded();
+    dispatcher.WaitEnded();
     if (answer.Done)
         return answer.Error;
     WinsockAPI().WSACancelAsyncRequest(task);

@@ -7,7 +7,8 @@
 //   component (raising ESockError "Error %d (%s) starting up WinSock" on
 //   failure); destruction of the last live component cleans it up. A
 //   component owns at most one socket object (Socket(), created on first use
-//   from SocketClass()) and a notification object (Window()).
+//   from SocketClass()) and a notification object (Window()) through which
+//   the dispatcher (sockdispatcher.h) hands it its messages as typed records.
 // - Events are std::function members; Sender is always the component, Socket
 //   the socket object concerned. They fire on the UI thread:
 //     OnInfo         progress codes (TSockInfo), before the event they announce;
@@ -18,14 +19,15 @@
 //   An exception escaping a handler is handed to ReportException; the socket
 //   object is left as it was. Handlers may call anything, including lookups
 //   (which wait) and Close, and may destroy the component.
-// - Notifications (message 2135) reach HandleSelect one at a time, in arrival
-//   order across all components, never while a lookup waits (they are held in
-//   PendingQueue and delivered after the last wait ends), never for a socket
-//   handle that has been closed since, and never to a destroyed component.
-//   SocketClosed (2136, posted by Close) runs SocketFreed, which voids every
-//   queued notification of this component (another socket of the component
-//   raises a voided notification again while it still holds: asyncselect.h). Notifications come only from
-//   WinsockAPI().WSAAsyncSelect (each carries its selection's serial).
+// - Notifications (message 2135) reach HandleSelect as a TSockNotice (handle,
+//   event bit, error) one at a time, in arrival order across all components,
+//   never while a lookup waits (the dispatcher holds them back and delivers
+//   them after the last wait ends), never for a socket handle that has been
+//   closed since, and never to a destroyed component. SocketClosed (2136,
+//   posted by Close) runs SocketFreed, which voids every held notification of
+//   this component (another socket of the component raises a voided
+//   notification again while it still holds: asyncselect.h). Notifications
+//   come only from WinsockAPI().WSAAsyncSelect.
 // - Address/Port/Protocol setters split the texts: Address into HostName or
 //   IPAddress (an empty Address is "0.0.0.0", any interface, as one never
 //   set, rather than an address that cannot be used); Port into PortNumber
@@ -46,7 +48,7 @@
 //     ESockError with that text instead of returning, and touches nothing of
 //     the component; callers check AliveToken() before touching it in their
 //     cleanup.
-//   * Waits nest: every running wait counts in WaitDepth, any component may
+//   * Waits nest: every running wait counts in the dispatcher's wait depth, any component may
 //     wait inside another's wait (the same one too), each wait ends with its
 //     own answer, and held-back notifications are drained after the last
 //     wait ends.
@@ -65,8 +67,8 @@
 // - Time-outs: one shared 1000 ms timer runs while any component is armed;
 //   every armed component ticks once per second, the oldest first. At expiry:
 //   DisarmTimeOut, OnInfo(icTimedOut), TimedOut := true, OnTimeOut.
+#include "net/sockdispatcher.h"
 #include "net/socketbase.h"
-#include "net/sockwindow.h"
 
 #include <QObject>
 #include <QString>
@@ -155,11 +157,9 @@ public:
     // Shared by every wait of this component; false once it is destroyed.
     std::shared_ptr<const bool> AliveToken() const { return m_alive; }
 
-    // Called by the notification object (see sockwindow.h).
-    void DeliverSelect(const TSockMessage& message);
-    void StoreLookupResult(const TSockMessage& message);
+    // Messages the dispatcher hands over (see sockdispatcher.h).
     virtual void SocketFreed(TSocketBase* socket);
-    virtual void AsyncRequestDone(const TSockMessage& message);
+    virtual void AsyncRequestDone(const TLookupReply& reply);
 
     // Hooks a socket object calls on its owner.
     virtual void DoClose(TSocketBase* socket);
@@ -172,9 +172,8 @@ public:
     virtual void FireReject(TSocketBase*) {}  // the server fires OnReject
 
 protected:
-    // One socket notification: WParam the handle, LoWord(LParam) the event
-    // bit, HiWord(LParam) the error.
-    virtual void HandleSelect(const TSockMessage& message) = 0;
+    // One socket notification.
+    virtual void HandleSelect(const TSockNotice& notice) = 0;
     // Waits for a lookup's answer; returns its error (0 = success).
     virtual int WaitForLookup(quint32 task);
     virtual TSocketBase* CreateSocket();
@@ -188,6 +187,7 @@ private:
         quint16 BufferLength = 0;
         bool Done = false;
     };
+    void StoreLookupResult(const TLookupReply& reply);
     TLookupResult AwaitLookup(quint32 task, int startFailureId);
     // Arms the time-out, starts a lookup and waits for its answer.
     TLookupResult ArmedLookup(const std::function<quint32()>& start, int startFailureId);

@@ -1,8 +1,8 @@
 #include "net/winsockapi.h"
 
 #include "net/asyncselect.h"
-#include "net/pendingqueue.h"
 #include "net/resolver.h"
+#include "net/sockdispatcher.h"
 #include "net/sockerror.h"
 
 #include <QCoreApplication>
@@ -51,7 +51,8 @@ void StartWinsock()
 {
     if (WinsockStarted())
         return;
-    WaitDepth() = 0;
+    SockDispatcher().Reset();
+    SockDispatcher().SetNoticeGate({&TAsyncSelect::Admit, &TAsyncSelect::Dropped});
     static bool finalisationRegistered = false;
     if (!finalisationRegistered) {
         qAddPostRoutine(StopWinsock);
@@ -71,8 +72,7 @@ void StopWinsock()
     }
     TAsyncSelect::CancelAll();
     TResolver::CancelAll();
-    PendingQueue().Clear();
-    WaitDepth() = 0;
+    SockDispatcher().Reset();
     // The POSIX binding loads no library, so no pause is needed before
     // forgetting it (a pause would stall the UI thread).
     binding().reset();

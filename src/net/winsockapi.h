@@ -14,7 +14,9 @@
 //   can no longer be changed.
 // - StartWinsock runs when the first socket component is created, StopWinsock
 //   after the last one is destroyed (and once more when the application ends).
-//   Neither fires an event; StartWinsock raises ESockError on failure.
+//   Neither fires an event; StartWinsock raises ESockError on failure. The
+//   start-up makes the selection layer the dispatcher's notice gate; the
+//   clean-up drops the notifications the dispatcher holds back.
 // - recv, recvfrom, send, sendto, accept, connect and listen also drive the
 //   notification rules of WSAAsyncSelect (see asyncselect.h): receiving
 //   re-enables FD_READ, a send that would block re-enables FD_WRITE, accepting
@@ -22,6 +24,8 @@
 //   socket has become. Callers need do nothing more than call them.
 // - closesocket ends the socket's selection first: no notification for the
 //   closed handle is delivered afterwards, even if it was already posted.
+#include "net/sockmessage.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -33,9 +37,6 @@
 #undef ntohs
 
 class TSockWindow;
-
-// Event bits of socket notifications (the second parameter's low word).
-enum : int { FD_READ = 1, FD_WRITE = 2, FD_OOB = 4, FD_ACCEPT = 8, FD_CONNECT = 16, FD_CLOSE = 32 };
 
 // Windows Sockets error numbers the library itself needs by name.
 enum : int {
@@ -171,7 +172,7 @@ tWinsockAPI& WinsockAPI();
 bool WinsockStarted();
 // Starts the library (once); raises "Error %d (%s) starting up WinSock" on failure.
 void StartWinsock();
-// Cleans up, frees PendingQueue, resets WaitDepth and forgets the binding object.
+// Cleans up, drops held notifications, counts waits out and forgets the binding object.
 void StopWinsock();
 
 // The Windows Sockets number for an errno value. Numbers without a Windows

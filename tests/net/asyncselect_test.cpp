@@ -148,8 +148,8 @@ TEST(AsyncSelect, EveryReadNotificationFindsData)
             const int readsBefore = reader.Count(FD_READ);
             int emptyFirstReceives = 0;
             int received = 0;
-            reader.OnSelect = [&](const TSockMessage& message) {
-                if (LoWord(message.LParam) != FD_READ)
+            reader.OnSelect = [&](const TSockNotice& notice) {
+                if (notice.Event != FD_READ)
                     return;
                 char buffer[64];
                 int n = WinsockAPI().recv(readHandle, buffer, c.Chunk, 0);
@@ -241,7 +241,7 @@ TEST(AsyncSelect, NotificationOfAClosedHandleIsNeverDelivered)
             ++step;
             return false;
         }
-        if (PendingQueue().Count() != 1)
+        if (SockDispatcher().HeldCount() != 1)
             return false;
         WinsockAPI().closesocket(pair.Mine); // the number may be reused at once
         TSockMessage done;

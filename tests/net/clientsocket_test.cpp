@@ -219,7 +219,7 @@ TEST(ClientSocket, LookupThatOutlastsTheTimeOutRaisesOutOfOpen)
     EXPECT_EQ(recorder.Log, (QStringList{"info1", "info8", "timeout"}));
     EXPECT_TRUE(client.TimedOut());
     EXPECT_FALSE(client.Armed());
-    EXPECT_EQ(WaitDepth(), 0);
+    EXPECT_EQ(SockDispatcher().WaitDepth(), 0);
 
     // The component is usable afterwards, also with nothing armed any more:
     // the old time-out must not fail the next lookup at once.
@@ -418,11 +418,7 @@ TEST(ClientSocket, FirstNotificationARead_ConnectComesFirst)
     ASSERT_GE(peer, 0);
     ASSERT_EQ(::send(peer, "x", 1, 0), 1);
     // Hand over a read before the connect notification has been pumped.
-    TSockMessage read;
-    read.Msg = SocketNotify;
-    read.WParam = quintptr(client.Socket()->Handle());
-    read.LParam = MakeLong(FD_READ, 0);
-    client.HandleSelect(read);
+    client.HandleSelect({client.Socket()->Handle(), FD_READ, 0, 0});
     EXPECT_EQ(recorder.Milestones(), (QStringList{"info1", "info2", "info3", "connect"}));
     EXPECT_EQ(recorder.Log.mid(4, 1), QStringList{"read"});
     EXPECT_EQ(recorder.Received, "x");

@@ -34,10 +34,10 @@ void HoldTwoThenAnswer(TSockCtrl* waiter, const TSocketPair& first, const TSocke
         if (*step == 0) {
             first.Write("1");
             ++*step;
-        } else if (*step == 1 && PendingQueue().Count() == 1) {
+        } else if (*step == 1 && SockDispatcher().HeldCount() == 1) {
             second.Write("2");
             ++*step;
-        } else if (*step == 2 && PendingQueue().Count() == 2) {
+        } else if (*step == 2 && SockDispatcher().HeldCount() == 2) {
             if (whileHeld)
                 whileHeld();
             answerHeldTask(waiter);
@@ -84,7 +84,7 @@ TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
     auto& [log, a, waiter, c, pairA, pairC] = r;
     bool waiting = false;
     std::vector<bool> deliveredWhileWaiting;
-    auto record = [&](const TSockMessage&) { deliveredWhileWaiting.push_back(waiting); };
+    auto record = [&](const TSockNotice&) { deliveredWhileWaiting.push_back(waiting); };
     a.OnSelect = record;
     c.OnSelect = record;
 
@@ -97,7 +97,7 @@ TEST(Dispatch, NotificationsHeldDuringWaitThenDeliveredInArrivalOrder)
     EXPECT_EQ(log[0], (TNotification{&a, pairA.Mine, FD_READ, 0}));
     EXPECT_EQ(log[1], (TNotification{&c, pairC.Mine, FD_READ, 0}));
     EXPECT_EQ(deliveredWhileWaiting, (std::vector<bool>{false, false}));
-    EXPECT_EQ(WaitDepth(), 0);
+    EXPECT_EQ(SockDispatcher().WaitDepth(), 0);
 }
 
 TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehindIt)
@@ -107,7 +107,7 @@ TEST(Dispatch, AHeldNotificationsHandlerWaitingInTheEventLoopReceivesTheOnesBehi
     TTwoReaders r;
     auto& [log, a, waiter, c, pairA, pairC] = r;
     bool sawTheOtherInside = false;
-    a.OnSelect = [&](const TSockMessage&) {
+    a.OnSelect = [&](const TSockNotice&) {
         sawTheOtherInside = PumpUntil([&] { return c.Count(FD_READ) == 1; }, 3000);
     };
     HoldTwoThenAnswer(&waiter, pairA, pairC);
@@ -142,13 +142,13 @@ TEST(Dispatch, ClosingVoidsEveryQueuedNotificationOfTheComponent)
                 ++step;
                 return false;
             case 1:
-                if (PendingQueue().Count() == 1) {
+                if (SockDispatcher().HeldCount() == 1) {
                     pairC.Write("y");
                     ++step;
                 }
                 return false;
             case 2:
-                if (PendingQueue().Count() == 2) {
+                if (SockDispatcher().HeldCount() == 2) {
                     a.Socket()->Close(); // posts SocketClosed, handled within the wait
                     ++step;
                 }
@@ -190,6 +190,24 @@ TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
     EXPECT_EQ(log[0].Component, &c);
 }
 
+TEST(Dispatch, AHeldNotificationsHandlerMayDestroyItsComponentAndTheNextOneStillArrives)
+{
+    std::vector<TNotification> log;
+    auto doomed = std::make_unique<TRecordingCtrl>(&log);
+    TRecordingCtrl waiter(&log), c(&log);
+    TSocketPair pairD, pairC;
+    doomed->TestSocket()->Adopt(pairD.Mine);
+    c.TestSocket()->Adopt(pairC.Mine);
+    selectRead(doomed.get(), pairD.Mine);
+    selectRead(&c, pairC.Mine);
+    doomed->OnSelect = [&](const TSockNotice&) { doomed.reset(); };
+    HoldTwoThenAnswer(&waiter, pairD, pairC);
+    EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);
+    ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+    EXPECT_FALSE(doomed);
+    EXPECT_EQ(log[1], (TNotification{&c, pairC.Mine, FD_READ, 0}));
+}
+
 TEST(Dispatch, HandlerExceptionsAreReportedAndDeliveryGoesOn)
 {
     std::vector<TNotification> log;
@@ -197,7 +215,7 @@ TEST(Dispatch, HandlerExceptionsAreReportedAndDeliveryGoesOn)
     TSocketPair pair;
     a.TestSocket()->Adopt(pair.Mine);
     selectRead(&a, pair.Mine);
-    a.OnSelect = [&](const TSockMessage&) {
+    a.OnSelect = [&](const TSockNotice&) {
         char buffer[8];
         a.Socket()->Recv(buffer, sizeof buffer);
         throw ESockError("handler failed");
@@ -295,7 +313,7 @@ TEST(SocketClass, NoneRaisesAndChangingItReplacesTheObject)
     class TBare : public TSockCtrl {
     public:
         TBare() : TSockCtrl(nullptr, nullptr) {}
-        void HandleSelect(const TSockMessage&) override {}
+        void HandleSelect(const TSockNotice&) override {}
     } bare;
     try {
         bare.Socket();
@@ -369,7 +387,7 @@ TEST(Dispatch, AHandlerMayDestroyItsOwnComponent)
     other.TestSocket()->Adopt(theirs.Mine);
     selectRead(self.get(), mine.Mine);
     selectRead(&other, theirs.Mine);
-    self->OnSelect = [&](const TSockMessage&) { self.reset(); };
+    self->OnSelect = [&](const TSockNotice&) { self.reset(); };
     mine.Write("1");
     ASSERT_TRUE(PumpUntil([&] { return !self; }));
     theirs.Write("2");

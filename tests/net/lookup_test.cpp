@@ -100,7 +100,7 @@ TEST(Lookups, HostsAndReverse)
     } catch (const ESockError& e) {
         EXPECT_EQ(e.Message(), "Can't do reverse lookup on address 0.0.0.0");
     }
-    EXPECT_EQ(WaitDepth(), 0);
+    EXPECT_EQ(SockDispatcher().WaitDepth(), 0);
 }
 
 TEST(Lookups, ComponentDestroyedDuringItsWaitIsSafe)
@@ -121,7 +121,7 @@ TEST(Lookups, ComponentDestroyedDuringItsWaitIsSafe)
     } catch (const ESockError& e) {
         EXPECT_EQ(e.Message(), "Interrupted system call");
     }
-    EXPECT_EQ(WaitDepth(), 0);
+    EXPECT_EQ(SockDispatcher().WaitDepth(), 0);
     EXPECT_EQ(TTimeOutList::ArmedCount(), 0);
     PumpFor(100); // the late answer of the real lookup must find nothing to touch
 }

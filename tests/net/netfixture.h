@@ -1,8 +1,8 @@
 #pragma once
 // Shared pieces of the socket tests: a socket class and a component that
 // record what reaches them, and loopback helpers.
-#include "net/pendingqueue.h"
 #include "net/sockctrl.h"
+#include "net/sockdispatcher.h"
 #include "net/winsockapi.h"
 #include "support/pump.h"
 
@@ -53,7 +53,7 @@ public:
     {
     }
     std::vector<TNotification> Seen;
-    std::function<void(const TSockMessage&)> OnSelect;
+    std::function<void(const TSockNotice&)> OnSelect;
     using TSockCtrl::AddAsyncRequest;
     using TSockCtrl::WaitForLookup;
 
@@ -67,11 +67,11 @@ public:
     }
 
 protected:
-    void HandleSelect(const TSockMessage& message) override
+    void HandleSelect(const TSockNotice& notice) override
     {
-        m_log->push_back({this, int(message.WParam), LoWord(message.LParam), HiWord(message.LParam)});
+        m_log->push_back({this, notice.Handle, notice.Event, notice.Error});
         if (OnSelect)
-            OnSelect(message);
+            OnSelect(notice);
     }
 
 private:

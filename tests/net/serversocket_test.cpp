@@ -247,11 +247,7 @@ TEST(ServerSocket, PeerCloseResetAndUnknownHandle)
         seenCode = code;
         seenSocket = socket;
     };
-    TSockMessage stray;
-    stray.Msg = SocketNotify;
-    stray.WParam = 9999;
-    stray.LParam = MakeLong(FD_READ, 0);
-    server.HandleSelect(stray);
+    server.HandleSelect({9999, FD_READ, 0, 0});
     EXPECT_EQ(seenCode, icNoSuchSocket);
     EXPECT_EQ(seenSocket, nullptr);
 }
