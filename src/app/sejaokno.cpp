@@ -24,7 +24,7 @@ int TSejaOkno::ActiveLanguage()
     return m.words->ActiveLanguage();
 }
 
-void TSejaOkno::KvadoUkazi(TSejaLogKind kind, const QString& text, const QString& argument)
+void TSejaOkno::KvadoUkazi(TLogKind kind, const QString& text, const QString& argument)
 {
     m.log->KvadoUkazi(quint8(kind), text, argument);
 }
@@ -254,6 +254,6 @@ void TSejaOkno::ShowEncryption(const TCertificateInfo* info)
         QString line = m.words->GetWord(QStringLiteral("@idSifrirano")) + m_protocol;
         if (!info->cipher.isEmpty())
             line += QStringLiteral(", ") + info->cipher;
-        m.log->KvadoUkazi(quint8(slkStatus), line, {});
+        m.log->KvadoUkazi(quint8(lkStatus), line, {});
     }
 }

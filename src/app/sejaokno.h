@@ -58,7 +58,7 @@ public:
 
     QString GetWord(const QString& key) override;
     int ActiveLanguage() override;
-    void KvadoUkazi(TSejaLogKind kind, const QString& text, const QString& argument) override;
+    void KvadoUkazi(TLogKind kind, const QString& text, const QString& argument) override;
     void LogReply(const QString& line) override;
     void LogViewOnly(const QString& line) override;
     void SetStatusPanel(int panel, const QString& text) override;

@@ -33,13 +33,13 @@ void TSessionController::Connect(const TSettings& settings, quint8 serverKind, c
 {
     m_seja.Parametri() = ParametersOf(settings, serverKind);
     m_seja.SetTimeOut(settings.TimeOut);
-    m_view.KvadoUkazi(slkStatus, contactingLine, {});
+    m_view.KvadoUkazi(lkStatus, contactingLine, {});
     try {
         m_seja.Povezi();
     } catch (const Exception& error) {
         // The connection could not even be started: say so, and leave the
         // buttons as they are without a connection.
-        m_view.KvadoUkazi(slkStatus, m_view.GetWord(QStringLiteral("@idNiUsp")), {});
+        m_view.KvadoUkazi(lkStatus, m_view.GetWord(QStringLiteral("@idNiUsp")), {});
         for (TSejaItem item : {siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}) {
             m_view.SetItemEnabled(item, false);
         }
@@ -47,7 +47,7 @@ void TSessionController::Connect(const TSettings& settings, quint8 serverKind, c
                              m_view.GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
         return;
     }
-    m_view.KvadoUkazi(slkStatus, connectedLine, {});
+    m_view.KvadoUkazi(lkStatus, connectedLine, {});
     m_view.Efekti(0);
     m_view.SetItemEnabled(siPla1Skoci, true);
 }

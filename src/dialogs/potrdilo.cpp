@@ -42,16 +42,6 @@ QString hostAndPort(const QString& host, quint16 port)
 
 } // namespace
 
-// The word table of this window is a resource of this library, registered by hand once.
-static void registerWords()
-{
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(potrdilo);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
-
 TPotrdilo::TPotrdilo(const TCertificateInfo& info, const QByteArray& storedSha256, int language,
                      QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
@@ -59,7 +49,6 @@ TPotrdilo::TPotrdilo(const TCertificateInfo& info, const QByteArray& storedSha25
 {
     setObjectName(QStringLiteral("TPotrdilo"));
     buildComponents();
-    registerWords();
     m_ml8 = new TMultiLang(this);
     m_ml8->setObjectName(QStringLiteral("ML8"));
     m_ml8->AfterLanguageChanged = [this](TMultiLang*, quint8) { showTexts(); };

@@ -37,11 +37,6 @@ enum TSejaItem : quint8 {
     siPla2Prenesi,    // local pane: upload
 };
 
-// The names the main window still gives the log kinds.
-using TSejaLogKind = TLogKind;
-inline constexpr TLogKind slkCommand = lkCommand;
-inline constexpr TLogKind slkStatus = lkStatus;
-
 enum TMsgIcon : quint8 { miExclamation, miQuestion, miInformation };
 enum TMsgButtons : quint8 { mbOk, mbYesNo };
 // Answers of MessageBox.

@@ -32,7 +32,7 @@ public:
 
     QString GetWord(const QString& key) override { return key; }
     int ActiveLanguage() override { return 1; }
-    void KvadoUkazi(TSejaLogKind, const QString&, const QString&) override {}
+    void KvadoUkazi(TLogKind, const QString&, const QString&) override {}
     void LogReply(const QString&) override {}
     void LogViewOnly(const QString&) override {}
     void SetStatusPanel(int, const QString&) override {}
