@@ -313,8 +313,9 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
             m_prenos.neposlano -= n;
             m_prenos.poslano += n;
         }
-        const qint64 prebrano =
-            m_prenos.datoteka.isOpen() ? m_prenos.datoteka.read(m_prenos.oddajni.data(), kBlok) : -1;
+        const qint64 prebrano = m_prenos.datoteka.isOpen()
+                                    ? m_prenos.datoteka.read(m_prenos.oddajni.data(), TPrenos::kOddajniBlok)
+                                    : -1;
         if (prebrano > 0) {
             m_prenos.neposlano = int(prebrano);
             m_prenos.odmik = 0;

@@ -71,7 +71,11 @@ enum TSodba : quint8 {
 
 class TPrenos {
 public:
-    static constexpr int kBlok = 4096; // at most this many bytes per read and per send
+    static constexpr int kBlok = 4096; // at most this many bytes per receive
+    // An upload reads and sends up to this many bytes at a time: sixteen times
+    // fewer system calls than 4096-byte blocks, which cost uploads a third of
+    // their speed on a fast link. A partial send still resumes at its offset.
+    static constexpr int kOddajniBlok = 16 * kBlok;
 
     bool JePrejem() const { return vrsta == fzPrejem || vrsta == fzNadaljujPrejem; }
     bool JeOddaja() const { return vrsta == fzOddaja || vrsta == fzNadaljujOddajo; }
@@ -118,8 +122,8 @@ public:
         TOdgovorZa za = ozPrenos;
     } ukaz; // its first command, sent again after a 450 or in passive mode
 
-    std::array<char, kBlok> oddajni{};       // the send buffer of an upload
-    int neposlano = 0;                       // ... bytes still to send
-    int odmik = 0;                           // ... from here
-    std::array<char, 32 * kBlok> prejemni{}; // what one read event gathers
+    std::array<char, kOddajniBlok> oddajni{}; // the send buffer of an upload
+    int neposlano = 0;                        // ... bytes still to send
+    int odmik = 0;                            // ... from here
+    std::array<char, 32 * kBlok> prejemni{};  // what one read event gathers
 };
