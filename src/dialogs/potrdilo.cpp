@@ -110,7 +110,7 @@ void TPotrdilo::buildComponents()
             ->setText(GroupedFingerprint(m_stored));
     addRow("OznakaOdtis", fingerprintLabel("Odtis", this))->setText(GroupedFingerprint(m_info.sha256));
     m_oznakaOdtis = findChild<QLabel*>(QStringLiteral("OznakaOdtis"));
-    addRow("OznakaRazlog", valueLabel("Razlog", this))->setText(m_info.reason);
+    m_razlog = addRow("OznakaRazlog", valueLabel("Razlog", this));
     m_details->setColumnStretch(1, 1);
 
     m_vprasanje = valueLabel("Vprasanje", this);
@@ -187,6 +187,23 @@ void TPotrdilo::showTexts()
     showTime(m_veljaOd, m_info.notBefore, m_info.notBefore.isValid() && now < m_info.notBefore,
              "@idSeNeVelja");
     showTime(m_veljaDo, m_info.notAfter, m_info.notAfter.isValid() && now > m_info.notAfter, "@idPoteklo");
+    m_razlog->setText(ReasonText());
+}
+
+// The problems in the reader's language; the library's own text when one of
+// them has no word here.
+QString TPotrdilo::ReasonText() const
+{
+    static const char* const kWords[] = {"@idTezavaPoteklo",       "@idTezavaSeNeVelja",
+                                         "@idTezavaSamopodpisano", "@idTezavaIzdajatelj",
+                                         "@idTezavaIme",           "@idTezavaPreklicano"};
+    QStringList texts;
+    for (TCertificateProblem problem : m_info.problems) {
+        if (problem >= std::size(kWords))
+            return m_info.reason;
+        texts << m_ml8->GetWord(QLatin1String(kWords[problem]));
+    }
+    return texts.isEmpty() ? m_info.reason : texts.join(QStringLiteral(" "));
 }
 
 QString TPotrdilo::GroupedFingerprint(const QByteArray& sha256)

@@ -58,6 +58,7 @@ private:
     void buildComponents();
     QLabel* addRow(const char* name, QLabel* value);
     void showTexts();
+    QString ReasonText() const;
 
     TCertificateInfo m_info;
     QByteArray m_stored;
@@ -69,6 +70,7 @@ private:
     QLabel* m_veljaDo;
     QLabel* m_oznakaOdtis;
     QLabel* m_vprasanje;
+    QLabel* m_razlog;
     TButton3D* m_zaupajEnkrat;
     TButton3D* m_zaupajVedno;
     TButton3D* m_preklici;

@@ -79,6 +79,30 @@ QString TTlsCertificateReader::ReasonText(int verifyError)
     }
 }
 
+TCertificateProblem TTlsCertificateReader::ProblemOf(int verifyError)
+{
+    switch (verifyError) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return cpExpired;
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return cpNotYetValid;
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        return cpSelfSigned;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return cpUntrustedIssuer;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return cpNameMismatch;
+    case X509_V_ERR_CERT_REVOKED:
+        return cpRevoked;
+    default:
+        return cpOther;
+    }
+}
+
 TCertificateInfo TTlsCertificateReader::Read(SSL* ssl, const std::vector<int>& verifyErrors)
 {
     TCertificateInfo info;
@@ -87,6 +111,7 @@ TCertificateInfo TTlsCertificateReader::Read(SSL* ssl, const std::vector<int>& v
     X509* certificate = SSL_get1_peer_certificate(ssl);
     if (!certificate) {
         info.reason = QStringLiteral("the server sent no certificate");
+        info.problems = {cpOther};
         return info;
     }
     info.subject = nameLine(X509_get_subject_name(certificate));
@@ -97,14 +122,19 @@ TCertificateInfo TTlsCertificateReader::Read(SSL* ssl, const std::vector<int>& v
     X509_free(certificate);
 
     QStringList reasons;
-    for (int error : verifyErrors) {
+    const auto add = [&](int error) {
         const QString text = ReasonText(error);
-        if (!reasons.contains(text))
-            reasons << text;
-    }
+        if (reasons.contains(text))
+            return;
+        reasons << text;
+        if (!info.problems.contains(ProblemOf(error)))
+            info.problems << ProblemOf(error);
+    };
+    for (int error : verifyErrors)
+        add(error);
     const long result = SSL_get_verify_result(ssl);
     if (reasons.isEmpty() && result != X509_V_OK)
-        reasons << ReasonText(int(result));
+        add(int(result));
     info.verified = reasons.isEmpty();
     info.reason = reasons.join(QStringLiteral("; "));
     return info;

@@ -9,7 +9,8 @@
 //   server sent a certificate and no verification error was met (the trust
 //   chain to the system's store and the host name); otherwise reason lists
 //   every distinct error in the order met, joined by "; ".
-// - ReasonText gives the clear text of one verification error.
+// - ReasonText gives the clear text of one verification error, ProblemOf its
+//   kind (problems lists the kinds met, without repeats, in the same order).
 #include "net/certificateinfo.h"
 
 #include <openssl/types.h>
@@ -20,4 +21,5 @@ class TTlsCertificateReader {
 public:
     static TCertificateInfo Read(SSL* ssl, const std::vector<int>& verifyErrors);
     static QString ReasonText(int verifyError);
+    static TCertificateProblem ProblemOf(int verifyError);
 };

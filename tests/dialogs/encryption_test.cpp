@@ -68,7 +68,8 @@ TCertificateInfo Certificate()
     info.notBefore = QDateTime::currentDateTimeUtc().addDays(-30);
     info.notAfter = QDateTime::currentDateTimeUtc().addDays(300);
     info.sha256 = QCryptographicHash::hash("new", QCryptographicHash::Sha256);
-    info.reason = "self-signed certificate";
+    info.reason = "self-signed certificate; host name mismatch";
+    info.problems = {cpSelfSigned, cpNameMismatch};
     return info;
 }
 
@@ -217,7 +218,10 @@ TEST(CertificateQuestion, AFirstMeetingShowsTheCertificateAndOnlyADeliberateClic
                                 : "The certificate of ftp.example.org:990 could not be verified.");
         EXPECT_EQ(Child<QLabel>(&dialog, "Subjekt")->text(), info.subject);
         EXPECT_EQ(Child<QLabel>(&dialog, "Izdajatelj")->text(), info.issuer);
-        EXPECT_EQ(Child<QLabel>(&dialog, "Razlog")->text(), info.reason);
+        EXPECT_EQ(Child<QLabel>(&dialog, "Razlog")->text(),
+                  language == 0 ? "Potrdilo je podpisalo samo sebe. Potrdilo je izdano za drugo ime strežnika."
+                                : "The certificate is signed by itself. The certificate was issued for another "
+                                  "server name.");
         EXPECT_EQ(Child<QLabel>(&dialog, "VeljaOd")->text(),
                   info.notBefore.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
         QString fingerprint = Child<QLabel>(&dialog, "Odtis")->text();
@@ -231,6 +235,13 @@ TEST(CertificateQuestion, AFirstMeetingShowsTheCertificateAndOnlyADeliberateClic
         EXPECT_EQ(Child<TButton3D>(&dialog, "ZaupajVedno")->text(),
                   language == 0 ? "Zaupaj &vedno" : "Trust &always");
     }
+
+    TCertificateInfo other = info;
+    other.problems = {cpExpired, cpOther};
+    other.reason = "certificate has expired; unsupported certificate purpose";
+    TPotrdilo unknown(other, QByteArray(), 0);
+    EXPECT_EQ(Child<QLabel>(&unknown, "Razlog")->text(), other.reason)
+        << "a problem without a word of its own keeps the library's text";
 
     TPotrdilo dialog(info, info.sha256, 1); // the stored one is this one: no warning
     EXPECT_FALSE(dialog.Changed());

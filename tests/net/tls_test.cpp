@@ -448,6 +448,7 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
         TCertSpec Spec;
         const char* Host;
         const char* Reason; // "" = verified
+        QList<TCertificateProblem> Problems;
     };
     TCertSpec expired;
     expired.ValidFromDays = -60;
@@ -458,12 +459,12 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
     other.CommonName = "ftp.example.org";
     other.AltNames = "DNS:ftp.example.org";
     const Case cases[] = {
-        {"trusted, right name", {}, "localhost", ""},
-        {"trusted, right address", {}, "127.0.0.1", ""},
-        {"wrong name", other, "localhost", "host name mismatch"},
-        {"wrong address", other, "127.0.0.1", "IP address mismatch"},
-        {"expired", expired, "localhost", "certificate has expired"},
-        {"self-signed", selfSigned, "localhost", "self-signed certificate"},
+        {"trusted, right name", {}, "localhost", "", {}},
+        {"trusted, right address", {}, "127.0.0.1", "", {}},
+        {"wrong name", other, "localhost", "host name mismatch", {cpNameMismatch}},
+        {"wrong address", other, "127.0.0.1", "IP address mismatch", {cpNameMismatch}},
+        {"expired", expired, "localhost", "certificate has expired", {cpExpired}},
+        {"self-signed", selfSigned, "localhost", "self-signed certificate", {cpSelfSigned}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -486,6 +487,7 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
         ASSERT_TRUE(done.Ok) << done.Error.toStdString();
         EXPECT_EQ(done.Certificate.verified, QByteArray(test.Reason).isEmpty());
         EXPECT_EQ(done.Certificate.reason, QString::fromLatin1(test.Reason));
+        EXPECT_EQ(done.Certificate.problems, test.Problems);
         EXPECT_EQ(done.Certificate.sha256, DerSha256(identity.Cert.get()));
         EXPECT_EQ(done.Certificate.FingerprintText().size(), 32 * 3 - 1);
         ASSERT_TRUE(PumpUntil([&] { return received == "hello"; })) << "the connection goes on unverified";

@@ -19,7 +19,8 @@ TCertificateInfo SampleCertificate()
     info.notBefore = QDateTime(QDate(2025, 3, 1), QTime(8, 0), Qt::UTC);
     info.notAfter = QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
     info.sha256 = QCryptographicHash::hash("new certificate", QCryptographicHash::Sha256);
-    info.reason = QStringLiteral("The certificate is not signed by an authority this system trusts.");
+    info.reason = QStringLiteral("issuer not trusted by this system; certificate has expired");
+    info.problems = {cpUntrustedIssuer, cpExpired};
     info.protocol = QStringLiteral("TLSv1.3");
     return info;
 }
