@@ -53,54 +53,48 @@ QByteArray sha256Of(X509* certificate)
 
 } // namespace
 
+namespace {
+
+// The verification errors a person meets, with their kind and a clear text.
+struct TKnownError {
+    int error;
+    TCertificateProblem problem;
+    const char* text;
+};
+
+constexpr TKnownError kKnownErrors[] = {
+    {X509_V_ERR_CERT_HAS_EXPIRED, cpExpired, "certificate has expired"},
+    {X509_V_ERR_CERT_NOT_YET_VALID, cpNotYetValid, "certificate is not yet valid"},
+    {X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT, cpSelfSigned, "self-signed certificate"},
+    {X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN, cpSelfSigned, "self-signed certificate in the chain"},
+    {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT, cpUntrustedIssuer, "issuer not trusted by this system"},
+    {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, cpUntrustedIssuer, "issuer not trusted by this system"},
+    {X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE, cpUntrustedIssuer, "issuer not trusted by this system"},
+    {X509_V_ERR_HOSTNAME_MISMATCH, cpNameMismatch, "host name mismatch"},
+    {X509_V_ERR_IP_ADDRESS_MISMATCH, cpNameMismatch, "IP address mismatch"},
+    {X509_V_ERR_CERT_REVOKED, cpRevoked, "certificate has been revoked"},
+};
+
+const TKnownError* knownError(int verifyError)
+{
+    for (const TKnownError& known : kKnownErrors)
+        if (known.error == verifyError)
+            return &known;
+    return nullptr;
+}
+
+} // namespace
+
 QString TTlsCertificateReader::ReasonText(int verifyError)
 {
-    switch (verifyError) {
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-        return QStringLiteral("certificate has expired");
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return QStringLiteral("certificate is not yet valid");
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        return QStringLiteral("self-signed certificate");
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        return QStringLiteral("self-signed certificate in the chain");
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return QStringLiteral("issuer not trusted by this system");
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-        return QStringLiteral("host name mismatch");
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-        return QStringLiteral("IP address mismatch");
-    case X509_V_ERR_CERT_REVOKED:
-        return QStringLiteral("certificate has been revoked");
-    default:
-        return QString::fromUtf8(X509_verify_cert_error_string(verifyError));
-    }
+    const TKnownError* known = knownError(verifyError);
+    return QString::fromUtf8(known ? known->text : X509_verify_cert_error_string(verifyError));
 }
 
 TCertificateProblem TTlsCertificateReader::ProblemOf(int verifyError)
 {
-    switch (verifyError) {
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-        return cpExpired;
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return cpNotYetValid;
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        return cpSelfSigned;
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return cpUntrustedIssuer;
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-        return cpNameMismatch;
-    case X509_V_ERR_CERT_REVOKED:
-        return cpRevoked;
-    default:
-        return cpOther;
-    }
+    const TKnownError* known = knownError(verifyError);
+    return known ? known->problem : cpOther;
 }
 
 TCertificateInfo TTlsCertificateReader::Read(SSL* ssl, const std::vector<int>& verifyErrors)
