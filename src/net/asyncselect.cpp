@@ -1,7 +1,7 @@
 #include "net/asyncselect.h"
 
 #include "net/sockdispatcher.h"
-#include "net/winsockapi.h"
+#include "net/sockerror.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

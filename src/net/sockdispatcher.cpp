@@ -24,7 +24,7 @@ TSockDispatcher& SockDispatcher()
 
 TSockWindow::~TSockWindow()
 {
-    SockDispatcher().m_queue.Forget(this);
+    SockDispatcher().Forget(this);
 }
 
 void TSockWindow::Post(const TSockMessage& message)

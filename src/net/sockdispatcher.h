@@ -87,6 +87,7 @@ class TSockDispatcher {
 public:
     TSockDispatcher();
 
+    // Thread-safe.
     void Post(TSockWindow* window, const TSockMessage& message);
     void SetNoticeGate(TNoticeGate gate) { m_gate = std::move(gate); }
 
@@ -98,10 +99,12 @@ public:
     std::size_t HeldCount() const { return m_held.Count(); }
     // The window's held notifications never reach it (SocketFreed).
     void Void(const TSockWindow* window) { m_held.Void(window); }
+    // The library's clean-up: drops every held notification, counts every wait out.
     void Reset();
 
 private:
     friend class TSockWindow;
+    void Forget(const TSockWindow* window) { m_queue.Forget(window); }
     void Dispatch(TSockWindow* window, const TSockMessage& message);
     void Handle(TSockWindow* window, const TSockMessage& message);
     void HandleNotice(TSockWindow* window, const TSockMessage& message);

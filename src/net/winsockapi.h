@@ -24,6 +24,7 @@
 //   socket has become. Callers need do nothing more than call them.
 // - closesocket ends the socket's selection first: no notification for the
 //   closed handle is delivered afterwards, even if it was already posted.
+#include "net/sockerror.h"
 #include "net/sockmessage.h"
 
 #include <QString>
@@ -174,18 +175,3 @@ bool WinsockStarted();
 void StartWinsock();
 // Cleans up, drops held notifications, counts waits out and forgets the binding object.
 void StopWinsock();
-
-// The Windows Sockets number for an errno value. Numbers without a Windows
-// Sockets counterpart become 12000 + errno ("Unknown Error 12xxx").
-int WsaErrorFromErrno(int error);
-// The Windows Sockets number for a getaddrinfo/getnameinfo result.
-int WsaErrorFromResolver(int eaiError, int savedErrno);
-
-// The text of an error code or message id: empty for 0, "Unknown Error %d" for
-// a code without a text; at most 255 characters.
-QString SocketErrorText(int code);
-// Fills a message format with an error code and its text, %d and %s in the
-// order they appear.
-QString FormatSocketMessage(const QString& format, int code);
-// Raises ESockError with the message for (code, message id).
-[[noreturn]] void RaiseSocketError(int code, int messageId);
