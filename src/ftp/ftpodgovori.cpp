@@ -8,6 +8,9 @@ TOdgovorZa TFtpOdgovori::Za(int koda, bool prenosCaka)
         return ozNic;
     if (koda < 200) // 1xx only announces the final reply
         return ozDrugo;
+    // An ABOR answered together with its transfer (one 226 for both).
+    if (koda != 225 && koda != 226 && !m_dolgovani.empty() && m_dolgovani.front().za == ozABOR)
+        m_dolgovani.pop_front();
     // These answer nothing but a transfer command: a server that left an
     // earlier command (TYPE, say) unanswered is caught up with here.
     if (koda == 225 || koda == 226 || koda == 425 || koda == 426) {
@@ -20,6 +23,15 @@ TOdgovorZa TFtpOdgovori::Za(int koda, bool prenosCaka)
         }
         if (prenosCaka) // an extra reply took its place earlier: still the transfer's own
             return ozPrenos;
+        // The late end of a transfer that was stopped or given up (its data
+        // connection failed): it answers that transfer's command, not the
+        // next command owed (an ABOR, or the EPSV of the next listing).
+        const auto staro = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
+                                        [](const TDolg& d) { return d.za == ozPrenos; });
+        if (staro != m_dolgovani.end()) {
+            m_dolgovani.erase(staro);
+            return ozDrugo;
+        }
     }
     // Any other 2xx but 250 is no end of a transfer: it answers a command sent
     // while the transfer runs (MKD, PWD), which the server may answer first.

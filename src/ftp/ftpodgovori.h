@@ -8,9 +8,16 @@
 //   (ozDrugo), no code at all answers nothing owed (ozNic); 225, 226, 425 and
 //   426 answer the current transfer's command (catching up a server that left
 //   earlier commands unanswered, or that already answered the transfer with an
-//   extra reply while prenosCaka); any other 2xx but 250 answers the oldest
+//   extra reply while prenosCaka), else the oldest command of an earlier
+//   transfer still owed one (a stopped transfer ending late: ozDrugo); any
+//   other 2xx but 250 answers the oldest
 //   command that is not a transfer's; the rest answer the oldest command. A
 //   command of an earlier transfer answers ozDrugo.
+// - ABOR gets one reply or none of its own: servers answer an aborted
+//   transfer with a 426 and then a 226 for the ABOR, with a 226 and then a
+//   225, or with one 226 for both. So an ABOR that is the oldest command owed
+//   when a final reply other than 225 or 226 arrives has been answered
+//   already: it is forgotten, and the reply answers the next command.
 // - NovPrenos starts a new transfer number: replies owed to commands of the
 //   one before no longer count as its own.
 // - Steje counts the lines and bytes read since the last reply that answered
@@ -30,7 +37,11 @@ enum TOdgovorZa : quint8 {
     ozPORT,
     ozPasivno,
     ozFEAT,
-    ozOPTS
+    ozOPTS,
+    ozAUTH,
+    ozPBSZ,
+    ozPROT,
+    ozABOR
 };
 
 class TFtpOdgovori {

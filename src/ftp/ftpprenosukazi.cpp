@@ -189,7 +189,7 @@ void TFtpSeja::STOPFTPClick()
         return;
     m_faza = fzPrekini;
     Dnevnik(QStringLiteral("ABOR"));
-    Poslji(QStringLiteral("ABOR"));
+    Poslji(QStringLiteral("ABOR"), ozABOR);
     // The aborted command's reply ends nothing now; the part received so far
     // stays, ready to resume.
     PozabiPrenos();

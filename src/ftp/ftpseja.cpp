@@ -37,6 +37,9 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
 
     // Both modes' data connections run through the same handlers.
     Podatkovna.OnPripravljena = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Accept(s, k); };
+    Podatkovna.OnTlsNeuspeh = [this](TSockCtrl*, TSocketBase*, const QString& razlog) {
+        PodatkovnaBrezTls(razlog);
+    };
     Podatkovna.OnNeuspeh = [this](TSockCtrl*, TSocketBase* k) { PasivnaNeuspela(k); };
     Podatkovna.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
         if (m_prenos.vrsta != fzNic && !m_prenos.sprejeto)
@@ -45,6 +48,13 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
     Podatkovna.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
     Podatkovna.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
     Podatkovna.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Disconnect(s, k); };
+
+    // A server silent during the control connection's TLS handshake.
+    m_tlsRok.setSingleShot(true);
+    connect(&m_tlsRok, &QTimer::timeout, this, [this] {
+        if (m_tlsFaza == tfRokovanje)
+            KoncajNesifrirano(Beseda("@idTlsCas"));
+    });
 
     m_vrata.Nova();
     gsSamodejnoClick();
@@ -78,6 +88,8 @@ void TFtpSeja::Povezi()
     m_utf8 = m_parametri.nameEncoding == 1;
     m_featUtf8 = false;
     m_mlsd = false;
+    ++m_povezava;
+    KonecSifriranja();
     Odjemalec1.SetAddress(m_parametri.host);
     Odjemalec1.SetPort(m_parametri.port);
     Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, true);
@@ -133,10 +145,14 @@ void TFtpSeja::Povezan(TSocketBase* socket)
         break;
     }
     Omogoci({siPla2Prenesi}, true);
+    if (m_parametri.encryption == 3) // implicit TLS: even the greeting comes encrypted
+        ZacniTls();
 }
 
 void TFtpSeja::Odjemalec1Info(TSockCtrl*, TSockInfo icode, TSocketBase*)
 {
+    if (icode == icClosed) // however the control connection closed, it is no longer encrypted
+        KonecSifriranja();
     const QString tekst = SockInfoText(icode);
     if (m_view->ActiveLanguage() != 0) {
         m_view->SetStatusPanel(2, tekst);
@@ -241,6 +257,8 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         m_odgovori.Odgovorjeno();
     if (za == ozPasivno && koda >= 200 && koda != 421)
         return OdgovorPasivno(koda, vrstica);
+    if ((za == ozAUTH || za == ozPBSZ || za == ozPROT) && koda >= 200 && koda != 421)
+        return OdgovorTls(za, koda, vrstica);
     if ((za == ozFEAT || za == ozOPTS) && koda >= 200 && koda != 421)
         return OdgovorFeat(za, koda);
     if (za == ozPORT && koda >= 500) {
@@ -284,7 +302,7 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
             Prekinjeno();
         break;
     case 230:
-        PoPrenosu([this] { Prijavljen(); });
+        PoPrenosu([this] { Zasciti(); });
         break;
     case 250:
         if (m_faza == fzCWD || m_faza == fzCDUP) {
@@ -330,10 +348,17 @@ void TFtpSeja::Prijava(int koda)
             return;
         m_pozdrav = true;
         m_odgovori.Odgovorjeno();
-        Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
-                                          : QStringLiteral("USER ") + m_parametri.user);
-        Dnevnik(QStringLiteral("USER"));
-        return;
+        if (m_tlsFaza == tfRokovanje || m_tlsFaza == tfPotrdilo ||
+            (m_parametri.encryption == 3 && m_tlsFaza != tfSifrirano)) {
+            m_userCaka = true; // USER once the handshake and the certificate are done
+            return;
+        }
+        if (Sifrirano() && m_tlsFaza == tfBrez) {
+            m_tlsFaza = tfAuth;
+            Ukaz(QStringLiteral("AUTH"), QStringLiteral("TLS"), QStringLiteral("AUTH TLS"), ozAUTH);
+            return;
+        }
+        return PosljiUser();
     }
     m_odgovori.Za(koda, m_prenos.cakaKonec && !m_prenos.cakaNaslov);
     m_odgovori.Odgovorjeno();
@@ -347,8 +372,17 @@ void TFtpSeja::Prijava(int koda)
     Dnevnik(QStringLiteral("PASS"));
 }
 
+void TFtpSeja::PosljiUser()
+{
+    Poslji(m_parametri.loginKind == 0 ? QStringLiteral("USER anonymous")
+                                      : QStringLiteral("USER ") + m_parametri.user);
+    Dnevnik(QStringLiteral("USER"));
+}
+
 void TFtpSeja::Reply1xx(const QString& vrstica)
 {
+    if (m_prenos.vrsta != fzNic) // the server is ready for the data connection's TLS
+        Podatkovna.Dovoli();
     // "(N bytes)": the size the server is about to send.
     static const QRegularExpression velikost(QStringLiteral("\\((\\d{1,18}) bytes\\)"),
                                              QRegularExpression::CaseInsensitiveOption);

@@ -120,6 +120,24 @@
 //   transfer whenever the last TYPE sent was another (every listing sends
 //   TYPE A), so a server's ASCII conversion never rewrites a file and a resume
 //   is never refused for ASCII mode.
+// - Encryption (encryption 1..3), the login's TLS step: explicit TLS sends
+//   AUTH TLS on the greeting's 220 instead of USER; a 234 starts the handshake
+//   on the control connection, implicit TLS starts it as soon as the
+//   connection is made (the 220 then comes encrypted). A certificate the trust
+//   store or the host name did not accept is put to AcceptCertificate (host as
+//   typed, the control port), with the handshake time-out paused; then
+//   ShowEncryption, and USER only now. After the login's 230: PBSZ 0 and PROT
+//   P, then the session goes on as after a 230 in the clear. From PROT P on,
+//   every data connection completes a TLS handshake (resuming the control
+//   connection's session) before any byte of a transfer moves; one that fails
+//   ends its transfer as failed with nothing written, never in the clear.
+//   Explicit TLS when offered (1) goes on in the clear after a refused AUTH
+//   TLS or PROT P, with a status line saying so; required (2) and implicit (3)
+//   end the connection instead, and also at a failed data handshake, so USER,
+//   PASS and files never travel in the clear. A failed or timed-out control
+//   handshake and a refused certificate always end the connection (a message
+//   box says why). The window is told the session is no longer encrypted when
+//   the control connection closes.
 //
 // The pieces it owns, each with its own contract: TFtpOdgovori (which command
 // owes which reply), TPrenos (the transfer: kind, local file, offsets,
@@ -136,6 +154,7 @@
 #include "ftp/vratapodatkov.h"
 
 #include "net/basicclientsocket.h"
+#include "net/tlsoptions.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -172,6 +191,7 @@ struct TSejaParametri {
     // 0 none (the default), 1 explicit TLS when the server offers it, 2 explicit
     // TLS required, 3 implicit TLS (the connection starts with the handshake).
     quint8 encryption = 0;
+    int tlsMaxVersion = 0; // the newest TLS version offered (OpenSSL's number), 0 = the newest known
 };
 
 class TFtpSeja : public QObject {
@@ -297,6 +317,20 @@ private:
     void Prekinjeno();                     // the answer to ABOR
     void Reply1xx(const QString& vrstica); // a 1xx: an announced size; an upload may start
     void Prijava(int koda);                // 220 and 331: the login steps
+    void PosljiUser();                     // the login's first command
+    // Encryption (ftpsifriranje.cpp): the login's TLS step and the data connections' TLS.
+    bool Sifrirano() const { return m_parametri.encryption >= 1 && m_parametri.encryption <= 3; }
+    bool StrogoSifrirano() const { return m_parametri.encryption == 2 || m_parametri.encryption == 3; }
+    void ZacniTls(); // the control connection's handshake
+    void TlsKoncan(quint32 povezava, const TTlsOutcome& izid);
+    void OdgovorTls(TOdgovorZa za, int koda, const QString& vrstica); // AUTH TLS, PBSZ or PROT answered
+    void Zasciti(); // the login's 230: PBSZ and PROT first when encrypted
+    // AUTH TLS or PROT P refused: the connection ends (strogo: required or
+    // implicit) or the session goes on in the clear with a status (blago).
+    void ZavrnjenaZascita(const char* strogo, const char* blago, const QString& vrstica);
+    void KoncajNesifrirano(const QString& razlog); // ends the connection: it cannot go on encrypted
+    void PodatkovnaBrezTls(const QString& razlog); // a data connection's handshake failed
+    void KonecSifriranja();                        // the control connection closed
     // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
     bool Preberi(const QString& vrstica);
 
@@ -405,6 +439,13 @@ private:
     bool m_mlsd = false;                           // listings go by MLSD on this connection
     bool m_featMlsd = false;                       // the FEAT reply being read offers MLSD (or MLST)
     bool m_featUtf8 = false;                       // the FEAT reply being read lists UTF8
+    // The control connection's encryption: none yet, AUTH TLS sent, handshake
+    // running, certificate being judged, encrypted.
+    enum TTlsFaza : quint8 { tfBrez, tfAuth, tfRokovanje, tfPotrdilo, tfSifrirano };
+    TTlsFaza m_tlsFaza = tfBrez;
+    bool m_userCaka = false; // the 220 came while the handshake or the certificate was pending
+    quint32 m_povezava = 0;  // counts connections: a late handshake end of an earlier one is ignored
+    QTimer m_tlsRok;         // a server silent during the control handshake
 
 public:
     // The data connection's components (declared after the transfer whose

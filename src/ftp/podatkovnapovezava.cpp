@@ -4,6 +4,8 @@
 #include "net/sockerror.h"
 #include "net/streamsocket.h"
 
+#include <utility>
+
 QString PikcastNaslov(quint32 naslov)
 {
     return QStringLiteral("%1.%2.%3.%4")
@@ -22,14 +24,12 @@ TPodatkovnaPovezava::TPodatkovnaPovezava(QObject* parent) : Streznik1(parent), O
     Streznik1.SetMaxConnections(1);
     Streznik1.SetRestriction(hrAccept);
     Streznik1.SetAllowOnlyIfReverseDNS(false);
-    Streznik1.OnAccept = [this](TSockCtrl* s, TSocketBase* k) {
-        if (OnPripravljena)
-            OnPripravljena(s, k);
-    };
+    Streznik1.OnAccept = [this](TSockCtrl* s, TSocketBase* k) { Pripravljena(s, k); };
     Odjemalec2.OnConnect = [this](TSockCtrl* s, TSocketBase* k) {
-        const TSocketEvent& dogodek = k->Connected() ? OnPripravljena : OnNeuspeh;
-        if (dogodek)
-            dogodek(s, k);
+        if (k->Connected())
+            Pripravljena(s, k);
+        else if (OnNeuspeh)
+            OnNeuspeh(s, k);
     };
     Odjemalec2.OnTimeOut = [this](TSockCtrl* s, TSocketBase* k) {
         if (OnTimeOut)
@@ -50,9 +50,57 @@ void TPodatkovnaPovezava::Posreduj(TSockCtrl& component)
             OnWrite(s, k);
     };
     component.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) {
+        if (k == m_cakaPovezava) { // gone before its handshake could start
+            m_cakaKomponenta = nullptr;
+            m_cakaPovezava = nullptr;
+        }
         if (OnDisconnect)
             OnDisconnect(s, k);
     };
+}
+
+void TPodatkovnaPovezava::Pripravljena(TSockCtrl* sender, TSocketBase* socket)
+{
+    if (!Sifriranje) {
+        if (OnPripravljena)
+            OnPripravljena(sender, socket);
+        return;
+    }
+    if (!m_dovoljeno) { // held until the server is ready for the handshake
+        m_cakaKomponenta = sender;
+        m_cakaPovezava = socket;
+        return;
+    }
+    ZacniTls(sender, socket);
+}
+
+void TPodatkovnaPovezava::Dovoli()
+{
+    m_dovoljeno = true;
+    if (!m_cakaPovezava || !Sifriranje)
+        return;
+    TSockCtrl* komponenta = std::exchange(m_cakaKomponenta, nullptr);
+    ZacniTls(komponenta, std::exchange(m_cakaPovezava, nullptr));
+}
+
+void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
+{
+    TTlsOptions moznosti = Sifriranje();
+    moznosti.OnDone = [this](TSockCtrl* s, TSocketBase* k, const TTlsOutcome& izid) {
+        if (izid.Ok && OnPripravljena)
+            OnPripravljena(s, k);
+        else if (!izid.Ok && OnTlsNeuspeh)
+            OnTlsNeuspeh(s, k, izid.Error);
+    };
+    TStreamSocket* povezava = TStreamSocket::Of(socket);
+    try {
+        if (!povezava)
+            throw ESockError(QStringLiteral("TLS needs a stream socket"));
+        povezava->StartTls(moznosti);
+    } catch (const ESockError& e) {
+        if (OnTlsNeuspeh)
+            OnTlsNeuspeh(sender, socket, e.Message());
+    }
 }
 
 void TPodatkovnaPovezava::SetKontrola(quint32 lokalni, quint32 streznik)
@@ -97,6 +145,9 @@ bool TPodatkovnaPovezava::Povezi(int vrata, int timeOut, QString& napaka)
 
 void TPodatkovnaPovezava::Zapri()
 {
+    m_dovoljeno = false;
+    m_cakaKomponenta = nullptr;
+    m_cakaPovezava = nullptr;
     Streznik1.Close();
     if (Odjemalec2.HasSocket())
         Odjemalec2.Close();

@@ -21,13 +21,27 @@
 //   within the time-out. OnRead, OnWrite and OnDisconnect are those of the
 //   data connection, whichever mode opened it. All fire on the UI thread with
 //   the component as sender; handlers may call Zapri and anything else.
+// - With Sifriranje set (the session has PROT P in force), every data
+//   connection is TLS, with this program as the TLS client whichever side
+//   connected. The handshake starts once both the connection is there and
+//   Dovoli has been called (the server has answered the transfer command with
+//   1xx, so it is ready for it: a server may drop a handshake that comes
+//   before), with the options Sifriranje gives at that moment (the control
+//   connection's latest session, to resume). OnPripravljena fires only once
+//   it has succeeded, so no byte of a transfer moves in the clear. A
+//   handshake that fails fires OnTlsNeuspeh with the reason instead (the
+//   connection is left open for the handler to close). Poslusaj, Povezi and
+//   Zapri start over: the next connection waits for its own Dovoli.
 // - Zapri closes the data connection and stops listening (a connection closed
 //   so hands its unread input to OnRead first: handlers must ignore a socket
 //   they have forgotten).
 #include "net/basicclientsocket.h"
 #include "net/basicserversocket.h"
+#include "net/tlsoptions.h"
 
 #include <QString>
+
+#include <functional>
 
 class TVrataPodatkov;
 
@@ -40,6 +54,14 @@ public:
     bool Poslusaj(TVrataPodatkov& vrata, QString& napaka);
     bool Povezi(int vrata, int timeOut, QString& napaka);
     void Zapri();
+    // The server has answered the transfer command with 1xx: a TLS handshake may start.
+    void Dovoli();
+
+    // The TLS of every data connection (none when empty): see above.
+    std::function<TTlsOptions()> Sifriranje;
+    using TTlsNeuspehEvent =
+        std::function<void(TSockCtrl* sender, TSocketBase* socket, const QString& razlog)>;
+    TTlsNeuspehEvent OnTlsNeuspeh;
 
     TSocketEvent OnPripravljena;
     TSocketEvent OnNeuspeh;
@@ -53,7 +75,15 @@ public:
 
 private:
     void Posreduj(TSockCtrl& component);
+    // A data connection is open: OnPripravljena, after its TLS handshake when Sifriranje is set.
+    void Pripravljena(TSockCtrl* sender, TSocketBase* socket);
 
+    // Starts the TLS handshake of a data connection.
+    void ZacniTls(TSockCtrl* sender, TSocketBase* socket);
+
+    bool m_dovoljeno = false;              // Dovoli has been called for this data connection
+    TSockCtrl* m_cakaKomponenta = nullptr; // a connection waiting for Dovoli
+    TSocketBase* m_cakaPovezava = nullptr;
     quint32 m_lokalni = 0;
     QString m_streznik; // the control connection's peer, dotted
 };

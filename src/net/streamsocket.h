@@ -46,6 +46,9 @@
 //   peer that closes during the handshake fails it (OnDone) before
 //   OnDisconnect. Tls() is the channel (nullptr without TLS); the next
 //   Connect or Close drops it.
+// - Of(socket) is the stream socket object behind a socket event's
+//   TSocketBase (nullptr when it is of no stream class), for owners that put
+//   TLS on a connection their component handed them.
 #include "net/socketbase.h"
 #include "net/tlsoptions.h"
 
@@ -73,6 +76,7 @@ public:
 
     void StartTls(const TTlsOptions& options);
     TTlsChannel* Tls() const { return m_tls.get(); }
+    static TStreamSocket* Of(TSocketBase* socket) { return dynamic_cast<TStreamSocket*>(socket); }
 
 protected:
     // Send and Recv after their OnInfo report: for callers that must report

@@ -70,6 +70,13 @@ public:
     std::function<void(const QString& text)> WhileMessageBox;
     std::deque<std::optional<QString>> InputAnswers; // nullopt = cancelled
     std::deque<TPrepisiIzbira> PrepisiAnswers;
+    // The certificate question: what was asked, the scripted answers (an
+    // empty queue cancels), and what runs while it is up (it is modal).
+    std::vector<TCertificateInfo> Certificates;
+    std::deque<bool> CertificateAnswers;
+    std::function<void()> WhileCertificate;
+    // ShowEncryption calls: "TLSv1.3 cipher" when encrypted, "-" when no longer.
+    QStringList Encryption;
     QStringList Messages; // "title|text"
     QStringList Inputs;   // "caption|prompt|default"
     int PrepisiShown = 0;
@@ -239,6 +246,25 @@ public:
         value = *InputAnswers.front();
         InputAnswers.pop_front();
         return true;
+    }
+    bool AcceptCertificate(const TCertificateInfo& info) override
+    {
+        record(QStringLiteral("AcceptCertificate"),
+               info.host + QLatin1Char(':') + QString::number(info.port));
+        Certificates.push_back(info);
+        if (WhileCertificate)
+            WhileCertificate();
+        if (CertificateAnswers.empty())
+            return false;
+        const bool answer = CertificateAnswers.front();
+        CertificateAnswers.pop_front();
+        return answer;
+    }
+    void ShowEncryption(const TCertificateInfo* info) override
+    {
+        const QString shown = info ? info->protocol + QLatin1Char(' ') + info->cipher : QStringLiteral("-");
+        record(QStringLiteral("ShowEncryption"), shown);
+        Encryption << shown;
     }
     TPrepisiIzbira PrepisiDialog() override
     {

@@ -18,9 +18,22 @@ public:
     static constexpr const char* kPassword = "geslo";
 
     explicit PyftpdServer(bool anonymousWrite = true);
+    // Before Start: AUTH TLS, PBSZ and PROT with the certificate and key of
+    // pem; fault "drop" closes the connection where the handshake should
+    // start, "plain-files" keeps PROT P for listings but sends files in the
+    // clear (after TYPE I).
+    void EnableTls(const QString& pem, const QString& fault = {})
+    {
+        m_tlsPem = pem;
+        m_tlsFault = fault;
+    }
+    // Every command received so far, one a line (passwords too).
+    QString CommandLog() const;
     bool Start(QString* error = nullptr) override;
     QString RootPath() const override;
 
 private:
     bool m_anonymousWrite;
+    QString m_tlsPem;
+    QString m_tlsFault;
 };

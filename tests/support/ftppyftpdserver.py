@@ -5,6 +5,12 @@ Serves --root to the anonymous user (read-only, or with every write right when
 --anon-write is given) and, with --user/--password, to a named user with every
 write right. Prints "PORT <number>" on stdout once it listens, then serves
 until it is terminated.
+
+With --tls CERTFILE (a PEM file holding the certificate and its key) the
+server takes AUTH TLS, PBSZ and PROT; --tls-fault plays one misbehaviour:
+"drop" closes the connection instead of the handshake after 234, "plain-files"
+keeps PROT P for listings (TYPE A) but sends files (TYPE I) in the clear.
+--log FILE records every command received (passwords too), one a line.
 """
 import argparse
 import logging
@@ -12,11 +18,37 @@ import sys
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 READ_PERM = "elr"
 WRITE_PERM = "elradfmwMT"
+
+
+def make_handler(args):
+    base = TLS_FTPHandler if args.tls else FTPHandler
+    log = open(args.log, "a", buffering=1) if args.log else None
+
+    class Handler(base):
+        def pre_process_command(self, line, cmd, arg):
+            if log:
+                log.write(line + "\n")
+            return super().pre_process_command(line, cmd, arg)
+
+        def ftp_AUTH(self, line):
+            if args.tls_fault != "drop":
+                return super().ftp_AUTH(line)
+            self.respond("234 AUTH TLS successful.")
+            self.close_when_done()
+
+        def ftp_TYPE(self, line):
+            super().ftp_TYPE(line)
+            if args.tls_fault == "plain-files":
+                self._prot = not line.upper().startswith("I")
+
+    if args.tls:
+        Handler.certfile = args.tls
+    return Handler
 
 
 def main():
@@ -27,6 +59,9 @@ def main():
     parser.add_argument("--anon-write", action="store_true")
     parser.add_argument("--user")
     parser.add_argument("--password")
+    parser.add_argument("--tls")
+    parser.add_argument("--tls-fault", choices=["drop", "plain-files"])
+    parser.add_argument("--log")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -36,7 +71,7 @@ def main():
     if args.user:
         authorizer.add_user(args.user, args.password or "", args.root, perm=WRITE_PERM)
 
-    handler = FTPHandler
+    handler = make_handler(args)
     handler.authorizer = authorizer
     handler.banner = "pyftpdlib ready."
     handler.auth_failed_timeout = 0.2  # keeps refused logins quick in tests

@@ -36,10 +36,22 @@ bool VsftpdServer::prepare(quint16 port, QStringList* arguments)
         QStringLiteral("pasv_enable=YES"),
         QStringLiteral("pasv_address=127.0.0.1"),
         QStringLiteral("connect_from_port_20=NO"),
-        QStringLiteral("xferlog_enable=NO"),
+        QStringLiteral("xferlog_enable=YES"),
+        QStringLiteral("xferlog_std_format=NO"),
         QStringLiteral("dirmessage_enable=NO"),
         QStringLiteral("use_localtime=NO"),
     };
+    // The commands go to a log the tests can read (a USER that must not be sent, say).
+    lines << QStringLiteral("log_ftp_protocol=YES")
+          << QStringLiteral("vsftpd_log_file=") + tempPath(QStringLiteral("protocol.log"))
+          << QStringLiteral("dual_log_enable=NO") << QStringLiteral("syslog_enable=NO");
+    if (!m_tlsPem.isEmpty())
+        lines << QStringLiteral("ssl_enable=YES") << QStringLiteral("allow_anon_ssl=YES")
+              << QStringLiteral("force_anon_logins_ssl=YES") << QStringLiteral("force_anon_data_ssl=YES")
+              << QStringLiteral("require_ssl_reuse=YES") << QStringLiteral("ssl_ciphers=HIGH")
+              << QStringLiteral("rsa_cert_file=") + m_tlsPem
+              << QStringLiteral("rsa_private_key_file=") + m_tlsPem
+              << (m_implicitTls ? QStringLiteral("implicit_ssl=YES") : QStringLiteral("implicit_ssl=NO"));
     if (Mode() == FtpServerMode::Writable)
         lines << QStringLiteral("write_enable=YES") << QStringLiteral("anon_upload_enable=YES")
               << QStringLiteral("anon_mkdir_write_enable=YES")
@@ -48,4 +60,10 @@ bool VsftpdServer::prepare(quint16 port, QStringList* arguments)
         lines << QStringLiteral("write_enable=NO");
     *arguments = QStringList{tempPath(QStringLiteral("vsftpd.conf"))};
     return writeLines(QStringLiteral("vsftpd.conf"), lines);
+}
+
+QString VsftpdServer::ProtocolLog() const
+{
+    QFile log(tempPath(QStringLiteral("protocol.log")));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }

@@ -19,6 +19,17 @@ public:
     explicit VsftpdServer(VsftpdMode mode);
     // Before Start: refuse PORT (550) so that only passive data connections work.
     void RefusePort() { m_portEnabled = false; }
+    // Before Start: FTP over TLS with the certificate and key of pem, required
+    // for the login and for every data connection, each data connection
+    // resuming the control connection's TLS session (require_ssl_reuse);
+    // implicit: the handshake at once on connect, no AUTH TLS.
+    void EnableTls(const QString& pem, bool implicit = false)
+    {
+        m_tlsPem = pem;
+        m_implicitTls = implicit;
+    }
+    // Every command the sessions received (vsftpd's protocol log), as logged.
+    QString ProtocolLog() const;
     // Empty when vsftpd can run here; otherwise why not.
     static QString Unavailable();
 
@@ -27,4 +38,6 @@ protected:
 
 private:
     bool m_portEnabled = true;
+    QString m_tlsPem;
+    bool m_implicitTls = false;
 };
