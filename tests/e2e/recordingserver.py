@@ -3,10 +3,13 @@
 line it receives to a record file, one per line, as it arrives.
 
 Usage: recordingserver.py --root DIR --record FILE [--host 127.0.0.1] [--port 0] [--send-limit BYTES]
+                          [--tls CERTFILE]
 
 The anonymous user reads everything and may write in the folder "upload".
 With --send-limit every download is sent at most that many bytes a second
-(so that a transfer lasts long enough to be stopped). Prints "PORT <number>"
+(so that a transfer lasts long enough to be stopped). With --tls (a PEM file
+holding a certificate and its key) the server takes AUTH TLS, PBSZ and PROT.
+Prints "PORT <number>"
 on stdout once it listens; serves until terminated.
 """
 import argparse
@@ -27,11 +30,19 @@ def main():
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--send-limit", type=int, default=0)
+    parser.add_argument("--tls")
     args = parser.parse_args()
 
     record = open(args.record, "a", encoding="utf-8", errors="replace", buffering=1)
 
-    class RecordingHandler(FTPHandler):
+    base = FTPHandler
+    if args.tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        base = TLS_FTPHandler
+        base.certfile = args.tls
+
+    class RecordingHandler(base):
         def pre_process_command(self, line, cmd, arg):
             record.write(line + "\n")
             return super().pre_process_command(line, cmd, arg)

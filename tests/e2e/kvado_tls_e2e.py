@@ -1,0 +1,123 @@
+#!/usr/bin/python3
+"""An encrypted session as a person meets it, end to end: the real binary on a
+private desktop, in Slovenian, against a recording FTP server that speaks TLS
+with a self-signed certificate made out for another name.
+
+First run: quick connect with "explicit TLS required" (from Kvado.ini); the
+certificate question shows the certificate; "Zaupaj vedno"; the listing comes,
+the caption says the session is encrypted; a file downloaded byte for byte;
+FTP -> Izhod. Second run: the same connection asks nothing (the certificate is
+trusted always) and lists. Then the server's record: AUTH TLS before USER,
+PBSZ 0 and PROT P after the login.
+
+Usage: kvado_tls_e2e.py <kvado binary> <artifacts folder>
+"""
+import os
+import re
+import subprocess
+import sys
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import kvado  # noqa: E402
+from driver import E2EFailure, run  # noqa: E402
+
+SL = 0
+HELLO = b"Encrypted hello.\r\n" * 200
+QUESTION = "Kvado - Potrdilo strežnika"
+ENCRYPTED_CAPTION = re.compile(r"^Kvado - \[.*\] - šifrirano \(TLSv1\.[23]\)$")
+
+
+def make_certificate(folder):
+    """A self-signed certificate for ftp.kvado.test with its key, in one PEM file."""
+    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "30", "-subj", "/CN=ftp.kvado.test"], check=True, capture_output=True)
+    both = os.path.join(folder, "server.pem")
+    with open(both, "wb") as out:
+        for part in (cert, key):
+            with open(part, "rb") as f:
+                out.write(f.read())
+    return both
+
+
+def test(desk, drv, binary):
+    served, home, local = (os.path.join(desk.workdir, d) for d in ("served", "home", "local"))
+    for folder in (served, home, local):
+        os.makedirs(folder)
+    with open(os.path.join(served, "hello.txt"), "wb") as f:
+        f.write(HELLO)
+    kvado.write_ini(home, {"Jezik": "1", "ZNaslov": "127.0.0.1", "TipPri": "0", "TipPre": "1",
+                           "FTPMapa": "/", "LokMapa": local, "Sifriranje": "2"})
+    server = kvado.RecordingServer(served, os.path.join(desk.workdir, "commands.txt"),
+                                   os.path.join(desk.workdir, "server.log"), tls=make_certificate(desk.workdir))
+    try:
+        first_run(desk, drv, binary, home, local, server.port)
+        second_run(desk, drv, binary, home, local, server.port)
+    except E2EFailure as failure:
+        raise E2EFailure("%s\n  the server's last commands: %s" % (failure, " | ".join(server.commands()[-8:])))
+    finally:
+        server.stop()
+    check_record(drv, server.commands())
+    if not os.path.isfile(os.path.join(home, "Potrdila.kvp")):
+        drv.fail("the certificate trusted always was not stored")
+
+
+def connect(desk, drv, binary, home, local, port):
+    proc = desk.spawn("kvado", [binary], kvado.kvado_env(home, user_home=local), cwd=local)
+    app = drv.app(proc)
+    drv.window(app, kvado.MAIN_WINDOW, active=True)
+    kvado.wait_splash_gone(drv, app)
+    kvado.quick_connect(drv, app, SL, "127.0.0.1", port)
+    return proc, app
+
+
+def first_run(desk, drv, binary, home, local, port):
+    proc, app = connect(desk, drv, binary, home, local, port)
+    question = drv.window(app, QUESTION, active=True, timeout=20)
+    drv.find(question, role="label", name="CN=ftp.kvado.test")  # the subject, as the certificate has it
+    drv.shot("certificate-question")
+    drv.press(drv.find(question, role="push button", name="Zaupaj vedno"), wait=False)
+
+    kvado.select_row(drv, app, SL, "hello.txt")
+    drv.window(app, ENCRYPTED_CAPTION, active=True)
+    drv.shot("encrypted-session")
+    drv.keys("ctrl+j")
+    kvado.wait_file(os.path.join(local, "hello.txt"), HELLO, 30, drv, "hello.txt downloaded over TLS")
+    exit_kvado(drv, app, proc)
+
+
+def second_run(desk, drv, binary, home, local, port):
+    proc, app = connect(desk, drv, binary, home, local, port)
+    kvado.row(drv, app, SL, "hello.txt")
+    if drv.search(app, name=QUESTION, showing=False, limit=1):
+        drv.fail("a certificate trusted always was asked about again")
+    drv.window(app, ENCRYPTED_CAPTION, active=True)
+    exit_kvado(drv, app, proc)
+
+
+def exit_kvado(drv, app, proc):
+    main = drv.window(app, ENCRYPTED_CAPTION, active=True)
+    drv.press(drv.find(main, role="menu item", name="Izhod", showing=False), wait=False)
+    drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to end after Izhod")
+    if proc.returncode != 0:
+        drv.fail("Kvado ended with code %d" % proc.returncode)
+
+
+def check_record(drv, commands):
+    verbs = [line.split(" ")[0].upper() for line in commands]
+    for run_start in (i for i, verb in enumerate(verbs) if verb == "AUTH"):
+        if commands[run_start] != "AUTH TLS":
+            drv.fail("the session began with %r, not AUTH TLS" % commands[run_start])
+    if verbs.count("AUTH") != 2 or verbs.count("USER") != 2:
+        drv.fail("two sessions with AUTH TLS and USER expected: %s" % " | ".join(commands))
+    if verbs.index("USER") < verbs.index("AUTH"):
+        drv.fail("USER went out before AUTH TLS: %s" % " | ".join(commands))
+    for expected in ("PBSZ 0", "PROT P", "RETR hello.txt"):
+        if expected not in commands:
+            drv.fail("the server never got %r: %s" % (expected, " | ".join(commands)))
+
+
+if __name__ == "__main__":
+    binary, artifacts = os.path.abspath(sys.argv[1]), sys.argv[2]
+    sys.exit(run(lambda desk, drv: test(desk, drv, binary), artifacts))
