@@ -1,8 +1,10 @@
 // Whole-transfer throughput of the session engine on loopback: a 1 GiB file
 // downloaded from and uploaded to pyftpdlib through TFtpSeja (with a window
 // that shows nothing), next to curl downloading and uploading the same file on
-// the same server in the same run, in active and then passive mode. Prints MB/s,
-// the ratio to curl and the peak memory.
+// the same server in the same run, in active and then passive mode; then the
+// same over TLS against vsftpd (explicit TLS required, data connections
+// resuming the control session) next to `curl --ssl-reqd -k`, when vsftpd can
+// run here (as root). Prints MB/s, the ratio to curl and the peak memory.
 //
 //   cmake --build build --target ftptransfer_bench && build/tools/bench/ftptransfer_bench [MiB]
 #include "ftp/ftpseja.h"
@@ -16,8 +18,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
 #include <cstdio>
+#include <netinet/in.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // A window that shows nothing and answers every dialog with Overwrite.
@@ -65,6 +72,16 @@ public:
     TMsgResult MessageBox(const QString&, const QString&, TMsgIcon, TMsgButtons) override { return mrYes; }
     bool InputBox(const QString&, const QString&, QString&) override { return false; }
     TPrepisiIzbira PrepisiDialog() override { return piPrepisi; }
+    bool AcceptCertificate(const TCertificateInfo&) override { return true; } // the bench's own certificate
+};
+
+// Where a run transfers: the server's port, the folder on disk that it
+// serves as remoteDir, and whether the session is FTP over TLS.
+struct TTarget {
+    int port = 0;
+    QString folder;
+    QString remoteDir;
+    bool tls = false;
 };
 
 bool pumpUntil(const std::function<bool()>& done, int seconds)
@@ -122,9 +139,13 @@ struct TModeRun {
 };
 
 // curl against the same server in the same mode: "-P" makes it active like Kvado's default.
-qint64 timeCurl(const QStringList& arguments, bool passive, bool* ok)
+qint64 timeCurl(const QStringList& arguments, bool passive, bool tls, bool* ok)
 {
     QStringList all{"-s", "-S"};
+    if (tls) // curl's EPRT path fails on vsftpd's connection back ("inet_ntop() failed"): PORT
+        all << "--ssl-reqd"
+            << "-k"
+            << "--disable-eprt";
     if (!passive)
         all << "-P"
             << "127.0.0.1";
@@ -134,13 +155,14 @@ qint64 timeCurl(const QStringList& arguments, bool passive, bool* ok)
     return clock.elapsed();
 }
 
-TModeRun runMode(bool passive, int port, const QString& root, const QString& local)
+TModeRun runMode(bool passive, const TTarget& target, const QString& local)
 {
     TModeRun run;
-    const QString url = QString("ftp://127.0.0.1:%1/").arg(port);
+    const QString root = target.folder;
+    const QString url = QString("ftp://127.0.0.1:%1/%2").arg(target.port).arg(target.remoteDir) + "/";
     bool curlDown = false, curlUp = false;
-    run.curlDownMs = timeCurl({"-o", local + "/curl.bin", url + "big.bin"}, passive, &curlDown);
-    run.curlUpMs = timeCurl({"-T", local + "/curl.bin", url + "curl-up.bin"}, passive, &curlUp);
+    run.curlDownMs = timeCurl({"-o", local + "/curl.bin", url + "big.bin"}, passive, target.tls, &curlDown);
+    run.curlUpMs = timeCurl({"-T", local + "/curl.bin", url + "curl-up.bin"}, passive, target.tls, &curlUp);
     run.curlOk = curlDown && curlUp && sameFiles(root + "/big.bin", root + "/curl-up.bin");
     QFile::remove(local + "/curl.bin");
     QFile::remove(root + "/curl-up.bin");
@@ -149,7 +171,9 @@ TModeRun runMode(bool passive, int port, const QString& root, const QString& loc
     view.LocalDir = local;
     TFtpSeja seja(&view);
     seja.Parametri().host = "127.0.0.1";
-    seja.Parametri().port = QString::number(port);
+    seja.Parametri().port = QString::number(target.port);
+    seja.Parametri().remoteDirectory = target.remoteDir;
+    seja.Parametri().encryption = target.tls ? 2 : 0;
     seja.Parametri().anonymousPassword = "bench@kvado";
     seja.Parametri().transferType = tpSlika;
     seja.Parametri().dataConnection = passive ? 1 : 0;
@@ -194,6 +218,79 @@ void printMode(const char* mode, const TModeRun& run, qint64 size)
     std::printf("%-8s peak memory %ld MiB before the download, %ld MiB after\n", mode,
                 run.memoryBefore / 1024, run.memoryAfter / 1024);
 }
+// vsftpd with FTP over TLS required for the login and the data (each data
+// connection resuming the control session), anonymous, writable folder
+// "upload" (owned by ftp) below root; a self-signed certificate made with
+// openssl. Empty when it cannot run here.
+QString startVsftpd(QProcess& server, const QString& dir, int port, QString* folder)
+{
+    const passwd* ftp = getpwnam("ftp");
+    if (geteuid() != 0 || !ftp || !QFileInfo::exists("/usr/sbin/vsftpd"))
+        return "vsftpd needs root and the ftp user";
+    const QString root = dir + "/vsroot", pem = dir + "/vsftpd.pem", empty = dir + "/empty";
+    QDir().mkpath(root + "/upload");
+    QDir().mkpath(empty);
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    for (const QString& folder : {dir, root, root + "/upload", empty})
+        QFile::setPermissions(folder, open);
+    if (chown(QFile::encodeName(root + "/upload").constData(), ftp->pw_uid, ftp->pw_gid) != 0)
+        return "cannot give the upload folder to ftp";
+    if (QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", pem, "-out",
+                                      pem, "-days", "2", "-subj", "/CN=127.0.0.1"}) != 0)
+        return "openssl could not make a certificate";
+    QFile config(dir + "/vsftpd.conf");
+    if (!config.open(QIODevice::WriteOnly))
+        return "cannot write vsftpd.conf";
+    const QStringList lines{"background=NO",
+                            "seccomp_sandbox=NO",
+                            "listen=YES",
+                            "listen_ipv6=NO",
+                            "listen_address=127.0.0.1",
+                            QString("listen_port=%1").arg(port),
+                            "anonymous_enable=YES",
+                            "local_enable=NO",
+                            "anon_root=" + root,
+                            "ftp_username=ftp",
+                            "secure_chroot_dir=" + empty,
+                            "write_enable=YES",
+                            "anon_upload_enable=YES",
+                            "anon_other_write_enable=YES",
+                            "anon_umask=022",
+                            "pasv_enable=YES",
+                            "pasv_address=127.0.0.1",
+                            "port_enable=YES",
+                            "connect_from_port_20=NO",
+                            "ssl_enable=YES",
+                            "allow_anon_ssl=YES",
+                            "force_anon_logins_ssl=YES",
+                            "force_anon_data_ssl=YES",
+                            "require_ssl_reuse=YES",
+                            "ssl_ciphers=HIGH",
+                            "rsa_cert_file=" + pem,
+                            "rsa_private_key_file=" + pem};
+    config.write(lines.join('\n').toUtf8() + "\n");
+    config.close();
+    server.start("/usr/sbin/vsftpd", {config.fileName()});
+    if (!server.waitForStarted())
+        return "vsftpd did not start";
+    *folder = root + "/upload";
+    return {};
+}
+
+// A free port of 127.0.0.1 a moment ago.
+int freePort()
+{
+    const int handle = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(handle);
+    return ntohs(address.sin_port);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -221,12 +318,34 @@ int main(int argc, char** argv)
     const int port = server.readLine().trimmed().mid(5).toInt();
 
     std::printf("file %lld MiB, pyftpdlib on loopback\n", size >> 20);
-    const TModeRun active = runMode(false, port, root, local);
+    const TTarget plain{port, root, QString(), false};
+    const TModeRun active = runMode(false, plain, local);
     printMode("active", active, size);
-    const TModeRun passive = runMode(true, port, root, local);
+    const TModeRun passive = runMode(true, plain, local);
     printMode("passive", passive, size);
     server.terminate();
     server.waitForFinished(3000);
     const auto ok = [](const TModeRun& run) { return run.curlOk && run.downOk && run.upOk; };
-    return ok(active) && ok(passive) ? 0 : 1;
+    bool allOk = ok(active) && ok(passive);
+
+    // The same over TLS, against vsftpd.
+    QProcess vsftpd;
+    TTarget tls{freePort(), QString(), "upload", true};
+    const QString why = startVsftpd(vsftpd, dir.path(), tls.port, &tls.folder);
+    if (!why.isEmpty()) {
+        std::printf("TLS runs skipped: %s\n", qPrintable(why));
+        return allOk ? 0 : 1;
+    }
+    QFile::rename(root + "/big.bin", tls.folder + "/big.bin");
+    QFile::setPermissions(tls.folder + "/big.bin", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    pumpUntil([] { return false; }, 1); // vsftpd listens
+    std::printf("file %lld MiB, vsftpd with TLS required on loopback\n", size >> 20);
+    const TModeRun tlsActive = runMode(false, tls, local);
+    printMode("tls-act", tlsActive, size);
+    const TModeRun tlsPassive = runMode(true, tls, local);
+    printMode("tls-pas", tlsPassive, size);
+    vsftpd.terminate();
+    vsftpd.waitForFinished(3000);
+    allOk = allOk && ok(tlsActive) && ok(tlsPassive);
+    return allOk ? 0 : 1;
 }
