@@ -290,6 +290,24 @@ TEST(SejaTlsCertificates, RefusedCertificatesEndTheConnectionBeforeTheLogin)
         PumpFor(200);
         EXPECT_EQ(s.Received(), QStringList{"AUTH TLS"});
     }
+
+    // The server goes away while the (modal) question is open, and the user
+    // then trusts the certificate: nothing more is sent, nothing is shown as encrypted.
+    TlsServer s(Kind::Pyftpd, cases[0].pem);
+    ASSERT_TRUE(s.ok);
+    TestSession t;
+    t.view.WhileCertificate = [&] {
+        s.server->Stop();
+        PumpUntil([&] { return !t.seja.Connected(); }, 5000);
+        t.view.CertificateAnswers = {true};
+    };
+    t.Connect(s.server->Port(), parameters(s, kRequired));
+    ASSERT_TRUE(
+        explain(PumpUntil([&] { return t.view.Certificates.size() == 1 && !t.seja.Connected(); }, 10000), t));
+    PumpFor(200);
+    EXPECT_FALSE(t.seja.Connected());
+    EXPECT_TRUE(t.view.Encryption.isEmpty());
+    EXPECT_EQ(t.view.Commands, QStringList{"AUTH TLS"});
 }
 
 // Servers that cannot give an encrypted session: required TLS ends the
