@@ -233,12 +233,15 @@ void TFtpSeja::Streznik1Accept(TSockCtrl* sender, TSocketBase* socket)
 
 int TFtpSeja::Beri(TSocketBase* socket)
 {
-    // Reads of at most 4096 bytes each, gathered so that the file gets one write.
-    // A receive error keeps what this batch has read and marks the transfer failed.
+    // Receives into what is left of the buffer until the socket holds no more,
+    // so the file gets one write per event (receives of 4096 bytes each held
+    // downloads near 0.85 of curl). A receive error keeps what this batch has
+    // read and marks the transfer failed.
+    const int velikost = int(m_prenos.prejemni.size());
     int skupaj = 0;
     try {
-        while (skupaj + kBlok <= int(m_prenos.prejemni.size())) {
-            const int n = socket->Recv(m_prenos.prejemni.data() + skupaj, kBlok);
+        while (skupaj < velikost) {
+            const int n = socket->Recv(m_prenos.prejemni.data() + skupaj, velikost - skupaj);
             if (n <= 0)
                 break;
             skupaj += n;
@@ -271,7 +274,7 @@ void TFtpSeja::Streznik1Read(TSockCtrl*, TSocketBase* socket)
 {
     if (socket != m_prenos.podatkovna) // only the data connection carries the transfer
         return;
-    // Several 4096-byte reads per event keep the event rate down on fast links.
+    // Up to 128 KiB per event keeps the event rate down on fast links.
     if (Beri(socket) > 0 && m_faza != fzPrekini)
         PrikaziNapredek(m_prenos.prejeto);
 }

@@ -196,7 +196,6 @@ struct TSejaParametri {
 
 class TFtpSeja : public QObject {
 public:
-    static constexpr int kBlok = TPrenos::kBlok;             // at most this many bytes per read and per send
     static constexpr int kPrvaVrata = TVrataPodatkov::kPrva; // data ports 1280..1600
     static constexpr int kZadnjaVrata = TVrataPodatkov::kZadnja;
     static constexpr qsizetype kNajvecjiSeznam = TSeznamFtp::kNajvecjiSeznam; // raw listing cap

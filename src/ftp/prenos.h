@@ -71,7 +71,7 @@ enum TSodba : quint8 {
 
 class TPrenos {
 public:
-    static constexpr int kBlok = 4096; // at most this many bytes per receive
+    static constexpr int kBlok = 4096; // the unit of the transfer buffers
     // An upload reads and sends up to this many bytes at a time: sixteen times
     // fewer system calls than 4096-byte blocks, which cost uploads a third of
     // their speed on a fast link. A partial send still resumes at its offset.
