@@ -24,30 +24,8 @@ constexpr quint8 kWhenOffered = 1, kRequired = 2, kImplicit = 3;
 
 // A pyftpdlib or vsftpd server with TLS (or without: pem empty), its writable
 // folder, and the commands it received.
-struct TlsServer {
-    TlsServer(Kind kind, const QString& pem, const QString& fault = {}, bool implicit = false) : kind(kind)
-    {
-        QString error;
-        if (kind == Kind::Pyftpd) {
-            auto py = std::make_unique<PyftpdServer>();
-            if (!pem.isEmpty())
-                py->EnableTls(pem, fault);
-            ok = py->Start(&error) && py->MakeDir("work");
-            folder = "work";
-            server = std::move(py);
-        } else {
-            skip = VsftpdServer::Unavailable();
-            if (!skip.isEmpty())
-                return;
-            auto vs = std::make_unique<VsftpdServer>(VsftpdMode::Writable);
-            if (!pem.isEmpty())
-                vs->EnableTls(pem, implicit);
-            ok = vs->Start(&error);
-            folder = VsftpdServer::kUploadFolder;
-            server = std::move(vs);
-        }
-        EXPECT_TRUE(ok) << error.toStdString();
-    }
+struct TlsServer : Env {
+    using Env::Env;
     // The command lines the server received, in order (vsftpd's log prefixes each with the client).
     QStringList Received() const
     {
@@ -62,17 +40,6 @@ struct TlsServer {
         }
         return lines;
     }
-    bool Put(const QString& name, const QByteArray& data)
-    {
-        return server->PutFile(folder + "/" + name, data);
-    }
-    QString Remote(const QString& name) const { return server->RootPath() + "/" + folder + "/" + name; }
-
-    Kind kind;
-    QString skip;
-    bool ok = false;
-    QString folder;
-    std::unique_ptr<FtpServerProcess> server;
 };
 
 #define REQUIRE_TLS_SERVER(s)                                                                                \

@@ -36,13 +36,18 @@ inline bool writeAll(const QString& path, const QByteArray& data)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
-// One server with a writable folder, and a local folder for transfers.
+// One server with a writable folder, and a local folder for transfers. With a
+// certificate file (pem) the server speaks TLS: pyftpdlib may play a fault
+// (see ftppyftpdserver.py), vsftpd may start every connection with TLS.
 struct Env {
-    explicit Env(Kind kind) : kind(kind)
+    explicit Env(Kind kind, const QString& pem = {}, const QString& fault = {}, bool implicit = false)
+        : kind(kind)
     {
         QString error;
         if (kind == Kind::Pyftpd) {
             auto py = std::make_unique<PyftpdServer>();
+            if (!pem.isEmpty())
+                py->EnableTls(pem, fault);
             ok = py->Start(&error) && py->MakeDir("work");
             folder = "work";
             server = std::move(py);
@@ -51,6 +56,8 @@ struct Env {
             if (!skip.isEmpty())
                 return;
             auto vs = std::make_unique<VsftpdServer>(VsftpdMode::Writable);
+            if (!pem.isEmpty())
+                vs->EnableTls(pem, implicit);
             ok = vs->Start(&error);
             folder = VsftpdServer::kUploadFolder;
             server = std::move(vs);
