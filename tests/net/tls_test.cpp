@@ -4,10 +4,9 @@
 #include "net/sockerror.h"
 #include "net/tlschannel.h"
 #include "support/exceptionrecorder.h"
+#include "support/ftpvsftpdserver.h"
 #include "support/pump.h"
 #include "tlsfixture.h"
-
-#include <QProcess>
 
 #include <chrono>
 #include <thread>
@@ -122,19 +121,6 @@ bool writePattern(TServerPeer& peer, qint64 total)
         done += n;
     }
     return true;
-}
-
-// Whether something listens on the loopback port now.
-bool Listening(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
 }
 
 } // namespace
@@ -445,17 +431,17 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
 {
     struct Case {
         const char* Name;
-        TCertSpec Spec;
+        TCertRequest Request;
         const char* Host;
         const char* Reason; // "" = verified
         QList<TCertificateProblem> Problems;
     };
-    TCertSpec expired;
+    TCertRequest expired;
     expired.ValidFromDays = -60;
     expired.ValidToDays = -1;
-    TCertSpec selfSigned;
+    TCertRequest selfSigned;
     selfSigned.SelfSigned = true;
-    TCertSpec other;
+    TCertRequest other;
     other.CommonName = "ftp.example.org";
     other.AltNames = "DNS:ftp.example.org";
     const Case cases[] = {
@@ -468,7 +454,7 @@ TEST(Tls, VerificationFailuresCompleteTheHandshakeAndSayWhy)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Name);
-        const TKeyCert identity = TTestPki::Get().Issue(test.Spec);
+        const TKeyCert identity = TTestPki::Get().Issue(test.Request);
         TTlsTestServer server(identity);
         server.Serve(1, [](TServerPeer& peer) {
             if (peer.Accept() && peer.Write("hello"))
@@ -607,64 +593,28 @@ TEST(Tls, HandlersMayDestroyTheComponentInsideTlsEvents)
 // connection's session (require_ssl_reuse, its default), in TLS 1.2 and 1.3.
 TEST(Tls, VsftpdTakesDataConnectionsThatResumeTheControlSession)
 {
-    if (!QFile::exists(QStringLiteral("/usr/sbin/vsftpd")) || ::geteuid() != 0)
-        GTEST_SKIP() << "vsftpd must be installed and run as root";
+    if (const QString why = VsftpdServer::Unavailable(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("root"));
-    QDir(dir.path()).mkpath(QStringLiteral("empty"));
-    QFile::setPermissions(dir.filePath(QStringLiteral("root")), QFile::ReadOwner | QFile::WriteOwner |
-                                                                    QFile::ExeOwner | QFile::ReadOther |
-                                                                    QFile::ExeOther);
-    QFile file(dir.filePath(QStringLiteral("root/listed.txt")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("x");
-    file.close();
     const TKeyCert identity = TTestPki::Get().Issue({});
     const QString pem = dir.filePath(QStringLiteral("server.pem"));
     FILE* out = fopen(pem.toLocal8Bit().constData(), "w");
     PEM_write_X509(out, identity.Cert.get());
     PEM_write_PrivateKey(out, identity.Key.get(), nullptr, nullptr, 0, nullptr, nullptr);
     fclose(out);
-    const quint16 port = [] { // a port free a moment ago
-        TTlsTestServer probe(TTestPki::Get().Issue({}));
-        return probe.Port();
-    }();
-    const QStringList config{"background=NO",
-                             "seccomp_sandbox=NO",
-                             "listen=YES",
-                             "listen_ipv6=NO",
-                             "listen_address=127.0.0.1",
-                             QStringLiteral("listen_port=%1").arg(port),
-                             "anonymous_enable=YES",
-                             "local_enable=NO",
-                             "anon_root=" + dir.filePath(QStringLiteral("root")),
-                             "ftp_username=ftp",
-                             "secure_chroot_dir=" + dir.filePath(QStringLiteral("empty")),
-                             "pasv_enable=YES",
-                             "pasv_address=127.0.0.1",
-                             "ssl_enable=YES",
-                             "allow_anon_ssl=YES",
-                             "force_anon_logins_ssl=YES",
-                             "force_anon_data_ssl=YES",
-                             "require_ssl_reuse=YES",
-                             "ssl_ciphers=HIGH",
-                             "rsa_cert_file=" + pem,
-                             "rsa_private_key_file=" + pem};
-    QFile conf(dir.filePath(QStringLiteral("vsftpd.conf")));
-    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write(config.join(QLatin1Char('\n')).toUtf8() + "\n");
-    conf.close();
+    VsftpdServer vsftpd(FtpServerMode::ReadOnly);
+    vsftpd.EnableTls(pem);
+    QString error;
+    ASSERT_TRUE(vsftpd.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(vsftpd.PutFile(QStringLiteral("listed.txt"), "x"));
+    const quint16 port = vsftpd.Port();
 
     for (const int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
         SCOPED_TRACE(version);
-        QProcess vsftpd;
-        vsftpd.start(QStringLiteral("/usr/sbin/vsftpd"), {conf.fileName()});
-        ASSERT_TRUE(vsftpd.waitForStarted());
         TTlsClient<TLineSocket> control(port);
         control.StartOnConnect = false;
         control.Options.MaxVersion = version;
         std::vector<QByteArray> replies;
-        ASSERT_TRUE(PumpUntil([&] { return Listening(port); })) << vsftpd.readAll().toStdString();
         control.Open();
         control.Socket()->OnLine = [&](TLineSocketBase*, const QByteArray& line, bool) {
             if (line.size() > 3 && line[3] == ' ')
@@ -716,7 +666,5 @@ TEST(Tls, VsftpdTakesDataConnectionsThatResumeTheControlSession)
         }
         command("QUIT");
         control.Client.Close();
-        vsftpd.kill();
-        vsftpd.waitForFinished();
     }
 }

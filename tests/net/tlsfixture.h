@@ -36,7 +36,7 @@ struct TKeyCert {
     std::shared_ptr<X509> Cert;
 };
 
-struct TCertSpec {
+struct TCertRequest {
     const char* CommonName = "localhost";
     const char* AltNames = "DNS:localhost,IP:127.0.0.1";
     long ValidFromDays = -1;
@@ -53,30 +53,30 @@ public:
         static TTestPki pki;
         return pki;
     }
-    TKeyCert Issue(const TCertSpec& spec) const
+    TKeyCert Issue(const TCertRequest& request) const
     {
         TKeyCert made{NewKey(), nullptr};
         X509* cert = X509_new();
         X509_set_version(cert, 2);
         static long serial = 1;
         ASN1_INTEGER_set(X509_get_serialNumber(cert), ++serial);
-        X509_gmtime_adj(X509_getm_notBefore(cert), spec.ValidFromDays * 86400);
-        X509_gmtime_adj(X509_getm_notAfter(cert), spec.ValidToDays * 86400);
+        X509_gmtime_adj(X509_getm_notBefore(cert), request.ValidFromDays * 86400);
+        X509_gmtime_adj(X509_getm_notAfter(cert), request.ValidToDays * 86400);
         X509_set_pubkey(cert, made.Key.get());
         X509_NAME* name = X509_get_subject_name(cert);
         X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
                                    reinterpret_cast<const unsigned char*>("Kvado Test"), -1, -1, 0);
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
-                                   reinterpret_cast<const unsigned char*>(spec.CommonName), -1, -1, 0);
-        const bool isCa = spec.AltNames == nullptr;
-        X509* issuer = isCa || spec.SelfSigned ? cert : m_ca.Cert.get();
-        EVP_PKEY* signer = isCa || spec.SelfSigned ? made.Key.get() : m_ca.Key.get();
+                                   reinterpret_cast<const unsigned char*>(request.CommonName), -1, -1, 0);
+        const bool isCa = request.AltNames == nullptr;
+        X509* issuer = isCa || request.SelfSigned ? cert : m_ca.Cert.get();
+        EVP_PKEY* signer = isCa || request.SelfSigned ? made.Key.get() : m_ca.Key.get();
         X509_set_issuer_name(cert, X509_get_subject_name(issuer));
         X509V3_CTX ctx;
         X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
         AddExtension(cert, &ctx, NID_basic_constraints, isCa ? "critical,CA:TRUE" : "CA:FALSE");
         if (!isCa)
-            AddExtension(cert, &ctx, NID_subject_alt_name, spec.AltNames);
+            AddExtension(cert, &ctx, NID_subject_alt_name, request.AltNames);
         X509_sign(cert, signer, EVP_sha256());
         made.Cert.reset(cert, X509_free);
         return made;
@@ -86,11 +86,11 @@ public:
 private:
     TTestPki()
     {
-        TCertSpec spec;
-        spec.CommonName = "Kvado Test CA";
-        spec.AltNames = nullptr;
-        spec.ValidToDays = 3650;
-        m_ca = Issue(spec);
+        TCertRequest request;
+        request.CommonName = "Kvado Test CA";
+        request.AltNames = nullptr;
+        request.ValidToDays = 3650;
+        m_ca = Issue(request);
         const QString path = m_dir.filePath(QStringLiteral("ca.pem"));
         FILE* file = fopen(path.toLocal8Bit().constData(), "w");
         PEM_write_X509(file, m_ca.Cert.get());
