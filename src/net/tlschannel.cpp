@@ -233,12 +233,19 @@ void TTlsChannel::ReportReceipt(qint64 count, bool mayHoldMore)
     TAsyncSelect::AfterRecv(m_socket->Handle(), count, left > 0 ? qMax(2, left) : 0);
 }
 
-int TTlsChannel::Recv(void* buf, int len)
+// Whether plaintext may move now: not while the handshake runs; after a
+// failed one every receive and send raises its text.
+bool TTlsChannel::CarriesData() const
 {
-    if (m_phase == TPhase::Handshaking)
-        return wouldBlock();
     if (m_phase == TPhase::Failed)
         throw ESockError(m_failure);
+    return m_phase == TPhase::Established;
+}
+
+int TTlsChannel::Recv(void* buf, int len)
+{
+    if (!CarriesData())
+        return wouldBlock();
     if (len <= 0)
         return 0;
     ERR_clear_error();
@@ -252,10 +259,8 @@ int TTlsChannel::Recv(void* buf, int len)
 
 int TTlsChannel::Send(const void* buf, int len)
 {
-    if (m_phase == TPhase::Handshaking)
+    if (!CarriesData())
         return wouldBlock();
-    if (m_phase == TPhase::Failed)
-        throw ESockError(m_failure);
     if (len <= 0)
         return 0;
     if (SSL_get_shutdown(m_ssl) & SSL_SENT_SHUTDOWN) {

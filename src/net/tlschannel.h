@@ -83,6 +83,7 @@ public:
 
 private:
     enum class TPhase { Handshaking, Established, Failed };
+    bool CarriesData() const;
     enum class TStep { Pending, Done, Failed };
 
     void VerifyError(int code) override;
