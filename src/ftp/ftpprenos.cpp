@@ -343,13 +343,16 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
 {
     if (socket != m_prenos.podatkovna)
         return;
-    if (socket->LastError() != 0) // a reset, not the end of the data
-        m_prenos.napaka = true;
-    while (m_prenos.podatkovna == socket && Beri(socket) > 0) // whatever arrived before the close
-    {
+    // A reset, not the end of the data, unless the server confirmed the end
+    // in band first (TLS): whatever arrived before the close is read before
+    // that is judged, and reading clears the socket's error.
+    const bool ponastavljena = socket->LastError() != 0;
+    while (m_prenos.podatkovna == socket && Beri(socket) > 0) {
     }
     if (m_prenos.podatkovna != socket) // Beri has ended the transfer itself
         return;
+    if (ponastavljena && !TPodatkovnaPovezava::KonecPotrjen(socket))
+        m_prenos.napaka = true;
     // The verdict waits for the server's final reply too (PreveriPrenos).
     if (m_prenos.datoteka.isOpen() && JePrejem()) {
         const bool zapisano = m_prenos.datoteka.flush();

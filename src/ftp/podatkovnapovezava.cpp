@@ -103,6 +103,12 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
     }
 }
 
+bool TPodatkovnaPovezava::KonecPotrjen(TSocketBase* socket)
+{
+    const TStreamSocket* povezava = TStreamSocket::Of(socket);
+    return povezava && povezava->EndConfirmed();
+}
+
 void TPodatkovnaPovezava::SetKontrola(quint32 lokalni, quint32 streznik)
 {
     m_lokalni = lokalni;

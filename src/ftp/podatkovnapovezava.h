@@ -54,6 +54,9 @@ public:
     bool Poslusaj(TVrataPodatkov& vrata, QString& napaka);
     bool Povezi(int vrata, int timeOut, QString& napaka);
     void Zapri();
+    // The server confirmed in band that the data is complete (TLS
+    // close_notify), so a reset that followed cut nothing off.
+    static bool KonecPotrjen(TSocketBase* socket);
     // The server has answered the transfer command with 1xx: a TLS handshake may start.
     void Dovoli();
 

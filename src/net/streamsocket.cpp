@@ -172,6 +172,11 @@ void TStreamSocket::Disconnect()
     TSocketBase::Disconnect();
 }
 
+bool TStreamSocket::EndConfirmed() const
+{
+    return m_tls && m_tls->PeerEnded();
+}
+
 quint32 TStreamSocket::BytesWaiting()
 {
     return m_tls ? m_tls->PlainWaiting() : TSocketBase::BytesWaiting();

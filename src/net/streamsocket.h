@@ -45,7 +45,9 @@
 //   first sends close_notify and leaves the orderly end to TTlsCloser; a
 //   peer that closes during the handshake fails it (OnDone) before
 //   OnDisconnect. Tls() is the channel (nullptr without TLS); the next
-//   Connect or Close drops it.
+//   Connect or Close drops it. EndConfirmed: the peer confirmed in band that
+//   its data is complete (TLS close_notify read); a plain connection never
+//   does, so a reset there may have cut the data off.
 // - Of(socket) is the stream socket object behind a socket event's
 //   TSocketBase (nullptr when it is of no stream class), for owners that put
 //   TLS on a connection their component handed them.
@@ -76,6 +78,7 @@ public:
 
     void StartTls(const TTlsOptions& options);
     TTlsChannel* Tls() const { return m_tls.get(); }
+    bool EndConfirmed() const;
     static TStreamSocket* Of(TSocketBase* socket) { return dynamic_cast<TStreamSocket*>(socket); }
 
 protected:

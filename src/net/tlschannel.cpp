@@ -324,6 +324,11 @@ quint32 TTlsChannel::PlainWaiting()
     return quint32(SSL_pending(m_ssl));
 }
 
+bool TTlsChannel::PeerEnded() const
+{
+    return m_phase == TPhase::Established && m_ssl && (SSL_get_shutdown(m_ssl) & SSL_RECEIVED_SHUTDOWN);
+}
+
 void TTlsChannel::AnswerCloseNotify()
 {
     if (!(SSL_get_shutdown(m_ssl) & SSL_RECEIVED_SHUTDOWN))

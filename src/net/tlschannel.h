@@ -45,6 +45,9 @@
 //   once the socket object has closed its own, FinishClosing hands it to
 //   TTlsCloser (with the connection when its close_notify did not fit yet),
 //   which ends the connection in order; the channel then carries nothing.
+// - PeerEnded: the peer's close_notify has been read, so its data is known
+//   to be complete (a reset after it, e.g. one the answering close_notify
+//   provoked, cuts nothing off).
 // - Session is the latest session the server granted on this connection
 //   (TLS 1.3 tickets arrive after the handshake, with the next reads), for
 //   another connection's TTlsOptions::Session.
@@ -73,6 +76,7 @@ public:
     int Recv(void* buf, int len);
     int Send(const void* buf, int len);
     quint32 PlainWaiting();
+    bool PeerEnded() const;
     void SendCloseNotify();
     int KeepForClosing() const;
     void FinishClosing(int keptHandle);

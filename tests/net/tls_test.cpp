@@ -261,6 +261,46 @@ TEST(Tls, AnUploadClosedAtOnceStillEndsWithCloseNotifyAfterAllItsBytes)
     EXPECT_TRUE(orderlyEnd) << "close_notify came last";
 }
 
+TEST(Tls, AResetAfterTheServersCloseNotifyCutsNothingOffOneWithoutItMay)
+{
+    // A server that resets the connection once its data is out: after its
+    // close_notify (the client's answer finds the socket gone) the data is
+    // known whole; without it the client cannot tell a cut from an end.
+    for (const bool closeNotify : {true, false}) {
+        SCOPED_TRACE(closeNotify ? "close_notify, then a reset" : "a reset alone");
+        TTlsTestServer server(TTestPki::Get().Issue({}));
+        constexpr qint64 total = 200000;
+        server.Serve(1, [&](TServerPeer& peer) {
+            if (!peer.Accept() || !writePattern(peer, total))
+                return;
+            if (closeNotify)
+                peer.Shutdown();
+            char answer;
+            ::recv(peer.Fd(), &answer, 1, 0); // the client has read everything (or timed out)
+            const linger reset{1, 0};
+            ::setsockopt(peer.Fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        });
+        TTlsClient<TStreamSocket> c(server.Port());
+        TPatternReader reader;
+        bool confirmed = true;
+        int error = 0;
+        c.Client.OnRead = [&](TSockCtrl*, TSocketBase* socket) { reader.Take(socket, 65536); };
+        c.Client.OnDisconnect = [&](TSockCtrl*, TSocketBase* socket) {
+            error = socket->LastError();
+            confirmed = static_cast<TStreamSocket*>(socket)->EndConfirmed();
+            ++c.Disconnects;
+        };
+        c.Open();
+        ASSERT_TRUE(PumpUntil([&] { return reader.Received == total; }, 20000));
+        if (!closeNotify) // the client speaks first, so the server resets with the data read
+            ASSERT_TRUE(PumpUntil([&] { return c.Socket()->Send("x", 1) == 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return c.Disconnects > 0; }, 20000));
+        EXPECT_EQ(reader.Wrong, 0);
+        EXPECT_NE(error, 0) << "the server reset the connection";
+        EXPECT_EQ(confirmed, closeNotify);
+    }
+}
+
 TEST(Tls, LargeTransfersArriveByteForByteBothWaysAndInSmallReads)
 {
     // A client connection (passive shape): 8 MiB up, then 8 MiB down, then
