@@ -6,6 +6,7 @@
 #include "ftp/listingparser.h"
 #include "net/linesocketbase.h"
 #include "net/sockerror.h"
+#include "net/tlschannel.h"
 #include "net/winsockapi.h"
 
 #include <QCoreApplication>
@@ -179,8 +180,13 @@ void TFtpSeja::Odjemalec1TimeOut(TSockCtrl*, TSocketBase*)
                        miExclamation, mbOk);
 }
 
-void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase*)
+void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase* socket)
 {
+    // Damaged TLS (a server that wrote in the clear into it, say) ends the
+    // session as a failed encryption does, saying why.
+    const TStreamSocket* povezava = TStreamSocket::Of(socket);
+    if (povezava && povezava->Tls() && povezava->Tls()->Failed())
+        return KoncajNesifrirano(Beseda("@idTlsPokvarjena") + povezava->Tls()->Failure());
     m_view->SetStatusPanel(2, QStringLiteral("Zaprto"));
     Odjemalec1.Close();
     m_odgovori.Pocisti();

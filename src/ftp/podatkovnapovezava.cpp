@@ -28,15 +28,21 @@ TPodatkovnaPovezava::TPodatkovnaPovezava(QObject* parent) : Streznik1(parent), O
     Odjemalec2.OnConnect = [this](TSockCtrl* s, TSocketBase* k) {
         if (k->Connected())
             Pripravljena(s, k);
+        else if (m_zapriObKoncu)
+            ZapriVse();
         else if (OnNeuspeh)
             OnNeuspeh(s, k);
     };
     Odjemalec2.OnTimeOut = [this](TSockCtrl* s, TSocketBase* k) {
-        if (OnTimeOut)
+        if (m_zapriObKoncu)
+            ZapriVse();
+        else if (OnTimeOut)
             OnTimeOut(s, k);
     };
     Posreduj(Streznik1);
     Posreduj(Odjemalec2);
+    m_rokZapiranja.setSingleShot(true);
+    m_rokZapiranja.callOnTimeout([this] { ZapriVse(); });
 }
 
 void TPodatkovnaPovezava::Posreduj(TSockCtrl& component)
@@ -50,6 +56,8 @@ void TPodatkovnaPovezava::Posreduj(TSockCtrl& component)
             OnWrite(s, k);
     };
     component.OnDisconnect = [this](TSockCtrl* s, TSocketBase* k) {
+        if (m_zapriObKoncu) // the server gave the handshake up: nothing is left to wait for
+            return ZapriVse();
         if (k == m_cakaPovezava) { // gone before its handshake could start
             m_cakaKomponenta = nullptr;
             m_cakaPovezava = nullptr;
@@ -77,6 +85,7 @@ void TPodatkovnaPovezava::Pripravljena(TSockCtrl* sender, TSocketBase* socket)
 void TPodatkovnaPovezava::Dovoli()
 {
     m_dovoljeno = true;
+    m_rokovanjeDolzno = bool(Sifriranje);
     if (!m_cakaPovezava || !Sifriranje)
         return;
     TSockCtrl* komponenta = std::exchange(m_cakaKomponenta, nullptr);
@@ -87,6 +96,9 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
 {
     TTlsOptions moznosti = Sifriranje();
     moznosti.OnDone = [this](TSockCtrl* s, TSocketBase* k, const TTlsOutcome& izid) {
+        m_rokovanjeDolzno = false;
+        if (m_zapriObKoncu)
+            return ZapriVse();
         if (izid.Ok && OnPripravljena)
             OnPripravljena(s, k);
         else if (!izid.Ok && OnTlsNeuspeh)
@@ -98,6 +110,9 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
             throw ESockError(QStringLiteral("TLS needs a stream socket"));
         povezava->StartTls(moznosti);
     } catch (const ESockError& e) {
+        m_rokovanjeDolzno = false;
+        if (m_zapriObKoncu)
+            return ZapriVse();
         if (OnTlsNeuspeh)
             OnTlsNeuspeh(sender, socket, e.Message());
     }
@@ -117,7 +132,7 @@ void TPodatkovnaPovezava::SetKontrola(quint32 lokalni, quint32 streznik)
 
 bool TPodatkovnaPovezava::Poslusaj(TVrataPodatkov& vrata, QString& napaka)
 {
-    Zapri();
+    ZapriVse();
     Streznik1.SetAddress(PikcastNaslov(m_lokalni));
     Streznik1.SetRestrictedHosts({m_streznik});
     // A port another program holds is passed over: try the next ones.
@@ -136,7 +151,7 @@ bool TPodatkovnaPovezava::Poslusaj(TVrataPodatkov& vrata, QString& napaka)
 
 bool TPodatkovnaPovezava::Povezi(int vrata, int timeOut, QString& napaka)
 {
-    Zapri();
+    ZapriVse();
     Odjemalec2.SetAddress(m_streznik);
     Odjemalec2.SetPort(QString::number(vrata));
     Odjemalec2.SetTimeOut(timeOut);
@@ -151,9 +166,21 @@ bool TPodatkovnaPovezava::Povezi(int vrata, int timeOut, QString& napaka)
 
 void TPodatkovnaPovezava::Zapri()
 {
+    if (!m_rokovanjeDolzno)
+        return ZapriVse();
+    if (!m_zapriObKoncu)
+        m_rokZapiranja.start(kRokZapiranja);
+    m_zapriObKoncu = true;
+}
+
+void TPodatkovnaPovezava::ZapriVse()
+{
     m_dovoljeno = false;
     m_cakaKomponenta = nullptr;
     m_cakaPovezava = nullptr;
+    m_rokovanjeDolzno = false;
+    m_zapriObKoncu = false;
+    m_rokZapiranja.stop();
     Streznik1.Close();
     if (Odjemalec2.HasSocket())
         Odjemalec2.Close();

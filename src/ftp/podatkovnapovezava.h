@@ -34,12 +34,17 @@
 //   Zapri start over: the next connection waits for its own Dovoli.
 // - Zapri closes the data connection and stops listening (a connection closed
 //   so hands its unread input to OnRead first: handlers must ignore a socket
-//   they have forgotten).
+//   they have forgotten). Once the server awaits the TLS handshake (Dovoli
+//   called with Sifriranje), the connection is let come and finish it first
+//   (at most kRokZapiranja), then closed in order, with no event of it
+//   fired: a server may take a handshake cut off as fatal to the whole
+//   session (vsftpd ends it). Poslusaj and Povezi close it at once.
 #include "net/basicclientsocket.h"
 #include "net/basicserversocket.h"
 #include "net/tlsoptions.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -54,6 +59,7 @@ public:
     bool Poslusaj(TVrataPodatkov& vrata, QString& napaka);
     bool Povezi(int vrata, int timeOut, QString& napaka);
     void Zapri();
+    static constexpr int kRokZapiranja = 10000; // ms
     // The server confirmed in band that the data is complete (TLS
     // close_notify), so a reset that followed cut nothing off.
     static bool KonecPotrjen(TSocketBase* socket);
@@ -83,10 +89,15 @@ private:
 
     // Starts the TLS handshake of a data connection.
     void ZacniTls(TSockCtrl* sender, TSocketBase* socket);
+    // Closes everything at once, a handshake under way too.
+    void ZapriVse();
 
     bool m_dovoljeno = false;              // Dovoli has been called for this data connection
     TSockCtrl* m_cakaKomponenta = nullptr; // a connection waiting for Dovoli
     TSocketBase* m_cakaPovezava = nullptr;
+    bool m_rokovanjeDolzno = false; // the server awaits this connection's handshake (Dovoli, TLS)
+    bool m_zapriObKoncu = false;    // Zapri came meanwhile: close once the handshake has ended
+    QTimer m_rokZapiranja;
     quint32 m_lokalni = 0;
     QString m_streznik; // the control connection's peer, dotted
 };

@@ -2,6 +2,7 @@
 
 #include "net/asyncselect.h"
 #include "net/sockerror.h"
+#include "net/tlschannel.h"
 #include "net/winsockapi.h"
 
 #include <QIODevice>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 namespace {
+constexpr int connectionAborted = 10053;
 constexpr int connectionReset = 10054;
 } // namespace
 
@@ -291,7 +293,9 @@ bool TBufferedSocketBase::WritePChar(const char* text, const char* terminator)
 
 void TBufferedSocketBase::HandleSocketError()
 {
-    if (LastError() != connectionReset)
+    if (Tls() && Tls()->Failed())
+        SetLastError(connectionAborted); // TLS broken: the connection can carry nothing more
+    else if (LastError() != connectionReset)
         throw;
     Disconnect();
 }

@@ -48,7 +48,9 @@
 //   larger size makes room.
 // - A connection reset (10054) met by the platform send or receive of Flush
 //   or FillReadBuffer is not raised: the socket disconnects instead
-//   (OnInfo(icDisconnected), OnDisconnect, Close). Other socket errors are
+//   (OnInfo(icDisconnected), OnDisconnect, Close). So does TLS that fails
+//   there (a protocol error, see tlschannel.h), with LastError 10053; the
+//   owner finds the reason in Tls()->Failure(). Other socket errors are
 //   raised to the caller, and so is whatever an event handler raises (even a
 //   socket error while this socket's LastError is 10054).
 // - Close releases the send and the receive stream (deleting them when
@@ -179,7 +181,7 @@ private:
     void MoveToReceiveStream();
     void ReleaseSendStream();
     void ReleaseReceiveStream();
-    // A reset is a disconnect; anything else is raised again.
+    // A reset or broken TLS is a disconnect; anything else is raised again.
     void HandleSocketError();
 
     TBufferBlock m_read{1024};

@@ -298,7 +298,11 @@ int TTlsChannel::Fault(int result, bool reading)
         WinsockAPI().WSASetLastError(kConnectionReset);
         return -1;
     default:
-        throw ESockError(FailureText(QStringLiteral("TLS error: ")));
+        // Broken for good (damaged records, or bytes that are not TLS at all):
+        // later receives and sends raise the same text without reading on.
+        m_phase = TPhase::Failed;
+        m_failure = FailureText(QStringLiteral("TLS error: "));
+        throw ESockError(m_failure);
     }
 }
 

@@ -30,7 +30,9 @@
 //   0 for the peer's orderly end (its close_notify, which is answered, or a
 //   close without one), or -1 with the Windows Sockets error in
 //   WinsockAPI().WSAGetLastError() (10035 would block). A TLS protocol error
-//   raises ESockError "TLS error: <reason>". Send takes at most one record
+//   raises ESockError "TLS error: <reason>" and breaks the channel: from
+//   then on Failed is true, Failure holds that text, and every Recv and Send
+//   raises it without touching the socket. Send takes at most one record
 //   (16 KiB) per call; after a Send that would block, the next Send must
 //   offer the same bytes again (at least as many), as every caller of a
 //   socket does after a would-block.
@@ -68,6 +70,9 @@ public:
     void Begin();
     bool Handshaking() const { return m_phase == TPhase::Handshaking; }
     bool Established() const { return m_phase == TPhase::Established; }
+    // The handshake failed, or a protocol error broke the connection: Failure says why.
+    bool Failed() const { return m_phase == TPhase::Failed; }
+    const QString& Failure() const { return m_failure; }
     // A read or write notification while the handshake runs.
     void Continue();
     // The peer closed the connection while the handshake ran: OnDone fails.

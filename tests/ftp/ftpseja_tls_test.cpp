@@ -170,6 +170,45 @@ TEST_P(SejaTls, LoginListingDownloadUploadResumeAndStopAllEncrypted)
     EXPECT_EQ(t.view.Encryption.last(), "-");
 }
 
+// Stop pressed the moment the server has answered RETR, while the data
+// connection's handshake still runs: it is let finish before the connection
+// closes (vsftpd ends the whole session at a handshake cut off), so the
+// session goes on, again and again, and the file still arrives whole.
+TEST_P(SejaTls, StopAtTheStartOfTheDataConnectionKeepsTheSession)
+{
+    TlsServer s(kind(), issue("IP:127.0.0.1"));
+    REQUIRE_TLS_SERVER(s);
+    const QByteArray big = pattern(8 * 1024 * 1024, 5);
+    ASSERT_TRUE(s.Put("big.bin", big));
+    QTemporaryDir local;
+    TestSession t;
+    ASSERT_TRUE(open(t, s, parameters(s, kRequired, mode(), version()), local));
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        t.view.Select({"big.bin"});
+        t.view.PrepisiAnswers = {piPrepisi};
+        const qsizetype from = t.view.Calls.size();
+        t.seja.Pla1PrenesiClick();
+        ASSERT_TRUE(explain(PumpUntil([&] {
+                                for (qsizetype i = from; i < t.view.Calls.size(); ++i)
+                                    if (t.view.Calls[i].startsWith("Reply: 1"))
+                                        return true;
+                                return false;
+                            }),
+                            t));
+        t.seja.STOPFTPClick();
+        const QString stopped = t.view.GetWord("@idPrek");
+        ASSERT_TRUE(explain(
+            PumpUntil([&] { return !t.seja.PrenosTece() && t.view.Statuses.contains(stopped); }, 10000), t));
+        t.view.Statuses.clear();
+        ASSERT_TRUE(refresh(t));
+        ASSERT_TRUE(t.seja.Connected());
+    }
+    t.view.PrepisiAnswers = {piPrepisi};
+    ASSERT_TRUE(download(t, {"big.bin"}));
+    EXPECT_TRUE(readAll(local.filePath("big.bin")) == big);
+}
+
 INSTANTIATE_TEST_SUITE_P(ServersModesVersions, SejaTls,
                          ::testing::Combine(::testing::Values(Kind::Vsftpd, Kind::Pyftpd),
                                             ::testing::Values(quint8(0), quint8(1)),
@@ -347,6 +386,30 @@ TEST(SejaTlsRefusals, NoLoginOrFileInTheClearWhenEncryptionIsRequired)
         EXPECT_FALSE(t.seja.PrenosTece());
         ASSERT_TRUE(refresh(t));
     }
+}
+
+// A server that writes in the clear into the encrypted control connection
+// (vsftpd's last words when it dies are so): the session ends at once and
+// says why, instead of reading the damaged stream on.
+TEST(SejaTlsRefusals, ClearTextInsideTheEncryptedControlConnectionEndsTheSession)
+{
+    if (!FtpTlsPki::Available())
+        GTEST_SKIP() << "the openssl command is needed";
+    TlsServer s(Kind::Pyftpd, issue("IP:127.0.0.1"), "clear-reply");
+    REQUIRE_TLS_SERVER(s);
+    ASSERT_TRUE(s.Put("a.bin", "data"));
+    QTemporaryDir local;
+    TestSession t;
+    ASSERT_TRUE(open(t, s, parameters(s, kRequired), local));
+    t.view.Select({"a.bin"});
+    t.seja.Pla1PrenesiClick();
+    ASSERT_TRUE(closed(t));
+    const QString statuses = t.view.Statuses.join("\n");
+    EXPECT_TRUE(statuses.contains(t.view.GetWord("@idTlsPokvarjena"))) << statuses.toStdString();
+    EXPECT_TRUE(t.view.Statuses.last().startsWith(t.view.GetWord("@idNeuspeh"))) << "the download failed";
+    EXPECT_EQ(t.view.Encryption.last(), "-");
+    EXPECT_FALSE(t.seja.PrenosTece());
+    EXPECT_FALSE(QFileInfo::exists(local.filePath("a.bin")));
 }
 
 // A server that accepts AUTH TLS and then says nothing more: the handshake is

@@ -21,7 +21,8 @@ public:
     // Before Start: AUTH TLS, PBSZ and PROT with the certificate and key of
     // pem; fault "drop" closes the connection where the handshake should
     // start, "plain-files" keeps PROT P for listings but sends files in the
-    // clear (after TYPE I).
+    // clear (after TYPE I), "clear-reply" answers RETR in the clear inside
+    // the TLS control connection and closes it.
     void EnableTls(const QString& pem, const QString& fault = {})
     {
         m_tlsPem = pem;

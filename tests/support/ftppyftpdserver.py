@@ -9,11 +9,14 @@ until it is terminated.
 With --tls CERTFILE (a PEM file holding the certificate and its key) the
 server takes AUTH TLS, PBSZ and PROT; --tls-fault plays one misbehaviour:
 "drop" closes the connection instead of the handshake after 234, "plain-files"
-keeps PROT P for listings (TYPE A) but sends files (TYPE I) in the clear.
+keeps PROT P for listings (TYPE A) but sends files (TYPE I) in the clear,
+"clear-reply" answers RETR with a line in the clear inside the TLS control
+connection and closes it (as a server that dies mid-session may).
 --log FILE records every command received (passwords too), one a line.
 """
 import argparse
 import logging
+import os
 import sys
 import warnings
 
@@ -41,6 +44,12 @@ def make_handler(args):
             self.respond("234 AUTH TLS successful.")
             self.close_when_done()
 
+        def ftp_RETR(self, file):
+            if args.tls_fault != "clear-reply":
+                return super().ftp_RETR(file)
+            os.write(self.socket.fileno(), b"500 OOPS: in the clear\r\n")
+            self.close()
+
         def ftp_TYPE(self, line):
             super().ftp_TYPE(line)
             if args.tls_fault == "plain-files":
@@ -60,7 +69,7 @@ def main():
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--tls")
-    parser.add_argument("--tls-fault", choices=["drop", "plain-files"])
+    parser.add_argument("--tls-fault", choices=["drop", "plain-files", "clear-reply"])
     parser.add_argument("--log")
     args = parser.parse_args()
 
