@@ -22,18 +22,19 @@ MAIN_WINDOW = re.compile(r"^Kvado( - \[.*\])?$")
 
 
 class RecordingServer:
-    """tests/e2e/recordingserver.py on 127.0.0.1 at a free port (downloads at
+    """tests/e2e/recordingserver.py on 127.0.0.1 at a free port or the one given (downloads at
     most send_limit bytes a second when it is not 0; speaks TLS with the
     certificate and key in the PEM file tls when given). script may name another
     Python program (with its first arguments) that takes the same arguments and
     prints the same first line."""
 
     def __init__(self, root, record, log, send_limit=0, script=(os.path.join(HERE, "recordingserver.py"),),
-                 tls=None):
+                 tls=None, port=0):
         self.root, self.record = root, record
         self.log = open(log, "wb")
         self.proc = subprocess.Popen(["/usr/bin/python3", *script,
                                       "--root", root, "--record", record, "--send-limit", str(send_limit),
+                                      "--port", str(port),
                                       *(["--tls", tls] if tls else [])],
                                      stdout=subprocess.PIPE, stderr=self.log, start_new_session=True)
         line = self.proc.stdout.readline().decode()

@@ -7,8 +7,11 @@ First run: quick connect with "explicit TLS required" (from Kvado.ini); the
 certificate question shows the certificate; "Zaupaj vedno"; the listing comes,
 the caption says the session is encrypted; a file downloaded byte for byte;
 FTP -> Izhod. Second run: the same connection asks nothing (the certificate is
-trusted always) and lists. Then the server's record: AUTH TLS before USER,
-PBSZ 0 and PROT P after the login.
+trusted always) and lists. Third run: the server has a new certificate on the
+same port: the warning says the certificate CHANGED and shows both
+fingerprints; "Prekliči" ends the connection before the login, and the trust
+stored stays. Then the server's record: AUTH TLS before USER, PBSZ 0 and PROT P
+after the login, and no USER in the third session.
 
 Usage: kvado_tls_e2e.py <kvado binary> <artifacts folder>
 """
@@ -28,12 +31,12 @@ QUESTION = "Kvado - Potrdilo strežnika"
 ENCRYPTED_CAPTION = re.compile(r"^Kvado - \[.*\] - šifrirano \(TLSv1\.[23]\)$")
 
 
-def make_certificate(folder):
+def make_certificate(folder, name="server"):
     """A self-signed certificate for ftp.kvado.test with its key, in one PEM file."""
-    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    key, cert = os.path.join(folder, name + "-key.pem"), os.path.join(folder, name + "-cert.pem")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
                     "-days", "30", "-subj", "/CN=ftp.kvado.test"], check=True, capture_output=True)
-    both = os.path.join(folder, "server.pem")
+    both = os.path.join(folder, name + ".pem")
     with open(both, "wb") as out:
         for part in (cert, key):
             with open(part, "rb") as f:
@@ -49,18 +52,27 @@ def test(desk, drv, binary):
         f.write(HELLO)
     kvado.write_ini(home, {"Jezik": "1", "ZNaslov": "127.0.0.1", "TipPri": "0", "TipPre": "1",
                            "FTPMapa": "/", "LokMapa": local, "Sifriranje": "2"})
-    server = kvado.RecordingServer(served, os.path.join(desk.workdir, "commands.txt"),
-                                   os.path.join(desk.workdir, "server.log"), tls=make_certificate(desk.workdir))
+    record = os.path.join(desk.workdir, "commands.txt")
+    server = kvado.RecordingServer(served, record, os.path.join(desk.workdir, "server.log"),
+                                   tls=make_certificate(desk.workdir))
+    trust = os.path.join(home, "Potrdila.kvp")
     try:
         first_run(desk, drv, binary, home, local, server.port)
         second_run(desk, drv, binary, home, local, server.port)
+        with open(trust, "rb") as f:
+            trusted = f.read()
+        server.stop()
+        server = kvado.RecordingServer(served, record, os.path.join(desk.workdir, "server2.log"),
+                                       tls=make_certificate(desk.workdir, "rekeyed"), port=server.port)
+        changed_run(desk, drv, binary, home, local, server.port)
     except E2EFailure as failure:
         raise E2EFailure("%s\n  the server's last commands: %s" % (failure, " | ".join(server.commands()[-8:])))
     finally:
         server.stop()
     check_record(drv, server.commands())
-    if not os.path.isfile(os.path.join(home, "Potrdila.kvp")):
-        drv.fail("the certificate trusted always was not stored")
+    with open(trust, "rb") as f:
+        if f.read() != trusted:
+            drv.fail("refusing the changed certificate altered the trust stored")
 
 
 def connect(desk, drv, binary, home, local, port):
@@ -96,6 +108,21 @@ def second_run(desk, drv, binary, home, local, port):
     exit_kvado(drv, app, proc)
 
 
+def changed_run(desk, drv, binary, home, local, port):
+    proc, app = connect(desk, drv, binary, home, local, port)
+    warning = drv.window(app, QUESTION, active=True, timeout=20)
+    drv.find(warning, role="label", name=re.compile(r"^POZOR: potrdilo strežnika .* SPREMENILO"))
+    drv.find(warning, role="label", name="Zaupani prstni odtis:")
+    drv.shot("certificate-changed")
+    drv.press(drv.find(warning, role="push button", name="Prekliči"), wait=False)
+    box = drv.window(app, "Kvado opozorilo!", active=True, timeout=20)
+    drv.find(box, role="label", name=re.compile(r"^Potrdilo strežnika ni sprejeto"))
+    drv.press(drv.find(box, role="push button"), wait=False)
+    main = drv.window(app, kvado.MAIN_WINDOW, active=True)
+    drv.press(drv.find(main, role="menu item", name="Izhod", showing=False), wait=False)
+    drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to end after Izhod")
+
+
 def exit_kvado(drv, app, proc):
     main = drv.window(app, ENCRYPTED_CAPTION, active=True)
     drv.press(drv.find(main, role="menu item", name="Izhod", showing=False), wait=False)
@@ -109,8 +136,8 @@ def check_record(drv, commands):
     for run_start in (i for i, verb in enumerate(verbs) if verb == "AUTH"):
         if commands[run_start] != "AUTH TLS":
             drv.fail("the session began with %r, not AUTH TLS" % commands[run_start])
-    if verbs.count("AUTH") != 2 or verbs.count("USER") != 2:
-        drv.fail("two sessions with AUTH TLS and USER expected: %s" % " | ".join(commands))
+    if verbs.count("AUTH") != 3 or verbs.count("USER") != 2:
+        drv.fail("three sessions with AUTH TLS, two of them with USER, expected: %s" % " | ".join(commands))
     if verbs.index("USER") < verbs.index("AUTH"):
         drv.fail("USER went out before AUTH TLS: %s" % " | ".join(commands))
     for expected in ("PBSZ 0", "PROT P", "RETR hello.txt"):
