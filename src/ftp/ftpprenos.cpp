@@ -236,9 +236,11 @@ int TFtpSeja::Beri(TSocketBase* socket)
     // Receives into what is left of the buffer until the socket holds no more,
     // so the file gets one write per event (receives of 4096 bytes each held
     // downloads near 0.85 of curl). A receive error keeps what this batch has
-    // read and marks the transfer failed.
+    // read, marks the transfer failed and ends the data connection (broken
+    // TLS, say, can carry nothing more, and its server may never close it).
     const int velikost = int(m_prenos.prejemni.size());
     int skupaj = 0;
+    bool pokvarjena = false;
     try {
         while (skupaj < velikost) {
             const int n = socket->Recv(m_prenos.prejemni.data() + skupaj, velikost - skupaj);
@@ -248,9 +250,13 @@ int TFtpSeja::Beri(TSocketBase* socket)
         }
     } catch (const ESockError&) {
         m_prenos.napaka = true;
+        pokvarjena = true;
     }
-    if (skupaj == 0)
+    if (skupaj == 0) {
+        if (pokvarjena)
+            ZakljuciPodatkovno();
         return 0;
+    }
     m_prenos.prejeto += skupaj;
     if (m_prenos.vrsta == fzLIST) {
         if (!m_seznam.Dodaj(m_prenos.prejemni.data(), skupaj)) { // what fits is kept, the rest stopped
@@ -267,6 +273,10 @@ int TFtpSeja::Beri(TSocketBase* socket)
         return 0;
     }
     Dejavnost();
+    if (pokvarjena) {
+        ZakljuciPodatkovno();
+        return 0;
+    }
     return skupaj;
 }
 
@@ -353,6 +363,11 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
         return;
     if (ponastavljena && !TPodatkovnaPovezava::KonecPotrjen(socket))
         m_prenos.napaka = true;
+    ZakljuciPodatkovno();
+}
+
+void TFtpSeja::ZakljuciPodatkovno()
+{
     // The verdict waits for the server's final reply too (PreveriPrenos).
     if (m_prenos.datoteka.isOpen() && JePrejem()) {
         const bool zapisano = m_prenos.datoteka.flush();

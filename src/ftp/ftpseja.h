@@ -310,6 +310,9 @@ private:
     bool JePrejem() const { return m_prenos.JePrejem(); }
     bool JeOddaja() const { return m_prenos.JeOddaja(); }
     QString Neuspeh(const QString& detail) { return Beseda("@idNeuspeh") + detail; } // a failure status
+    // The data connection has ended (closed, reset or broken): the local file
+    // is completed, then KoncajPodatkovno.
+    void ZakljuciPodatkovno();
     void KoncajPodatkovno(); // the data connection has ended: flags, buttons, then PreveriPrenos
     void ZacniOddajo();      // the server has begun a STOR: send
     void Zavrnjeno550();

@@ -293,17 +293,21 @@ int TTlsChannel::Fault(int result, bool reading)
             WinsockAPI().WSASetLastError(code);
             return -1;
         }
-        if (reading)
+        if (reading && TTlsBio::PeerEnded(m_bio))
             return 0; // the end of the stream
-        WinsockAPI().WSASetLastError(kConnectionReset);
-        return -1;
+        if (!reading) {
+            WinsockAPI().WSASetLastError(kConnectionReset);
+            return -1;
+        }
+        break; // OpenSSL gave up without a reason: what is left unread can never be taken
     default:
-        // Broken for good (damaged records, or bytes that are not TLS at all):
-        // later receives and sends raise the same text without reading on.
-        m_phase = TPhase::Failed;
-        m_failure = FailureText(QStringLiteral("TLS error: "));
-        throw ESockError(m_failure);
+        break;
     }
+    // Broken for good (damaged records, or bytes that are not TLS at all):
+    // later receives and sends raise the same text without reading on.
+    m_phase = TPhase::Failed;
+    m_failure = FailureText(QStringLiteral("TLS error: "));
+    throw ESockError(m_failure);
 }
 
 quint32 TTlsChannel::PlainWaiting()

@@ -412,6 +412,33 @@ TEST(SejaTlsRefusals, ClearTextInsideTheEncryptedControlConnectionEndsTheSession
     EXPECT_FALSE(QFileInfo::exists(local.filePath("a.bin")));
 }
 
+// The same inside a download's data connection, which the server keeps open:
+// the download fails at once (not at the stall time-out) and the session goes on.
+TEST(SejaTlsRefusals, ClearTextInsideAnEncryptedDataConnectionFailsTheDownloadAtOnce)
+{
+    if (!FtpTlsPki::Available())
+        GTEST_SKIP() << "the openssl command is needed";
+    TlsServer s(Kind::Pyftpd, issue("IP:127.0.0.1"), "clear-data");
+    REQUIRE_TLS_SERVER(s);
+    ASSERT_TRUE(s.Put("big.bin", pattern(64 * 1024 * 1024, 6)));
+    QTemporaryDir local;
+    TestSession t;
+    t.seja.SetTimeOut(60);
+    ASSERT_TRUE(open(t, s, parameters(s, kRequired, 1), local));
+    t.view.Select({"big.bin"});
+    t.seja.Pla1PrenesiClick();
+    const QString failed = t.view.GetWord("@idNeuspeh");
+    ASSERT_TRUE(explain(PumpUntil(
+                            [&] {
+                                return !t.view.Statuses.filter(QRegularExpression("^" + failed)).isEmpty() &&
+                                       !t.seja.PrenosTece();
+                            },
+                            10000),
+                        t));
+    EXPECT_TRUE(t.seja.Connected());
+    ASSERT_TRUE(refresh(t));
+}
+
 // A server that accepts AUTH TLS and then says nothing more: the handshake is
 // bounded by the connection time-out, and USER never goes out.
 TEST(SejaTlsRefusals, ServerSilentInTheHandshakeTimesOut)

@@ -22,7 +22,8 @@ public:
     // pem; fault "drop" closes the connection where the handshake should
     // start, "plain-files" keeps PROT P for listings but sends files in the
     // clear (after TYPE I), "clear-reply" answers RETR in the clear inside
-    // the TLS control connection and closes it.
+    // the TLS control connection and closes it, "clear-data" writes into a
+    // download's TLS data connection in the clear and keeps it open.
     void EnableTls(const QString& pem, const QString& fault = {})
     {
         m_tlsPem = pem;

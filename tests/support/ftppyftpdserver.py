@@ -11,7 +11,9 @@ server takes AUTH TLS, PBSZ and PROT; --tls-fault plays one misbehaviour:
 "drop" closes the connection instead of the handshake after 234, "plain-files"
 keeps PROT P for listings (TYPE A) but sends files (TYPE I) in the clear,
 "clear-reply" answers RETR with a line in the clear inside the TLS control
-connection and closes it (as a server that dies mid-session may).
+connection and closes it (as a server that dies mid-session may),
+"clear-data" writes a line in the clear into a download's TLS data connection
+once a megabyte has gone and keeps it open.
 --log FILE records every command received (passwords too), one a line.
 """
 import argparse
@@ -21,7 +23,7 @@ import sys
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 READ_PERM = "elr"
@@ -45,18 +47,30 @@ def make_handler(args):
             self.close_when_done()
 
         def ftp_RETR(self, file):
-            if args.tls_fault != "clear-reply":
-                return super().ftp_RETR(file)
-            os.write(self.socket.fileno(), b"500 OOPS: in the clear\r\n")
-            self.close()
+            if args.tls_fault == "clear-reply":
+                os.write(self.socket.fileno(), b"500 OOPS: in the clear\r\n")
+                return self.close()
+            return super().ftp_RETR(file)
 
         def ftp_TYPE(self, line):
             super().ftp_TYPE(line)
             if args.tls_fault == "plain-files":
                 self._prot = not line.upper().startswith("I")
 
+    class DamagingDTPHandler(TLS_DTPHandler):
+        sent = 0
+
+        def send(self, data):
+            result = super().send(data)
+            before, self.sent = self.sent, self.sent + (result or 0)
+            if before < 1 << 20 <= self.sent:
+                os.write(self.socket.fileno(), b"in the clear\r\n")
+            return result
+
     if args.tls:
         Handler.certfile = args.tls
+    if args.tls_fault == "clear-data":
+        Handler.dtp_handler = DamagingDTPHandler
     return Handler
 
 
@@ -69,7 +83,7 @@ def main():
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--tls")
-    parser.add_argument("--tls-fault", choices=["drop", "plain-files", "clear-reply"])
+    parser.add_argument("--tls-fault", choices=["drop", "plain-files", "clear-reply", "clear-data"])
     parser.add_argument("--log")
     args = parser.parse_args()
 
