@@ -17,15 +17,28 @@ TOdgovorZa TFtpOdgovori::Za(int koda, bool prenosCaka)
         const auto prenos = std::find_if(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
             return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa;
         });
+        // A stopped transfer's late end, or its ABOR's own reply: servers
+        // answer ABOR and the command before it, in order, so it answers
+        // those, not the next transfer's command.
+        const auto abor = std::find_if(m_dolgovani.begin(), prenos, [this](const TDolg& d) {
+            return d.za == ozABOR && d.prenos != m_stevilkaPrenosa;
+        });
+        if (abor != prenos) {
+            const quint32 ustavljen = abor->prenos;
+            m_dolgovani.erase(std::find_if(m_dolgovani.begin(), abor + 1, [ustavljen](const TDolg& d) {
+                return (d.za == ozPrenos || d.za == ozABOR) && d.prenos == ustavljen;
+            }));
+            return ozDrugo;
+        }
         if (prenos != m_dolgovani.end()) {
             m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
             return ozPrenos;
         }
         if (prenosCaka) // an extra reply took its place earlier: still the transfer's own
             return ozPrenos;
-        // The late end of a transfer that was stopped or given up (its data
-        // connection failed): it answers that transfer's command, not the
-        // next command owed (an ABOR, or the EPSV of the next listing).
+        // The late end of a transfer given up (its data connection failed): it
+        // answers that transfer's command, not the next command owed (the EPSV
+        // of the next listing, say).
         const auto staro = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
                                         [](const TDolg& d) { return d.za == ozPrenos; });
         if (staro != m_dolgovani.end()) {

@@ -6,10 +6,12 @@
 //   the transfer that was prepared when it was sent). Za matches a reply code
 //   to the command it answers and forgets that command: a 1xx answers nothing
 //   (ozDrugo), no code at all answers nothing owed (ozNic); 225, 226, 425 and
-//   426 answer the current transfer's command (catching up a server that left
-//   earlier commands unanswered, or that already answered the transfer with an
-//   extra reply while prenosCaka), else the oldest command of an earlier
-//   transfer still owed one (a stopped transfer ending late: ozDrugo); any
+//   426 answer a stopped transfer's command or ABOR while that ABOR is owed
+//   (in order: ozDrugo), else the current transfer's command (catching up a
+//   server that left earlier commands unanswered, or that already answered
+//   the transfer with an extra reply while prenosCaka), else the oldest
+//   command of an earlier transfer still owed one (a transfer given up
+//   ending late: ozDrugo); any
 //   other 2xx but 250 answers the oldest
 //   command that is not a transfer's; the rest answer the oldest command. A
 //   command of an earlier transfer answers ozDrugo.

@@ -387,7 +387,9 @@ void TFtpSeja::PosljiUser()
 
 void TFtpSeja::Reply1xx(const QString& vrstica)
 {
-    if (m_prenos.vrsta != fzNic) // the server is ready for the data connection's TLS
+    // The server is ready for the data connection's TLS (also for one of a
+    // stopped transfer that is let finish its handshake before it closes).
+    if (m_prenos.vrsta != fzNic || Podatkovna.Zapira())
         Podatkovna.Dovoli();
     // "(N bytes)": the size the server is about to send.
     static const QRegularExpression velikost(QStringLiteral("\\((\\d{1,18}) bytes\\)"),
@@ -533,6 +535,8 @@ bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
     TLineSocketBase* vrstice = Odjemalec1.LineSocket();
     if (vrstice && vrstice->WriteStr(Kodiraj(line), "\r\n")) {
         m_odgovori.Dolguje(za);
+        if (za == ozPrenos)
+            Podatkovna.UkazPoslan();
         return true;
     }
     Stanje(Beseda("@idPredolgUkaz"));

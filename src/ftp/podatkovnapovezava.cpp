@@ -82,10 +82,14 @@ void TPodatkovnaPovezava::Pripravljena(TSockCtrl* sender, TSocketBase* socket)
     ZacniTls(sender, socket);
 }
 
+void TPodatkovnaPovezava::UkazPoslan()
+{
+    m_rokovanjeCaka = bool(Sifriranje);
+}
+
 void TPodatkovnaPovezava::Dovoli()
 {
     m_dovoljeno = true;
-    m_rokovanjeDolzno = bool(Sifriranje);
     if (!m_cakaPovezava || !Sifriranje)
         return;
     TSockCtrl* komponenta = std::exchange(m_cakaKomponenta, nullptr);
@@ -96,9 +100,11 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
 {
     TTlsOptions moznosti = Sifriranje();
     moznosti.OnDone = [this](TSockCtrl* s, TSocketBase* k, const TTlsOutcome& izid) {
-        m_rokovanjeDolzno = false;
-        if (m_zapriObKoncu)
+        m_rokovanjeCaka = false;
+        if (m_zapriObKoncu) { // the transfer was given up: its data is not wanted, nor waited for
+            k->AbortiveClose();
             return ZapriVse();
+        }
         if (izid.Ok && OnPripravljena)
             OnPripravljena(s, k);
         else if (!izid.Ok && OnTlsNeuspeh)
@@ -110,7 +116,7 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
             throw ESockError(QStringLiteral("TLS needs a stream socket"));
         povezava->StartTls(moznosti);
     } catch (const ESockError& e) {
-        m_rokovanjeDolzno = false;
+        m_rokovanjeCaka = false;
         if (m_zapriObKoncu)
             return ZapriVse();
         if (OnTlsNeuspeh)
@@ -166,7 +172,7 @@ bool TPodatkovnaPovezava::Povezi(int vrata, int timeOut, QString& napaka)
 
 void TPodatkovnaPovezava::Zapri()
 {
-    if (!m_rokovanjeDolzno)
+    if (!m_rokovanjeCaka)
         return ZapriVse();
     if (!m_zapriObKoncu)
         m_rokZapiranja.start(kRokZapiranja);
@@ -178,7 +184,7 @@ void TPodatkovnaPovezava::ZapriVse()
     m_dovoljeno = false;
     m_cakaKomponenta = nullptr;
     m_cakaPovezava = nullptr;
-    m_rokovanjeDolzno = false;
+    m_rokovanjeCaka = false;
     m_zapriObKoncu = false;
     m_rokZapiranja.stop();
     Streznik1.Close();

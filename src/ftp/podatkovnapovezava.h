@@ -34,11 +34,14 @@
 //   Zapri start over: the next connection waits for its own Dovoli.
 // - Zapri closes the data connection and stops listening (a connection closed
 //   so hands its unread input to OnRead first: handlers must ignore a socket
-//   they have forgotten). Once the server awaits the TLS handshake (Dovoli
-//   called with Sifriranje), the connection is let come and finish it first
-//   (at most kRokZapiranja), then closed in order, with no event of it
-//   fired: a server may take a handshake cut off as fatal to the whole
-//   session (vsftpd ends it). Poslusaj and Povezi close it at once.
+//   they have forgotten). With Sifriranje, once the transfer command has
+//   gone out (UkazPoslan) the server may begin the handshake, so until it has
+//   ended the connection is let come, wait for Dovoli and finish it first (at
+//   most kRokZapiranja), then reset (the transfer's data is not wanted), with
+//   no event of it fired: a server may take a handshake cut off as fatal to
+//   the whole session (vsftpd ends it; a reset after it costs only the
+//   transfer). Zapira says such a close is pending. Poslusaj and
+//   Povezi close at once.
 #include "net/basicclientsocket.h"
 #include "net/basicserversocket.h"
 #include "net/tlsoptions.h"
@@ -63,8 +66,11 @@ public:
     // The server confirmed in band that the data is complete (TLS
     // close_notify), so a reset that followed cut nothing off.
     static bool KonecPotrjen(TSocketBase* socket);
+    // The transfer command has gone out on the control connection.
+    void UkazPoslan();
     // The server has answered the transfer command with 1xx: a TLS handshake may start.
     void Dovoli();
+    bool Zapira() const { return m_zapriObKoncu; }
 
     // The TLS of every data connection (none when empty): see above.
     std::function<TTlsOptions()> Sifriranje;
@@ -95,8 +101,8 @@ private:
     bool m_dovoljeno = false;              // Dovoli has been called for this data connection
     TSockCtrl* m_cakaKomponenta = nullptr; // a connection waiting for Dovoli
     TSocketBase* m_cakaPovezava = nullptr;
-    bool m_rokovanjeDolzno = false; // the server awaits this connection's handshake (Dovoli, TLS)
-    bool m_zapriObKoncu = false;    // Zapri came meanwhile: close once the handshake has ended
+    bool m_rokovanjeCaka = false; // TLS: the transfer command is out, the handshake has not ended
+    bool m_zapriObKoncu = false;  // Zapri came meanwhile: close once the handshake has ended
     QTimer m_rokZapiranja;
     quint32 m_lokalni = 0;
     QString m_streznik; // the control connection's peer, dotted
