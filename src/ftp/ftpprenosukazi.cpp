@@ -4,6 +4,8 @@
 
 #include "ftp/listingparser.h"
 
+#include <utility>
+
 bool TFtpSeja::PreveriIme(const QString& name)
 {
     if (IsSafeLocalName(name) && VeljavenUkaz(QStringLiteral("RETR ") + name))
@@ -191,7 +193,12 @@ void TFtpSeja::STOPFTPClick()
     Dnevnik(QStringLiteral("ABOR"));
     Poslji(QStringLiteral("ABOR"), ozABOR);
     // The aborted command's reply ends nothing now; the part received so far
-    // stays, ready to resume.
+    // stays, ready to resume. A download's connection is reset: its data is
+    // not wanted, and an orderly end over TLS would take the rest of the file
+    // first. An upload's ends in order, so the server keeps what it got.
+    TSocketBase* prejem = JeOddaja() ? nullptr : std::exchange(m_prenos.podatkovna, nullptr);
+    if (prejem)
+        prejem->AbortiveClose();
     PozabiPrenos();
     Omogoci({siPla1UsMapo, siPla1Skoci, siPla1OsveziFTP, siPla2Prenesi}, true);
 }
