@@ -6,7 +6,6 @@
 #include "ftp/listingparser.h"
 #include "net/linesocketbase.h"
 #include "net/sockerror.h"
-#include "net/tlschannel.h"
 #include "net/winsockapi.h"
 
 #include <QCoreApplication>
@@ -185,8 +184,8 @@ void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase* socket)
     // Damaged TLS (a server that wrote in the clear into it, say) ends the
     // session as a failed encryption does, saying why.
     const TStreamSocket* povezava = TStreamSocket::Of(socket);
-    if (povezava && povezava->Tls() && povezava->Tls()->Failed())
-        return KoncajNesifrirano(Beseda("@idTlsPokvarjena") + povezava->Tls()->Failure());
+    if (const QString razlog = povezava ? povezava->TlsFailure() : QString(); !razlog.isEmpty())
+        return KoncajNesifrirano(Beseda("@idTlsPokvarjena") + razlog);
     m_view->SetStatusPanel(2, QStringLiteral("Zaprto"));
     Odjemalec1.Close();
     m_odgovori.Pocisti();

@@ -2,7 +2,6 @@
 
 #include "net/asyncselect.h"
 #include "net/sockerror.h"
-#include "net/tlschannel.h"
 #include "net/winsockapi.h"
 
 #include <QIODevice>
@@ -293,7 +292,7 @@ bool TBufferedSocketBase::WritePChar(const char* text, const char* terminator)
 
 void TBufferedSocketBase::HandleSocketError()
 {
-    if (Tls() && Tls()->Failed())
+    if (!TlsFailure().isEmpty())
         SetLastError(connectionAborted); // TLS broken: the connection can carry nothing more
     else if (LastError() != connectionReset)
         throw;

@@ -50,7 +50,7 @@
 //   or FillReadBuffer is not raised: the socket disconnects instead
 //   (OnInfo(icDisconnected), OnDisconnect, Close). So does TLS that fails
 //   there (a protocol error, see tlschannel.h), with LastError 10053; the
-//   owner finds the reason in Tls()->Failure(). Other socket errors are
+//   owner finds the reason in TlsFailure(). Other socket errors are
 //   raised to the caller, and so is whatever an event handler raises (even a
 //   socket error while this socket's LastError is 10054).
 // - Close releases the send and the receive stream (deleting them when

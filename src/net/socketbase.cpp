@@ -243,24 +243,27 @@ void TSocketBase::BindLocal(const QString& hostName, quint16 port, const QString
     }
 }
 
+namespace {
+// The IPv4 address getsockname or getpeername gives for a handle (host order), 0 without one.
+quint32 endAddress(int handle, int (*query)(int, sockaddr*, socklen_t*))
+{
+    sockaddr_in end{};
+    socklen_t length = sizeof end;
+    if (handle == -1 || query(handle, reinterpret_cast<sockaddr*>(&end), &length) != 0 ||
+        end.sin_family != AF_INET)
+        return 0;
+    return ntohl(end.sin_addr.s_addr);
+}
+} // namespace
+
 quint32 TSocketBase::LocalAddress() const
 {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (m_handle == -1 || ::getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
-        local.sin_family != AF_INET)
-        return 0;
-    return ntohl(local.sin_addr.s_addr);
+    return endAddress(m_handle, ::getsockname);
 }
 
 quint32 TSocketBase::PeerAddress() const
 {
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    if (m_handle == -1 || ::getpeername(m_handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
-        peer.sin_family != AF_INET)
-        return 0;
-    return ntohl(peer.sin_addr.s_addr);
+    return endAddress(m_handle, ::getpeername);
 }
 
 void TSocketBase::AbortiveClose()

@@ -177,6 +177,11 @@ bool TStreamSocket::EndConfirmed() const
     return m_tls && m_tls->PeerEnded();
 }
 
+QString TStreamSocket::TlsFailure() const
+{
+    return m_tls && m_tls->Failed() ? m_tls->Failure() : QString();
+}
+
 quint32 TStreamSocket::BytesWaiting()
 {
     return m_tls ? m_tls->PlainWaiting() : TSocketBase::BytesWaiting();

@@ -47,7 +47,9 @@
 //   OnDisconnect. Tls() is the channel (nullptr without TLS); the next
 //   Connect or Close drops it. EndConfirmed: the peer confirmed in band that
 //   its data is complete (TLS close_notify read); a plain connection never
-//   does, so a reset there may have cut the data off.
+//   does, so a reset there may have cut the data off. TlsFailure: why TLS
+//   failed on this connection (its handshake, or a protocol error that
+//   broke it), empty while it has not.
 // - Of(socket) is the stream socket object behind a socket event's
 //   TSocketBase (nullptr when it is of no stream class), for owners that put
 //   TLS on a connection their component handed them.
@@ -79,6 +81,7 @@ public:
     void StartTls(const TTlsOptions& options);
     TTlsChannel* Tls() const { return m_tls.get(); }
     bool EndConfirmed() const;
+    QString TlsFailure() const;
     static TStreamSocket* Of(TSocketBase* socket) { return dynamic_cast<TStreamSocket*>(socket); }
 
 protected:

@@ -172,16 +172,28 @@ TEST(Dispatch, ClosingVoidsEveryQueuedNotificationOfTheComponent)
     }
 }
 
+namespace {
+// Two components with a read notification each, the first one to be
+// destroyed, and a third that will wait for a lookup while both are held.
+struct TDoomedAndSurvivor {
+    std::vector<TNotification> log;
+    std::unique_ptr<TRecordingCtrl> doomed = std::make_unique<TRecordingCtrl>(&log);
+    TRecordingCtrl waiter{&log}, c{&log};
+    TSocketPair pairD, pairC;
+    TDoomedAndSurvivor()
+    {
+        doomed->TestSocket()->Adopt(pairD.Mine);
+        c.TestSocket()->Adopt(pairC.Mine);
+        selectRead(doomed.get(), pairD.Mine);
+        selectRead(&c, pairC.Mine);
+    }
+};
+} // namespace
+
 TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
 {
-    std::vector<TNotification> log;
-    auto doomed = std::make_unique<TRecordingCtrl>(&log);
-    TRecordingCtrl waiter(&log), c(&log);
-    TSocketPair pairD, pairC;
-    doomed->TestSocket()->Adopt(pairD.Mine);
-    c.TestSocket()->Adopt(pairC.Mine);
-    selectRead(doomed.get(), pairD.Mine);
-    selectRead(&c, pairC.Mine);
+    TDoomedAndSurvivor t;
+    auto& [log, doomed, waiter, c, pairD, pairC] = t;
     HoldTwoThenAnswer(&waiter, pairD, pairC, [&] { doomed.reset(); });
     waiter.WaitForLookup(heldTask);
     ASSERT_TRUE(PumpUntil([&] { return !log.empty(); }));
@@ -192,14 +204,8 @@ TEST(Dispatch, NothingReachesAComponentDestroyedWhileItsNotificationWaits)
 
 TEST(Dispatch, AHeldNotificationsHandlerMayDestroyItsComponentAndTheNextOneStillArrives)
 {
-    std::vector<TNotification> log;
-    auto doomed = std::make_unique<TRecordingCtrl>(&log);
-    TRecordingCtrl waiter(&log), c(&log);
-    TSocketPair pairD, pairC;
-    doomed->TestSocket()->Adopt(pairD.Mine);
-    c.TestSocket()->Adopt(pairC.Mine);
-    selectRead(doomed.get(), pairD.Mine);
-    selectRead(&c, pairC.Mine);
+    TDoomedAndSurvivor t;
+    auto& [log, doomed, waiter, c, pairD, pairC] = t;
     doomed->OnSelect = [&](const TSockNotice&) { doomed.reset(); };
     HoldTwoThenAnswer(&waiter, pairD, pairC);
     EXPECT_EQ(waiter.WaitForLookup(heldTask), 0);

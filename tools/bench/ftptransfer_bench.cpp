@@ -332,16 +332,20 @@ int main(int argc, char** argv)
     }
     const int port = server.readLine().trimmed().mid(5).toInt();
 
+    // Active then passive against one target, printed; true when every run succeeded.
+    const auto runBothModes = [&](const TTarget& target, const char* activeName, const char* passiveName) {
+        bool ok = true;
+        for (const bool passive : {false, true}) {
+            const TModeRun run = runMode(passive, target, local);
+            printMode(passive ? passiveName : activeName, run, size);
+            ok = ok && run.curlOk && run.downOk && run.upOk;
+        }
+        return ok;
+    };
     std::printf("file %lld MiB, pyftpdlib on loopback\n", size >> 20);
-    const TTarget plain{port, root, QString(), false};
-    const TModeRun active = runMode(false, plain, local);
-    printMode("active", active, size);
-    const TModeRun passive = runMode(true, plain, local);
-    printMode("passive", passive, size);
+    bool allOk = runBothModes({port, root, QString(), false}, "active", "passive");
     server.terminate();
     server.waitForFinished(3000);
-    const auto ok = [](const TModeRun& run) { return run.curlOk && run.downOk && run.upOk; };
-    bool allOk = ok(active) && ok(passive);
 
     // The same over TLS, against vsftpd.
     QProcess vsftpd;
@@ -355,12 +359,8 @@ int main(int argc, char** argv)
     QFile::setPermissions(tls.folder + "/big.bin", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     pumpUntil([] { return false; }, 1); // vsftpd listens
     std::printf("file %lld MiB, vsftpd with TLS required on loopback\n", size >> 20);
-    const TModeRun tlsActive = runMode(false, tls, local);
-    printMode("tls-act", tlsActive, size);
-    const TModeRun tlsPassive = runMode(true, tls, local);
-    printMode("tls-pas", tlsPassive, size);
+    allOk = runBothModes(tls, "tls-act", "tls-pas") && allOk;
     vsftpd.terminate();
     vsftpd.waitForFinished(3000);
-    allOk = allOk && ok(tlsActive) && ok(tlsPassive);
     return allOk ? 0 : 1;
 }
