@@ -1,0 +1,96 @@
+#pragma once
+// TScheduler: carries the queue's items out through sessions. In the
+// session (the described default) the browsing session serves the items one
+// at a time; in the background 1 to 10 connections of their own do, opened
+// when there is work, closed after 30 s without it.
+//
+// Contract:
+// - Everything runs on the UI thread. Download and Upload add one job and
+//   start it; the walk of a local folder happens inside Upload (links to
+//   folders are not followed, sockets, FIFOs and devices are skipped with a log
+//   line, an unreadable folder is logged and the rest goes on, depth stops at
+//   kMaxDepth with a line); a remote folder is listed by a session when its
+//   folder item runs, and its entries are added right after it (".", "..",
+//   names with "/" or unsafe as local names are left out with a log line; a
+//   folder listed inside itself is not walked twice).
+// - A file that exists on the target side is put to the job's policy; with
+//   epAsk, OnAsk is called (modally: the event loop runs inside it; the
+//   scheduler starts nothing for that item meanwhile). An answer "for all"
+//   becomes the job's policy.
+// - An item's verdict comes from its session's OnDone; the queue only records
+//   it. A connection that ends fails its running item with the reason; the
+//   other items wait. A server that refuses a connection as one too many
+//   lowers the count of connections for the rest of the run.
+// - OnFinished fires when nothing waits or runs any more after a job ran
+//   (the window refreshes its panes there).
+#include "transfer/transferqueue.h"
+#include "transfer/transfersession.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TRemoteListing;
+
+// What the file-exists question is about.
+struct TExistsQuestion {
+    const TQueueItem* item = nullptr;
+    qint64 targetSize = 0;
+    qint64 targetModified = -1; // seconds since 1970 UTC, -1 unknown
+    bool several = false;       // the job has more than one file: "for all" choices are offered
+};
+
+struct TExistsAnswer {
+    enum TChoice : quint8 {
+        acResume,
+        acOverwrite,
+        acRename,
+        acCancel, // skip this file
+        acOverwriteAll,
+        acResumeAll,
+        acSkipAll,
+        acOverwriteIfDifferent,
+    };
+    TChoice choice = acCancel;
+    QString newName; // acRename: the new name (checked like a name from a server)
+};
+
+class TScheduler {
+public:
+    static constexpr int kMaxDepth = 64;
+    static constexpr int kMaxConnections = 10;
+    static constexpr int kIdleCloseMs = 30000;
+
+    using TSessionFactory = std::function<std::unique_ptr<TTransferSession>(int index)>;
+
+    explicit TScheduler(TTransferQueue& queue);
+    ~TScheduler();
+
+    // The browsing session (serves the items in the session mode); nullptr when none.
+    void SetBrowsingSession(TTransferSession* session);
+    // 0: in the browsing session; 1..10: background connections made by factory.
+    void SetConnections(int count, TSessionFactory factory);
+    int Connections() const;
+
+    // Jobs the window asks for. entries: the remote pane's selected entries.
+    quint32 Download(const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
+                     const QString& localFolder);
+    // knownTarget: the listing of remoteFolder when the window has it (no listing is then needed).
+    quint32 Upload(const QStringList& localPaths, const QString& remoteFolder, const TRemoteListing* knownTarget);
+
+    void Start(); // runs what waits (after a load or a retry)
+    void StopAll();
+    void Stop(int row);
+    bool Busy() const; // an item is running
+
+    std::function<TExistsAnswer(const TExistsQuestion&)> OnAsk;
+    std::function<void(const QString& line)> OnLog; // status lines for the session log
+    std::function<void()> OnFinished;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

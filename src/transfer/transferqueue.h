@@ -1,0 +1,104 @@
+#pragma once
+// TTransferQueue: every transfer the user asks for, as items of one queue,
+// and the jobs they belong to. It records; TScheduler carries the items out
+// through sessions, and TQueueFile keeps unfinished items across runs.
+//
+// Contract:
+// - Everything runs on the UI thread. Rows are the queue's order; an item
+//   keeps its id for its whole life (rows move, ids do not).
+// - A job is one request of the user (F5 on a selection, a drop): its items
+//   share one answer to the file-exists question ("for all" choices) and a
+//   job of one file asks exactly the described question.
+// - Items of a folder job: a folder item (make the folder on the target side;
+//   a remote folder to download is listed by the scheduler, which then adds its
+//   entries after it) comes before everything inside it, and an item starts
+//   only once its parent folder item is done.
+// - Events fire after the change, synchronously; a handler may read the queue
+//   but must not change it from inside OnInserted/OnRemoved/OnChanged (a model
+//   re-reads rows there).
+// - Names keep their exact bytes: remote paths as the session's encoding rules
+//   give them, local paths as the engine writes them.
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+#include <vector>
+
+enum TDirection : quint8 { tdDownload = 0, tdUpload = 1 };
+enum TItemKind : quint8 { ikFile = 0, ikFolder = 1 };
+enum TItemState : quint8 { tsWaiting = 0, tsRunning = 1, tsDone = 2, tsFailed = 3, tsSkipped = 4 };
+
+// What a job does with a file that exists on the target side.
+enum TExistsPolicy : quint8 {
+    epAsk = 0,                // ask (the described dialog for a job of one file)
+    epOverwriteAll,           // overwrite every one
+    epResumeAll,              // resume every one (a target larger than the source is overwritten)
+    epSkipAll,                // skip every one
+    epOverwriteIfDifferent,   // overwrite when the source is newer or of another size, else skip
+};
+
+struct TQueueItem {
+    quint32 id = 0;
+    quint32 job = 0;
+    quint32 parent = 0; // the folder item that must be done first, 0 none
+    TItemKind kind = ikFile;
+    TDirection direction = tdDownload;
+    TItemState state = tsWaiting;
+    int depth = 0;         // folders below the job's top
+    QString localPath;     // absolute
+    QString remotePath;    // absolute
+    qint64 size = 0;       // the source's size (files), 0 unknown
+    qint64 done = 0;       // bytes on the target side so far
+    qint64 modified = -1;  // the source's modification time, seconds since 1970 UTC, -1 unknown
+    qint64 speed = 0;      // bytes per second while running
+    QString reason;        // why it failed, or why it was skipped
+    QString Name() const;  // the last part of the source path
+};
+
+// Sums over the queue for the status area.
+struct TQueueTotals {
+    int files = 0, filesDone = 0, failed = 0, running = 0;
+    qint64 bytes = 0, bytesDone = 0;
+    qint64 speed = 0;       // bytes per second of all running items
+    qint64 secondsLeft = -1; // -1 unknown
+};
+
+class TTransferQueue {
+public:
+    TTransferQueue();
+    ~TTransferQueue();
+
+    // A new job; returns its id. Its items are added with Add.
+    quint32 NewJob(TDirection direction, int fileCount, TExistsPolicy policy = epAsk);
+    TExistsPolicy Policy(quint32 job) const;
+    void SetPolicy(quint32 job, TExistsPolicy policy);
+    int JobFileCount(quint32 job) const; // files the job had when asked (1: the described question)
+
+    // Appends an item (its id is given here) after the last row, or right after
+    // row `after` (a listed folder's entries follow it). Returns the id.
+    quint32 Add(TQueueItem item, int after = -1);
+    int Count() const;
+    const TQueueItem& At(int row) const;
+    int RowOf(quint32 id) const; // -1 when gone
+    TQueueItem* Find(quint32 id);
+
+    // Changes by the scheduler (each fires OnChanged).
+    void SetState(quint32 id, TItemState state, const QString& reason = {});
+    void SetProgress(quint32 id, qint64 done, qint64 speed);
+
+    // The user's commands on rows.
+    void Remove(const std::vector<int>& rows); // running items are not removed
+    void MoveUp(int row);
+    void MoveDown(int row);
+    void Retry(int row); // failed or skipped: waiting again (a part on the target resumes)
+    void Clear();        // every item that is not running
+
+    TQueueTotals Totals() const;
+    bool Empty() const { return Count() == 0; }
+    bool Unfinished() const; // any item waiting, running or failed
+
+    std::function<void(int first, int last)> OnInserted;
+    std::function<void(int first, int last)> OnRemoved;
+    std::function<void(int row)> OnChanged;
+    std::function<void()> OnMoved; // rows changed order
+};
