@@ -348,9 +348,11 @@ TEST(Scheduler, ALostConnectionFailsItsItemsAndRetryFinishesThem)
     EXPECT_EQ(run.CountIn(tsFailed), 4);
     EXPECT_EQ(run.CountIn(tsRunning), 0);
     EXPECT_GT(run.CountIn(tsWaiting), 0) << "the rest waits";
-    for (int row = 0; row < run.queue.Count(); ++row)
-        if (run.queue.At(row).state == tsFailed)
+    for (int row = 0; row < run.queue.Count(); ++row) {
+        if (run.queue.At(row).state == tsFailed) {
             EXPECT_EQ(run.queue.At(row).reason, "Connection lost");
+        }
+    }
     EXPECT_GE(run.LogLines("@idVrstaPovezavaNeuspela"), 1);
 
     run.server.down = false;
