@@ -64,7 +64,8 @@ public:
     explicit TScheduler(TTransferQueue& queue);
     ~TScheduler();
 
-    // The browsing session (serves the items in the session mode); nullptr when none.
+    // The browsing session (serves the items in the session mode); nullptr when
+    // none. It must outlive the scheduler or be replaced here before it goes.
     void SetBrowsingSession(TTransferSession* session);
     // 0: in the browsing session; 1..10: background connections made by factory.
     void SetConnections(int count, TSessionFactory factory);

@@ -64,8 +64,8 @@ void PutLocally(const QByteArray& top, const std::map<QByteArray, QByteArray>& t
 struct Queue {
     FakeServer server;
     TTransferQueue queue;
+    std::unique_ptr<FakeSession> browsing; // outlives the scheduler
     TScheduler scheduler{queue};
-    std::unique_ptr<FakeSession> browsing;
     QTemporaryDir local;
     ~Queue() { RemoveLocalTree(LocalPath()); } // names that are no UTF-8 are beyond QDir
     QStringList log;
