@@ -26,6 +26,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <climits>
+
 #include <deque>
 #include <functional>
 #include <vector>
@@ -119,7 +121,7 @@ public:
 private:
     struct TSlot {
         TQueueItem item;
-        int row = 0;
+        mutable int row = 0; // its row, unless row >= m_staleFrom (then renumbered first)
     };
     struct TJob {
         TDirection direction = tdDownload;
@@ -128,7 +130,8 @@ private:
     };
     int slotOf(quint32 id) const; // -1 when gone
     void account(const TQueueItem& item, int sign);
-    void renumber(int fromRow);
+    void renumber(int fromRow) const;
+    int rowOf(const TSlot& slot) const;
     void lowerWaitingHint(int row) const;
 
     std::deque<TSlot> m_slots;   // ascending ids; a deque keeps references valid while it grows
@@ -139,4 +142,7 @@ private:
     qint64 m_bytesLeft = 0;        // of waiting and running files
     int m_unfinished = 0;          // items waiting, running or failed
     mutable int m_waitingFrom = 0; // no row before it waits
+    // Rows stored in slots from this row on may be out of date: items added
+    // in the middle renumber the rows after them once, when a row is asked.
+    mutable int m_staleFrom = INT_MAX;
 };
