@@ -16,6 +16,9 @@
 // - Events fire after the change, synchronously; a handler may read the queue
 //   but must not change it from inside OnInserted/OnRemoved/OnChanged (a model
 //   re-reads rows there).
+// - Remove fires OnRemoved once per run of adjacent removed rows, the lowest
+//   run last, with the rows as they were before (so a model that drops each
+//   range in turn stays right); Add fires OnInserted(row, row).
 // - References from At and pointers from Find stay valid while items are added,
 //   changed or moved; Remove and Clear invalidate them.
 // - A skipped file counts as settled in the totals (its bytes as done); time
