@@ -203,8 +203,9 @@ struct TScheduler::Impl {
     void uploadKnown(TConnection* c, bool asResume)
     {
         const TQueueItem& item = *queue.Find(c->item);
+        // Selected files are compared ignoring case, as the described upload does; a folder's walk exactly.
         const auto target = targets.Find(item.job, FolderOf(item.remotePath), NameOf(item.remotePath),
-                                         !queue.JobSeveral(item.job));
+                                         !queue.JobHasFolders(item.job));
         if (!target) {
             transfer(c, 0);
             return;

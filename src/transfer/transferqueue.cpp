@@ -39,7 +39,12 @@ int TTransferQueue::JobFileCount(quint32 job) const
 
 bool TTransferQueue::JobSeveral(quint32 job) const
 {
-    return JobFileCount(job) > 1 || (job >= 1 && job <= m_jobs.size() && m_jobs[job - 1].folders > 0);
+    return JobFileCount(job) > 1 || JobHasFolders(job);
+}
+
+bool TTransferQueue::JobHasFolders(quint32 job) const
+{
+    return job >= 1 && job <= m_jobs.size() && m_jobs[job - 1].folders > 0;
 }
 
 int TTransferQueue::slotOf(quint32 id) const

@@ -88,6 +88,7 @@ public:
     int JobFileCount(quint32 job) const;
     // The job has more than one file or any folder: "for all" choices are offered.
     bool JobSeveral(quint32 job) const;
+    bool JobHasFolders(quint32 job) const;
 
     // Appends an item (its id is given here) after the last row, or right after
     // row `after` (a listed folder's entries follow it). Returns the id.
