@@ -413,7 +413,7 @@ quint32 TScheduler::Upload(const QStringList& localPaths, const QString& remoteF
                            const TRemoteListing* knownTarget)
 {
     const quint32 job = d->queue.NewJob(tdUpload, 0);
-    if (knownTarget)
+    if (knownTarget && !knownTarget->Cut()) // a listing cut at its cap may miss names: listed afresh
         d->targets.SetListing(job, remoteFolder, *knownTarget);
     TLocalWalker walker(d->queue, job, kMaxDepth);
     walker.OnLog = d->pool.OnLog;

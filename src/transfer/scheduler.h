@@ -74,7 +74,9 @@ public:
     // Jobs the window asks for. entries: the remote pane's selected entries.
     quint32 Download(const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
                      const QString& localFolder);
-    // knownTarget: the listing of remoteFolder when the window has it (no listing is then needed).
+    // knownTarget: the listing of remoteFolder when the window has it (no listing
+    // is then needed, unless it was cut at its cap). In the session, passing it
+    // keeps the described wire sequence of an upload of selected files.
     quint32 Upload(const QStringList& localPaths, const QString& remoteFolder,
                    const TRemoteListing* knownTarget);
 
