@@ -112,13 +112,20 @@ TEST_F(RemotePaneTest, HeaderClicksSortWhileTheEngineStillNamesEntries)
     ASSERT_TRUE(pane.model()->setData(pane.model()->index(6, 0), "Omega", Qt::EditRole));
     EXPECT_EQ(edited, zeta);
     EXPECT_EQ(pane.RowCaption(zeta), "Omega");
+    // The engine renames the entry once the server agreed: the next sort goes by the new name.
+    table.SetName(zeta, "Omega");
+    clickHeader(0);
+    clickHeader(0);
+    EXPECT_EQ(shown(), ".. | alpha | gamma | Alpha.bin | beta.TXT | nodate | Omega");
+    clickHeader(0);
+    EXPECT_EQ(shown(), ".. | gamma | alpha | Omega | nodate | beta.TXT | Alpha.bin");
 
     // "Select all" leaves ".." out in any order; the next listing keeps the chosen order.
     pane.SelectAllButParent();
     EXPECT_EQ(pane.SelectedRows().size(), 6u);
     EXPECT_EQ(pane.SelectedRows().front(), 1);
     pane.Show(table);
-    EXPECT_EQ(shown(), ".. | alpha | gamma | Alpha.bin | beta.TXT | nodate | Zeta");
+    EXPECT_EQ(shown(), ".. | gamma | alpha | Omega | nodate | beta.TXT | Alpha.bin");
 }
 
 TEST_F(RemotePaneTest, TheDateColumnShowsLocalTimesInTheLocaleFormat)
