@@ -75,6 +75,8 @@ void TFtpSeja::Povezi()
     // A new session starts clean: no transfer (a running one has failed), no
     // waiting action, no owed replies and no half-read line of the previous server.
     PrekiniPrenos();
+    Zaprto(Beseda("@idKonec") + m_parametri.host);
+    m_javiZaprto = true;
     m_odgovori.Pocisti();
     m_poPrenosu.clear();
     m_dolgaVrstica = false;
@@ -119,11 +121,15 @@ void TFtpSeja::Odjemalec1Connect(TSockCtrl*, TSocketBase* socket)
 {
     if (socket->Connected()) {
         Povezan(socket);
-    } else if (socket->LastError() == 10061) {
-        m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNapaka")) + SocketErrorText(10061),
-                           m_view->GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
+        return;
+    }
+    const QString razlog =
+        m_view->GetWord(QStringLiteral("@idNapaka")) + SocketErrorText(socket->LastError());
+    if (socket->LastError() == 10061) {
+        m_view->MessageBox(razlog, m_view->GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
     }
+    Zaprto(razlog);
 }
 
 void TFtpSeja::Povezan(TSocketBase* socket)
@@ -175,6 +181,7 @@ void TFtpSeja::Odjemalec1TimeOut(TSockCtrl*, TSocketBase*)
 {
     Odjemalec1.Close();
     PrekiniPrenos();
+    Zaprto(m_view->GetWord(QStringLiteral("@idNiUsp")));
     m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNiUsp")), m_view->GetWord(QStringLiteral("@idOpo")),
                        miExclamation, mbOk);
 }
@@ -192,6 +199,7 @@ void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase* socket)
     m_poPrenosu.clear();
     PrekiniPrenos();
     Omogoci({siPla2Prenesi}, false);
+    Zaprto(m_view->GetWord(QStringLiteral("@idKonec")) + m_parametri.host);
 }
 
 void TFtpSeja::HitriGumb2Click()
@@ -207,6 +215,7 @@ void TFtpSeja::HitriGumb2Click()
     m_view->ClearRemoteRows();
     Omogoci({siPla1Skoci, siPla1UsMapo, siPla1IzberiVse, siPla1OsveziFTP}, false);
     m_view->SetCaption(QStringLiteral("Kvado"));
+    Zaprto(m_view->GetWord(QStringLiteral("@idKonec")) + m_parametri.host);
 }
 
 void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
@@ -228,6 +237,7 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     if (isDigit(vrstica.at(0)) && isDigit(vrstica.at(1)) && isDigit(vrstica.at(2)))
         koda = vrstica.left(3).toInt();
     Odgovor(koda, vrstica);
+    JaviPripravljen();
 }
 
 bool TFtpSeja::Preberi(const QString& vrstica)
@@ -250,6 +260,7 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     m_odgovori.Pocisti();
     m_poPrenosu.clear();
     PrekiniPrenos();
+    Zaprto(Beseda("@idPredolgOdgovor"));
     return false;
 }
 
@@ -294,6 +305,16 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         m_prenos.koncnaVrstica = vrstica;
         return PreveriPrenos();
     }
+    if (za == ozVrsta && koda >= 200 && koda != 421)
+        return OdgovorVrsta(koda, vrstica);
+    // A background connection cannot wait for the user: a refused login ends it.
+    if (koda == 530 && m_ozadje && !m_prijavljen) {
+        Odjemalec1.Close();
+        m_odgovori.Pocisti();
+        m_poPrenosu.clear();
+        PrekiniPrenos();
+        return Zaprto(vrstica, PrevecPovezav(vrstica));
+    }
     if (za == ozNic && koda != 421)
         return; // a reply to no command: shown, and nothing more
     switch (koda) {
@@ -330,10 +351,11 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
             Ukaz(QStringLiteral("RNTO"), novo, QStringLiteral("RNTO ") + novo);
         }
         break;
-    case 421:
+    case 421: // before the login ends, the server has too many connections
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
         Odjemalec1.Close();
         PrekiniPrenos();
+        Zaprto(vrstica, !m_prijavljen);
         break;
     case 450:
         PoPrenosu([this] { Zavrnjeno450(); });
@@ -397,6 +419,9 @@ void TFtpSeja::Reply1xx(const QString& vrstica)
         const QRegularExpressionMatch najdeno = velikost.match(vrstica);
         if (najdeno.hasMatch())
             m_prenos.objavljenaVelikost = najdeno.captured(1).toLongLong();
+        m_prenos.retrSprejet = true;
+        if (m_prenos.sprejeto && !OdpriPrejem()) // a file that waited for the server's word (PrejemZdaj)
+            return;
     }
     ZacniOddajo();
 }
@@ -460,6 +485,9 @@ void TFtpSeja::Prekinjeno()
 
 void TFtpSeja::PoPrijavi()
 {
+    m_prijavljen = true;
+    if (m_ozadje) // paths are absolute: no folder to go to, nothing to list
+        return;
     if (m_parametri.remoteDirectory.isEmpty()) {
         Izpisi();
         return;
@@ -498,6 +526,12 @@ void TFtpSeja::Izpisi()
 
 void TFtpSeja::BrezMlsd()
 {
+    if (ZaVrsto() && m_opravilo.korak == kkSeznam) { // the queue's MLSD <folder>: CWD and LIST from now on
+        m_mlsd = false;
+        m_seznam.SetStrojni(false);
+        PozabiPrenos();
+        return KorakOpravila(m_ozadje ? kkCwd : kkPwd);
+    }
     // The server offered MLSD but does not take it: LIST from now on, this
     // listing included (at a new port, as after a 450).
     m_mlsd = false;
@@ -561,6 +595,7 @@ void TFtpSeja::Dnevnik(const QString& label, const QString& argument)
 
 void TFtpSeja::Stanje(const QString& text)
 {
+    m_zadnjeStanje = text;
     m_view->KvadoUkazi(lkStatus, text, {});
 }
 
