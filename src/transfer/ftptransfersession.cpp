@@ -105,9 +105,13 @@ void TFtpTransferSession::Open()
     m_opening = true;
     m_seja.Parametri() = m_parameters;
     m_seja.SetTimeOut(m_timeOut);
+    // Povezi first ends the connection before (one Close() ended): its OnClosed is not this one's.
+    m_closing = true;
     try {
         m_seja.Povezi();
+        m_closing = false;
     } catch (const ESockError& e) {
+        m_closing = false;
         m_opening = false;
         const QString reason = e.Message();
         Post([this, reason] {
@@ -127,6 +131,8 @@ void TFtpTransferSession::Close()
         m_seja.StopOperation();
     if (m_own && m_seja.Connected())
         m_seja.HitriGumb2Click();
+    else if (m_own) // still connecting
+        m_seja.Odjemalec1.Close();
     m_running = false;
     m_closing = false;
 }

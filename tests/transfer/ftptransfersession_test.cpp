@@ -69,9 +69,10 @@ struct Events {
     }
     bool Open()
     {
+        const qsizetype before = order.size();
         s.Open();
-        EXPECT_TRUE(order.isEmpty()) << "OnReady fired from inside Open";
-        return PumpUntil([&] { return !order.isEmpty(); }, 15000) && order.last() == "ready" && s.Idle();
+        EXPECT_EQ(order.size(), before) << "OnReady fired from inside Open";
+        return PumpUntil([&] { return order.size() > before; }, 15000) && order.last() == "ready" && s.Idle();
     }
 
     TTransferSession& s;
@@ -152,7 +153,8 @@ TEST_P(QueueSessions, BackgroundMakesFoldersSendsListsAndFetches)
     Events e(*s);
     ASSERT_TRUE(e.Open()) << log.join("\n").toStdString();
     EXPECT_FALSE(commands.filter(QRegularExpression("^\\[2\\] (USER|PASS)")).isEmpty());
-    EXPECT_TRUE(commands.filter(QRegularExpression("LIST|MLSD|CWD")).isEmpty()) << "a listing after the login";
+    EXPECT_TRUE(commands.filter(QRegularExpression("LIST|MLSD|CWD")).isEmpty())
+        << "a listing after the login";
 
     const QString tree = remote("tree");
     TSessionResult r = e.Run([&] { s->MakeFolder(tree); });
@@ -228,6 +230,12 @@ TEST_P(QueueSessions, BackgroundResumesAFetchAndASend)
     ASSERT_TRUE(writeAll(local("changed.bin"), "xy"));
     EXPECT_FALSE(e.Run([&] { s->Fetch(remote("whole.bin"), local("changed.bin"), 5, data.size()); }).ok);
     EXPECT_EQ(readAll(local("changed.bin")), "xy");
+
+    // Close() tells nothing, and the session opens again.
+    s->Close();
+    EXPECT_FALSE(s->Connected());
+    ASSERT_TRUE(e.Open());
+    EXPECT_FALSE(e.order.contains("closed"));
 }
 
 // Stop in the middle leaves the partial file, ready to resume on the same session.
