@@ -1,0 +1,130 @@
+// The main window's transfer queue: its pane under the file panes, its totals
+// in the status line, the drag and drop of the panes, and the file-exists
+// question of the queue's jobs.
+#include "app/localpane.h"
+#include "app/mainwindow.h"
+#include "app/panedragdrop.h"
+#include "app/queuepane.h"
+#include "app/remotepane.h"
+#include "app/sejaokno.h"
+#include "app/sessioncontroller.h"
+#include "app/transfercontroller.h"
+#include "dialogs/prepisidialog1.h"
+#include "lang/multilang.h"
+#include "sites/programpaths.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+void TGlavniObrazec::buildQueue()
+{
+    TTransferParts parts;
+    parts.window = this;
+    parts.words = ML1;
+    parts.log = &m_log;
+    parts.prompts = m_prompts;
+    parts.session = m_session.get();
+    parts.local = m_local;
+    parts.remote = FTPDat1;
+    parts.ask = [this](const TExistsQuestion& question) { return AskExists(question); };
+    parts.acceptCertificate = [this](const TCertificateInfo& info) {
+        return m_view->AcceptCertificate(info);
+    };
+    parts.queueFile = ProgramFilePath(QStringLiteral("Vrsta.kvq"));
+    m_transfers = std::make_unique<TTransferController>(parts);
+
+    m_queuePane = new TQueuePane(m_transfers->Queue(), centralWidget());
+    m_queuePane->setFixedHeight(150);
+    m_queuePane->setVisible(false);
+    m_queuePane->SetWords(ML1);
+    m_queuePane->OnStop = [this](const std::vector<int>& rows) {
+        for (int row : rows) {
+            m_transfers->Scheduler().Stop(row);
+        }
+    };
+    m_queuePane->OnRetried = [this] { m_transfers->SessionReady(); };
+    m_queuePane->OnQueueChanged = [this] { queueChanged(); };
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(m_queuePane);
+
+    m_totalsLabel = new QLabel(statusBar());
+    m_totalsLabel->setObjectName(QStringLiteral("VrstaSkupaj"));
+    m_totalsLabel->setAccessibleName(QStringLiteral("VrstaSkupaj"));
+    m_totalsLabel->setVisible(false);
+    statusBar()->addPermanentWidget(m_totalsLabel);
+    m_totalsTimer = new QTimer(this);
+    m_totalsTimer->setSingleShot(true);
+    m_totalsTimer->setInterval(
+        250); // progress comes per block: the sums are made four times a second at most
+    connect(m_totalsTimer, &QTimer::timeout, this, [this] { showTotals(); });
+    m_transfers->OnFinished = [this] { showTotals(); };
+
+    m_dragDrop = new TPaneDragDrop(*m_local, *FTPDat1, this);
+    m_dragDrop->RemoteSelection = [this] { return m_transfers->RemoteSelection(); };
+    m_dragDrop->RemoteFolder = [this] { return m_transfers->RemoteFolder(); };
+    m_dragDrop->AcceptUpload = [this] { return m_transfers->CanTransfer(); };
+    m_dragDrop->AcceptDownload = [this] { return m_transfers->CanTransfer(); };
+    m_dragDrop->OnUpload = [this](const QStringList& paths, int remoteRow) {
+        m_transfers->UploadInto(paths, remoteRow);
+    };
+    m_dragDrop->OnDownload = [this](const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
+                                    const QString& localFolder) {
+        m_transfers->Download(entries, remoteFolder, localFolder);
+    };
+}
+
+void TGlavniObrazec::queueChanged()
+{
+    const bool empty = m_transfers->Queue().Empty();
+    if (empty && m_queueShown) {
+        m_queueShown = false;
+        m_queuePane->setVisible(false);
+        m_ukazi.OknoSkrijVrsto->setChecked(true);
+    } else if (!empty && !m_queueShown) {
+        m_queueShown = true; // items arrived: the pane shows them
+        m_queuePane->setVisible(true);
+        m_ukazi.OknoSkrijVrsto->setChecked(false);
+    }
+    if (!m_totalsTimer->isActive()) {
+        m_totalsTimer->start();
+    }
+}
+
+void TGlavniObrazec::showTotals()
+{
+    const QString text = m_transfers->TotalsText();
+    m_totalsLabel->setText(text);
+    m_totalsLabel->setVisible(!text.isEmpty());
+}
+
+void TGlavniObrazec::OknoSkrijVrstoClick()
+{
+    // The action has flipped its mark already: checked hides the pane.
+    m_queuePane->setVisible(!m_ukazi.OknoSkrijVrsto->isChecked());
+}
+
+TExistsAnswer TGlavniObrazec::AskExists(const TExistsQuestion& question)
+{
+    TExistsAnswer answer;
+    switch (PrepisiDialog()) {
+    case piNadaljuj:
+        answer.choice = TExistsAnswer::acResume;
+        break;
+    case piPrepisi:
+        answer.choice = TExistsAnswer::acOverwrite;
+        break;
+    case piPreimenuj: {
+        answer.newName = question.item != nullptr ? question.item->Name() : QString();
+        const bool given = m_prompts->InputBox(
+            ML1->GetWord(QStringLiteral("@idVnesiIme")),
+            ML1->GetWord(QStringLiteral("@idPre")) + answer.newName + QStringLiteral("\" v"), answer.newName);
+        answer.choice = given ? TExistsAnswer::acRename : TExistsAnswer::acCancel;
+        break;
+    }
+    default:
+        answer.choice = TExistsAnswer::acCancel;
+        break;
+    }
+    return answer;
+}

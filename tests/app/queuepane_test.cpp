@@ -1,0 +1,126 @@
+// The transfer queue through the main window, in-process (offscreen), against
+// a real pyftpdlib server: F5 on a local folder sends the whole tree, the queue
+// pane appears with the items done and follows the user's commands; the queue
+// file offers unfinished items at the next start.
+#include "app/queuepane.h"
+#include "app/transfercontroller.h"
+#include "app/windowfixture.h"
+#include "support/ftppyftpdserver.h"
+#include "transfer/queuefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace windowfixture;
+
+namespace {
+
+// A local tree: files at two levels, an empty file, a name with a space and one with non-ASCII letters, an
+// empty folder.
+struct TTree {
+    QString path;
+    std::vector<std::pair<QString, QByteArray>> files;
+};
+
+TTree MakeTree(const QString& parent)
+{
+    TTree tree{parent + "/drevo", {}};
+    tree.files = {{"a.txt", "prva datoteka\n"},
+                  {"prazna", {}},
+                  {"ime s presledki.bin", Pattern(70000, 5)},
+                  {"pod/čšž.dat", Pattern(300000, 9)},
+                  {"pod/globlje/zadnja", Pattern(1234, 1)}};
+    QDir().mkpath(tree.path + "/pod/globlje");
+    QDir().mkpath(tree.path + "/prazna mapa");
+    for (const auto& [name, bytes] : tree.files) {
+        WriteAll(tree.path + "/" + name, bytes);
+    }
+    return tree;
+}
+
+} // namespace
+
+TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
+{
+    QTemporaryDir home;
+    const QString local = home.path() + "/local";
+    ASSERT_TRUE(QDir().mkpath(local));
+    UseHome(home, {{"LokMapa", local}, {"Jezik", "1"}});
+    const TTree tree = MakeTree(local);
+    PyftpdServer server;
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(server.MakeDir("upload"));
+
+    ScriptedPrompts prompts;
+    {
+        TGlavniObrazec window(&prompts);
+        window.FormCreate();
+        window.CreateDialogs();
+        window.show();
+        EXPECT_FALSE(window.QueuePane()->isVisible()); // the described layout while the queue is empty
+        EXPECT_TRUE(window.Ukazi().OknoSkrijVrsto->isChecked());
+        ASSERT_TRUE(QuickConnect(window, server.Port(), "upload"))
+            << window.LogView()->toPlainText().toStdString();
+        ASSERT_TRUE(EnterRemote(window, "upload"));
+
+        SelectLocal(window.LocalPane(), "drevo");
+        ASSERT_TRUE(PumpUntil([&] { return window.Ukazi().Pla2Prenesi->isEnabled(); }));
+        window.Ukazi().Pla2Prenesi->trigger();
+        TTransferQueue& queue = window.Transfers().Queue();
+        ASSERT_TRUE(PumpUntil([&] { return window.QueuePane()->isVisible(); }));
+        EXPECT_FALSE(window.Ukazi().OknoSkrijVrsto->isChecked());
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                const TQueueTotals totals = queue.Totals();
+                return !window.Transfers().Busy() && totals.files > 0 && totals.filesDone == totals.files;
+            },
+            20000))
+            << window.LogView()->toPlainText().toStdString();
+
+        const QString copy = server.RootPath() + "/upload/drevo";
+        for (const auto& [name, bytes] : tree.files) {
+            EXPECT_EQ(ReadAll(copy + "/" + name), bytes) << name.toStdString();
+            EXPECT_TRUE(QFileInfo(copy + "/" + name).isFile()) << name.toStdString();
+        }
+        EXPECT_TRUE(QFileInfo(copy + "/prazna mapa").isDir());
+
+        // The pane shows every item of the queue, all done, in the window's language.
+        TQueueModel& model = window.QueuePane()->Model();
+        ASSERT_EQ(model.rowCount(), queue.Count());
+        EXPECT_EQ(queue.Totals().files, int(tree.files.size()));
+        for (int row = 0; row < queue.Count(); ++row) {
+            EXPECT_EQ(queue.At(row).state, tsDone) << queue.At(row).remotePath.toStdString();
+            EXPECT_EQ(model.index(row, TQueueModel::qcState).data().toString(), "končano");
+            EXPECT_EQ(model.index(row, TQueueModel::qcName).data().toString(), queue.At(row).Name());
+        }
+        EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Ime");
+
+        // The user's commands on rows: the model follows each change of the queue.
+        QTreeView* view = window.QueuePane()->View();
+        const quint32 last = queue.At(queue.Count() - 1).id;
+        view->selectionModel()->select(model.index(queue.Count() - 1, 0),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window.QueuePane()->MoveSelectedUp();
+        EXPECT_EQ(queue.RowOf(last), queue.Count() - 2);
+        EXPECT_EQ(model.index(queue.Count() - 2, TQueueModel::qcRemote).data().toString(),
+                  queue.At(queue.Count() - 2).remotePath);
+        EXPECT_EQ(window.QueuePane()->SelectedRows(), std::vector<int>{queue.Count() - 2});
+        window.QueuePane()->RemoveSelected();
+        EXPECT_EQ(queue.RowOf(last), -1);
+        EXPECT_EQ(model.rowCount(), queue.Count());
+        view->selectAll();
+        window.QueuePane()->RemoveSelected();
+        EXPECT_TRUE(queue.Empty());
+        EXPECT_EQ(model.rowCount(), 0);
+        EXPECT_FALSE(window.QueuePane()->isVisible());
+        EXPECT_TRUE(window.Ukazi().OknoSkrijVrsto->isChecked());
+
+        window.close();
+    }
+    EXPECT_FALSE(QFile::exists(home.path() + "/Vrsta.kvq")); // nothing was left unfinished
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
+}
