@@ -74,9 +74,8 @@ bool TTransferController::Busy() const
 
 bool TTransferController::CanTransfer() const
 {
-    TFtpSeja& seja = m.session->Seja();
-    // In the session one thing at a time; in the background the browsing session stays free.
-    return seja.Connected() && (Connections() > 0 || !Busy());
+    // A job waits for the session when it is busy: the queue starts it once it is free.
+    return m.session->Seja().Connected();
 }
 
 std::vector<TRemoteEntry> TTransferController::RemoteSelection() const

@@ -85,7 +85,7 @@ public:
     void UploadInto(const QStringList& localPaths, int remoteRow);
     void Stop(); // the stop button: the queue's running items, else the described stop
     bool Busy() const;
-    bool CanTransfer() const; // connected, and the session free for a new job
+    bool CanTransfer() const; // connected: a new job is taken (it waits while the session is busy)
 
     // The remote selection's entries (the parent entry left out).
     std::vector<TRemoteEntry> RemoteSelection() const;

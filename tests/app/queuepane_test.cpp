@@ -124,3 +124,67 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
     EXPECT_FALSE(QFile::exists(home.path() + "/Vrsta.kvq")); // nothing was left unfinished
     EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join('|').toStdString();
 }
+
+TEST(QueuePane, TheQueueFileOffersUnfinishedItemsAtTheNextStart)
+{
+    // A queue of two waiting uploads as a previous run left it.
+    TTransferQueue left;
+    const quint32 job = left.NewJob(tdUpload, 2);
+    for (const char* name : {"ena.txt", "dve.txt"}) {
+        TQueueItem item;
+        item.job = job;
+        item.direction = tdUpload;
+        item.localPath = QStringLiteral("/tmp/") + name;
+        item.remotePath = QStringLiteral("/upload/") + name;
+        item.size = 10;
+        left.Add(item);
+    }
+    const QByteArray saved = TQueueFile::Encode(left);
+    ASSERT_FALSE(saved.isEmpty());
+
+    struct TCase {
+        const char* what;
+        QByteArray file;
+        TMsgResult answer;
+        int itemsAfter;     // in the queue once the start is over
+        bool fileAfterExit; // the queue file after the window closed
+    };
+    const TCase cases[] = {
+        {"continued", saved, mrYes, 2, true},
+        {"declined", saved, mrNo, 0, false},
+        {"damaged", saved.left(saved.size() / 2) + "junk", mrOk, 0, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir home;
+        UseHome(home, {{"LokMapa", home.path()}, {"Jezik", "1"}});
+        const QString path = home.path() + "/Vrsta.kvq";
+        ASSERT_TRUE(WriteAll(path, c.file));
+        ScriptedPrompts prompts;
+        prompts.answers = {c.answer};
+        {
+            TGlavniObrazec window(&prompts);
+            window.FormCreate();
+            window.CreateDialogs();
+            window.show();
+            ASSERT_TRUE(PumpUntil([&] { return window.FirstActivationDone(); }));
+            ASSERT_EQ(prompts.asked.size(), 1);
+            EXPECT_EQ(window.Transfers().Queue().Count(), c.itemsAfter);
+            EXPECT_EQ(window.QueuePane()->isVisible(), c.itemsAfter > 0);
+            if (c.answer == mrOk) {
+                EXPECT_TRUE(prompts.asked.front().contains("poškodovana"))
+                    << prompts.asked.front().toStdString();
+                EXPECT_TRUE(QFile::exists(path + ".damaged"));
+            } else {
+                EXPECT_TRUE(prompts.asked.front().contains("nadaljevati"))
+                    << prompts.asked.front().toStdString();
+            }
+            window.close();
+        }
+        EXPECT_EQ(QFile::exists(path), c.fileAfterExit);
+        if (c.fileAfterExit) {
+            TTransferQueue again;
+            EXPECT_EQ(TQueueFile::Load(path, again, [](const QString&) { return QString(); }).items, 2);
+        }
+    }
+}
