@@ -23,6 +23,7 @@
 //   lowers the count of connections for the rest of the run.
 // - OnFinished fires when nothing waits or runs any more after a job ran
 //   (the window refreshes its panes there).
+#include "transfer/existspolicy.h"
 #include "transfer/transferqueue.h"
 #include "transfer/transfersession.h"
 
@@ -34,29 +35,6 @@
 #include <vector>
 
 class TRemoteListing;
-
-// What the file-exists question is about.
-struct TExistsQuestion {
-    const TQueueItem* item = nullptr;
-    qint64 targetSize = 0;
-    qint64 targetModified = -1; // seconds since 1970 UTC, -1 unknown
-    bool several = false;       // the job has more than one file: "for all" choices are offered
-};
-
-struct TExistsAnswer {
-    enum TChoice : quint8 {
-        acResume,
-        acOverwrite,
-        acRename,
-        acCancel, // skip this file
-        acOverwriteAll,
-        acResumeAll,
-        acSkipAll,
-        acOverwriteIfDifferent,
-    };
-    TChoice choice = acCancel;
-    QString newName; // acRename: the new name (checked like a name from a server)
-};
 
 class TScheduler {
 public:
@@ -79,7 +57,8 @@ public:
     quint32 Download(const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
                      const QString& localFolder);
     // knownTarget: the listing of remoteFolder when the window has it (no listing is then needed).
-    quint32 Upload(const QStringList& localPaths, const QString& remoteFolder, const TRemoteListing* knownTarget);
+    quint32 Upload(const QStringList& localPaths, const QString& remoteFolder,
+                   const TRemoteListing* knownTarget);
 
     void Start(); // runs what waits (after a load or a retry)
     void StopAll();

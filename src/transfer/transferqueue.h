@@ -16,11 +16,17 @@
 // - Events fire after the change, synchronously; a handler may read the queue
 //   but must not change it from inside OnInserted/OnRemoved/OnChanged (a model
 //   re-reads rows there).
+// - References from At and pointers from Find stay valid while items are added,
+//   changed or moved; Remove and Clear invalidate them.
+// - A skipped file counts as settled in the totals (its bytes as done); time
+//   left is the bytes of waiting and running files still to move at the speed
+//   of the running ones.
 // - Names keep their exact bytes: remote paths as the session's encoding rules
 //   give them, local paths as the engine writes them.
 #include <QString>
 #include <QtGlobal>
 
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -30,11 +36,11 @@ enum TItemState : quint8 { tsWaiting = 0, tsRunning = 1, tsDone = 2, tsFailed = 
 
 // What a job does with a file that exists on the target side.
 enum TExistsPolicy : quint8 {
-    epAsk = 0,                // ask (the described dialog for a job of one file)
-    epOverwriteAll,           // overwrite every one
-    epResumeAll,              // resume every one (a target larger than the source is overwritten)
-    epSkipAll,                // skip every one
-    epOverwriteIfDifferent,   // overwrite when the source is newer or of another size, else skip
+    epAsk = 0,              // ask (the described dialog for a job of one file)
+    epOverwriteAll,         // overwrite every one
+    epResumeAll,            // resume every one (a target larger than the source is overwritten)
+    epSkipAll,              // skip every one
+    epOverwriteIfDifferent, // overwrite when the source is newer or of another size, else skip
 };
 
 struct TQueueItem {
@@ -44,22 +50,22 @@ struct TQueueItem {
     TItemKind kind = ikFile;
     TDirection direction = tdDownload;
     TItemState state = tsWaiting;
-    int depth = 0;         // folders below the job's top
-    QString localPath;     // absolute
-    QString remotePath;    // absolute
-    qint64 size = 0;       // the source's size (files), 0 unknown
-    qint64 done = 0;       // bytes on the target side so far
-    qint64 modified = -1;  // the source's modification time, seconds since 1970 UTC, -1 unknown
-    qint64 speed = 0;      // bytes per second while running
-    QString reason;        // why it failed, or why it was skipped
-    QString Name() const;  // the last part of the source path
+    int depth = 0;        // folders below the job's top
+    QString localPath;    // absolute
+    QString remotePath;   // absolute
+    qint64 size = 0;      // the source's size (files), 0 unknown
+    qint64 done = 0;      // bytes on the target side so far
+    qint64 modified = -1; // the source's modification time, seconds since 1970 UTC, -1 unknown
+    qint64 speed = 0;     // bytes per second while running
+    QString reason;       // why it failed, or why it was skipped
+    QString Name() const; // the last part of the source path
 };
 
 // Sums over the queue for the status area.
 struct TQueueTotals {
     int files = 0, filesDone = 0, failed = 0, running = 0;
     qint64 bytes = 0, bytesDone = 0;
-    qint64 speed = 0;       // bytes per second of all running items
+    qint64 speed = 0;        // bytes per second of all running items
     qint64 secondsLeft = -1; // -1 unknown
 };
 
@@ -68,11 +74,15 @@ public:
     TTransferQueue();
     ~TTransferQueue();
 
-    // A new job; returns its id. Its items are added with Add.
+    // A new job; returns its id. Its items are added with Add. fileCount: the
+    // files the request names when known (0 when a folder's walk finds them).
     quint32 NewJob(TDirection direction, int fileCount, TExistsPolicy policy = epAsk);
     TExistsPolicy Policy(quint32 job) const;
     void SetPolicy(quint32 job, TExistsPolicy policy);
-    int JobFileCount(quint32 job) const; // files the job had when asked (1: the described question)
+    // The larger of fileCount and the file items added to the job (1: the described question).
+    int JobFileCount(quint32 job) const;
+    // The job has more than one file or any folder: "for all" choices are offered.
+    bool JobSeveral(quint32 job) const;
 
     // Appends an item (its id is given here) after the last row, or right after
     // row `after` (a listed folder's entries follow it). Returns the id.
@@ -81,6 +91,10 @@ public:
     const TQueueItem& At(int row) const;
     int RowOf(quint32 id) const; // -1 when gone
     TQueueItem* Find(quint32 id);
+    const TQueueItem* Find(quint32 id) const;
+    // The first row at or after from whose item waits; -1 when none. Amortised
+    // constant over a run: rows known not to wait are not looked at again.
+    int FirstWaiting(int from = 0) const;
 
     // Changes by the scheduler (each fires OnChanged).
     void SetState(quint32 id, TItemState state, const QString& reason = {});
@@ -101,4 +115,28 @@ public:
     std::function<void(int first, int last)> OnRemoved;
     std::function<void(int row)> OnChanged;
     std::function<void()> OnMoved; // rows changed order
+
+private:
+    struct TSlot {
+        TQueueItem item;
+        int row = 0;
+    };
+    struct TJob {
+        TDirection direction = tdDownload;
+        TExistsPolicy policy = epAsk;
+        int declared = 0, files = 0, folders = 0;
+    };
+    int slotOf(quint32 id) const; // -1 when gone
+    void account(const TQueueItem& item, int sign);
+    void renumber(int fromRow);
+    void lowerWaitingHint(int row) const;
+
+    std::deque<TSlot> m_slots;   // ascending ids; a deque keeps references valid while it grows
+    std::vector<quint32> m_rows; // row -> index into m_slots
+    std::vector<TJob> m_jobs;    // job id - 1
+    quint32 m_nextId = 0;
+    TQueueTotals m_totals;         // kept up to date by account()
+    qint64 m_bytesLeft = 0;        // of waiting and running files
+    int m_unfinished = 0;          // items waiting, running or failed
+    mutable int m_waitingFrom = 0; // no row before it waits
 };
