@@ -20,12 +20,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kMaxTimeOut = 9999; // four digits
+constexpr int kMaxTimeOut = 9999;    // four digits
+constexpr int kSuggestedPrenosi = 2; // offered when background transfers are turned on; kind to busy servers
 
 template <typename T> T* named(T* widget, const char* name, const QString& accessible)
 {
@@ -118,6 +120,10 @@ QWidget* TOknoMoznosti::buildClientTab()
     MozShraniNast = named(new QCheckBox("Ob izhodu shrani nastavitve", page), "MozShraniNast",
                           "Ob izhodu shrani nastavitve");
     MozPrikaziNam = named(new QCheckBox("Prikaži namige", page), "MozPrikaziNam", "Prikaži namige");
+    PrenosiVOzadju = named(new QCheckBox("Prenosi v &ozadju", page), "PrenosiVOzadju", "Prenosi v ozadju");
+    connect(PrenosiVOzadju, &QCheckBox::toggled, this, [this] { PrenosiVOzadjuClick(); });
+    PrenosiPovezav = named(new QSpinBox(page), "PrenosiPovezav", "Število povezav za prenose");
+    PrenosiPovezav->setRange(1, kMaxPrenosi);
 
     auto* grid = new QGridLayout(page);
     grid->addWidget(label(page, "OznakaMozGeslo1", "P&rivzeto geslo za anonymous dostop", MozGeslo1), 0, 0, 1,
@@ -136,7 +142,13 @@ QWidget* TOknoMoznosti::buildClientTab()
     grid->addLayout(logRow, 5, 0, 1, 3);
     grid->addWidget(MozShraniNast, 6, 0, 1, 3);
     grid->addWidget(MozPrikaziNam, 7, 0, 1, 3);
-    grid->setRowStretch(8, 1);
+    auto* transfersRow = new QHBoxLayout;
+    transfersRow->addWidget(PrenosiVOzadju);
+    transfersRow->addStretch(1);
+    transfersRow->addWidget(label(page, "OznakaPrenosiPovezav", "Število &povezav", PrenosiPovezav));
+    transfersRow->addWidget(PrenosiPovezav);
+    grid->addLayout(transfersRow, 8, 0, 1, 3);
+    grid->setRowStretch(9, 1);
     grid->setColumnStretch(1, 1);
     return page;
 }
@@ -265,6 +277,9 @@ void TOknoMoznosti::fill()
     showColours();
     MozShraniNast->setChecked(m_settings.ShrNast);
     MozPrikaziNam->setChecked(m_settings.PrikNam);
+    PrenosiVOzadju->setChecked(m_settings.Prenosi > 0);
+    PrenosiPovezav->setValue(m_settings.Prenosi > 0 ? m_settings.Prenosi : kSuggestedPrenosi);
+    PrenosiVOzadjuClick();
     m_sounds = {m_settings.Zvoki.value(0), m_settings.Zvoki.value(1)};
     ImeZDatoteke->setText(m_sounds[0]);
     m_shownEvent = 0;
@@ -314,6 +329,7 @@ bool TOknoMoznosti::OKBtnClick()
     m_settings.PrikNam = MozPrikaziNam->isChecked();
     m_settings.TimeOut = timeOut;
     m_settings.Ozadje = MozOzadje1->isChecked();
+    m_settings.Prenosi = quint8(PrenosiVOzadju->isChecked() ? PrenosiPovezav->value() : 0);
     return true;
 }
 
@@ -434,4 +450,10 @@ void TOknoMoznosti::DnevnikDANEClick()
 {
     DnevnikDat->setEnabled(DnevnikDANE->isChecked());
     Button1->setEnabled(DnevnikDANE->isChecked());
+}
+
+void TOknoMoznosti::PrenosiVOzadjuClick()
+{
+    PrenosiPovezav->setEnabled(PrenosiVOzadju->isChecked());
+    findChild<QLabel*>("OznakaPrenosiPovezav")->setEnabled(PrenosiVOzadju->isChecked());
 }

@@ -16,7 +16,8 @@
 //   value gets a message through AskUser and the window stays open with
 //   nothing stored. Otherwise it stores steps 1 and 5 to 11 into Settings()
 //   (DANE, Dnevnik, Jezik as 1 or 2, Zvok, both sound names, PrivGeslo, Barve,
-//   ShrNast, PrikNam, TimeOut, Ozadje), decides steps 2 to 4 into
+//   ShrNast, PrikNam, TimeOut, Ozadje, and Prenosi: 0 when PrenosiVOzadju is
+//   off, else the count of PrenosiPovezav), decides steps 2 to 4 into
 //   LogFileAction() and closes with Accepted. The main window then:
 //     1. does LogFileAction() with its TSessionLog: lfaClose = the three-line
 //        closing banner (CloseWithSwitchBanner) and close; lfaReopen = the
@@ -26,6 +27,9 @@
 //     3. shows the hints of its four panes exactly when PrikNam is on;
 //   and, after any close (also Cancel), sets the control connection's
 //   time-out to its TimeOut.
+// - Transfers: PrenosiVOzadju is checked exactly when Prenosi is 1..10 and
+//   PrenosiPovezav (1..10) shows that count, or 2 when Prenosi is 0; it is
+//   enabled only while the check is on.
 // - Cancel and the close box leave Settings() as given (only the font, applied
 //   through OnFontApply, has taken effect).
 // - Test plays through the shared TEventSounds (Sounds), as Efekti does.
@@ -48,6 +52,7 @@ class QFontDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class TButton3D;
 class TEventSounds;
@@ -84,6 +89,7 @@ public:
     void ML6AfterLanguageChanged();
     void Button1Click();
     void DnevnikDANEClick();
+    void PrenosiVOzadjuClick();
 
     QFontDialog* MozPisDialog1() const { return m_fontDialog; }
     QColorDialog* BarveDialog1() const { return m_colourDialog; }
@@ -126,6 +132,8 @@ private:
     TButton3D* Button1;
     QCheckBox* MozShraniNast;
     QCheckBox* MozPrikaziNam;
+    QCheckBox* PrenosiVOzadju;
+    QSpinBox* PrenosiPovezav;
     QLabel* KvadoTest;
     TButton3D* MozIzberiPis1;
     std::array<QLabel*, 3> m_lines{}; // FTPUkaz, FTPStanje, FTPNormal

@@ -230,6 +230,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.KodiranjeImen = encoding <= 2 ? encoding : 0;
         const quint8 encryption = base.byte("Sifriranje", s.Sifriranje);
         s.Sifriranje = encryption <= 3 ? encryption : 0;
+        s.Prenosi = quint8(qBound(0, base.integer("Prenosi", s.Prenosi), kMaxPrenosi));
     }
     {
         StoreReader sounds(store, kSounds);
@@ -323,6 +324,7 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.integer("PodatkovnaPovezava", s.PodatkovnaPovezava);
             base.integer("KodiranjeImen", s.KodiranjeImen);
             base.integer("Sifriranje", s.Sifriranje);
+            base.integer("Prenosi", s.Prenosi);
         }
     }
     std::optional<TReplacingFile> file;

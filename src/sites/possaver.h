@@ -32,7 +32,9 @@
 // Ozadje, TPogledaLok, Jezik; then Kvado's own PodatkovnaPovezava (0 active,
 // 1 passive), KodiranjeImen (0 code page 1250, 1 UTF-8, 2 automatic) and
 // Sifriranje (0 none, 1 explicit TLS when offered, 2 explicit TLS required,
-// 3 implicit TLS); any other stored value of these three reads as 0.
+// 3 implicit TLS); any other stored value of these three reads as 0; and
+// Prenosi (0 transfers in the browsing session, 1..10 background connections),
+// clamped to 0..10 on reading.
 // The file is rewritten through a temporary file and a rename (TReplacingFile),
 // every line SaveSettings does not write kept byte for byte (TIniText), so a
 // failure leaves the previous file whole. Failures throw Exception:

@@ -39,6 +39,8 @@ struct TLogColours {          // group "Barve": the three kinds of log line
     TColor Normal = 0x408080; // server replies and other lines (olive)
 };
 
+inline constexpr int kMaxPrenosi = 10; // most background connections for transfers
+
 struct TSettings {
     bool ShrNast = true;                           // save settings on exit
     QString Pot;                                   // program file's full path; read, not used
@@ -66,6 +68,8 @@ struct TSettings {
     quint8 KodiranjeImen = 0;      // session: names 0 code page 1250 (the default), 1 UTF-8, 2 automatic
     quint8 Sifriranje = 0;         // session: encryption 0 none (the default), 1 explicit TLS when offered,
                                    // 2 explicit TLS required, 3 implicit TLS
+    quint8 Prenosi = 0;            // transfers: 0 in the browsing session (the default), 1..kMaxPrenosi on
+                                   // that many background connections of their own
 
     TWindowPlacement PozOkna;
     TPaneFont Pisava;

@@ -245,6 +245,36 @@ TEST_F(PosSaverTest, NumbersHexadecimalAndJunkValues)
     EXPECT_EQ(s.Zvoki, (QStringList{"thudclap.wav", "ding.wav"}));
 }
 
+// Simultaneous transfers: what is saved reads back; a stored text reads clamped to 0..10, junk as 0.
+TEST_F(PosSaverTest, TransfersRoundTripAndReadClamped)
+{
+    for (quint8 count : {0, 1, 4, 10}) {
+        TSettings saved;
+        saved.Prenosi = count;
+        TPosSaver().SaveSettings(saved, TWindowState());
+        EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("Prenosi").toString(),
+                  QString::number(count));
+        EXPECT_EQ(load().Prenosi, count);
+    }
+    const struct {
+        QByteArray stored;
+        int expected;
+    } cases[] = {
+        {"", 0},
+        {"Prenosi=\n", 0},
+        {"Prenosi=abc\n", 0},
+        {"Prenosi=-3\n", 0},
+        {"Prenosi=7\n", 7},
+        {"Prenosi=0x3\n", 3},
+        {"Prenosi=11\n", 10},
+        {"Prenosi=99999\n", 10},
+    };
+    for (const auto& c : cases) {
+        writeIni("[General]\n" + c.stored);
+        EXPECT_EQ(load().Prenosi, c.expected) << c.stored.toStdString();
+    }
+}
+
 TEST(FontStyle, EncodesExactlyBoldItalicOrBothAndDecodesOrLeavesAlone)
 {
     EXPECT_EQ(EncodeFontStyle(font("A", 9, true, false)), "b");

@@ -42,6 +42,7 @@ QWidget* optionsTab(int language, int tab)
     TSettings settings;
     settings.Jezik = quint8(language + 1);
     settings.DANE = true;
+    settings.Prenosi = 4;
     auto* window = new TOknoMoznosti(settings, QFont("Technical", 11), false, QString());
     window->findChild<QTabWidget*>("PageControl1")->setCurrentIndex(tab);
     return window;

@@ -42,6 +42,16 @@ KVADO_GALLERY_WINDOW("file-exists", [](int language) -> QWidget* {
     return dialog;
 });
 
+// The question for one file of many, with a long name and a target whose date is unknown.
+KVADO_GALLERY_WINDOW("file-exists-several", [](int language) -> QWidget* {
+    auto* dialog = new TPrepisiDialog1;
+    dialog->SetLanguage(language);
+    const QDateTime modified(QDate(2026, 11, 30), QTime(17, 42));
+    dialog->SetPodatki({QStringLiteral("slike/počitnice/Bohinj-2026-jezero-in-Triglav-ob-sončnem-zahodu.jpg"),
+                        5242880, 1048576, modified, QDateTime(), true});
+    return dialog;
+});
+
 KVADO_GALLERY_WINDOW("about",
                      [](int language) -> QWidget* { return new TOProgramu(true, quint8(language + 1)); });
 
