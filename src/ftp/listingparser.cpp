@@ -3,6 +3,9 @@
 #include "core/codepage.h"
 #include "ftp/listformatfields.h"
 
+#include <QDateTime>
+
+#include <array>
 #include <limits>
 #include <vector>
 
@@ -49,9 +52,49 @@ qint64 leadingNumber(QStringView text)
     return value;
 }
 
+// The value of 1 to maxDigits decimal digits, or -1.
+int smallNumber(QStringView text, int maxDigits)
+{
+    if (text.isEmpty() || text.size() > maxDigits)
+        return -1;
+    int value = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return -1;
+        value = value * 10 + (ch.unicode() - '0');
+    }
+    return value;
+}
+
+// 1 to 12 for an English month abbreviation in any case, else -1.
+int monthNumber(QStringView text)
+{
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (int month = 0; month < 12; ++month)
+        if (text.compare(QLatin1String(kMonths[month]), Qt::CaseInsensitive) == 0)
+            return month + 1;
+    return -1;
+}
+
+qint64 secondsOf(int year, int month, int day, int hour, int minute)
+{
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return -1;
+    return QDateTime(date, QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
+}
+
+// The current wall-clock time of this computer as seconds reckoned as if it were UTC.
+qint64 wallClockNow()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return QDateTime(now.date(), now.time(), Qt::UTC).toSecsSinceEpoch();
+}
+
 // One line with its line feed (already cut to kMaxLineLength) into an entry;
-// false when the line holds no entry.
-bool parseLine(QStringView line, TRemoteEntry& entry)
+// false when the line holds no entry. now is wallClockNow(), for dates without a year.
+bool parseLine(QStringView line, qint64 now, TRemoteEntry& entry)
 {
     if (line.isEmpty())
         return false;
@@ -68,6 +111,7 @@ bool parseLine(QStringView line, TRemoteEntry& entry)
     QStringView text = line;
     QStringView remembered = line;
     QStringView sizeField;
+    std::array<QStringView, 3> dateFields; // month, day, year or time
     for (int field = 1; field <= kFieldCount; ++field) {
         if (text.isEmpty()) {
             text = remembered;
@@ -79,6 +123,8 @@ bool parseLine(QStringView line, TRemoteEntry& entry)
         text = trimmed(space < 0 ? text : text.mid(space + 1));
         if (field == kSizeField)
             sizeField = value;
+        else if (field > kSizeField)
+            dateFields[std::size_t(field - kSizeField - 1)] = value;
     }
 
     // Only a link line carries a target after " -> "; a file may have the arrow in its name.
@@ -93,6 +139,9 @@ bool parseLine(QStringView line, TRemoteEntry& entry)
     entry.attributes = line.left(kAttributeLength).toString();
     entry.sizeText = GroupThousands(sizeField);
     entry.size = entry.kind == ekFile ? leadingNumber(sizeField) : 0;
+    const TUnixListedTime time = UnixListedTime(dateFields[0], dateFields[1], dateFields[2], now);
+    entry.modified = time.seconds;
+    entry.modifiedDayOnly = time.dayOnly;
     return true;
 }
 
@@ -126,9 +175,42 @@ TRemoteEntry toRow(const TListedEntry& listed)
     row.size = listed.kind == lkFile && !listed.sizeInBlocks ? listed.size : 0;
     row.attributes = listed.attributes;
     row.sizeText = listed.sizeText;
+    if (listed.modified.isValid()) {
+        row.modified = listed.modified.toSecsSinceEpoch();
+        row.modifiedUtc = listed.modifiedZoneKnown;
+    }
     return row;
 }
 } // namespace
+
+TUnixListedTime UnixListedTime(QStringView month, QStringView day, QStringView yearOrTime, qint64 now)
+{
+    TUnixListedTime time;
+    const int monthValue = monthNumber(month);
+    const int dayValue = smallNumber(day, 2);
+    if (monthValue < 0 || dayValue < 1)
+        return time;
+    const qsizetype colon = yearOrTime.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        const int year = smallNumber(yearOrTime, 4);
+        if (year >= 1970) {
+            time.seconds = secondsOf(year, monthValue, dayValue, 0, 0);
+            time.dayOnly = time.seconds >= 0;
+        }
+        return time;
+    }
+    const int hour = smallNumber(yearOrTime.left(colon), 2);
+    const int minute = yearOrTime.size() - colon == 3 ? smallNumber(yearOrTime.mid(colon + 1), 2) : -1;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59)
+        return time;
+    constexpr qint64 kDay = 24 * 60 * 60;
+    const int year = QDateTime::fromSecsSinceEpoch(now, Qt::UTC).date().year();
+    time.seconds = secondsOf(year, monthValue, dayValue, hour, minute);
+    // A day the current year lacks (29 February) is taken from the year before too.
+    if (time.seconds < 0 || time.seconds > now + kDay)
+        time.seconds = secondsOf(year - 1, monthValue, dayValue, hour, minute);
+    return time;
+}
 
 QString GroupThousands(QStringView digits)
 {
@@ -148,15 +230,17 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder 
     // No reserve from the line count: a listing of bare line feeds would ask
     // for far more memory than its entries ever take.
     table.Clear();
+    const qint64 now = wallClockNow();
     qsizetype start = 0;
     for (qsizetype feed = rawListing.indexOf('\n'); feed >= 0; feed = rawListing.indexOf('\n', start)) {
         const qsizetype length = qMin(feed + 1 - start, kMaxLineLength);
         const QString line = decode(QByteArrayView(rawListing.constData() + start, length));
         start = feed + 1;
         TRemoteEntry entry;
-        if (parseLine(line, entry) && !table.Append(entry))
+        if (parseLine(line, now, entry) && !table.Append(entry))
             break; // the table is full: the rest is not read
     }
+    table.Squeeze();
     rawListing.clear();
 }
 
@@ -181,5 +265,6 @@ void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& 
             }
         }
     }
+    table.Squeeze();
     rawListing.clear();
 }

@@ -11,7 +11,9 @@
 // or sent in a command is the caller's job (IsSafeLocalName).
 //
 // In every layout a row lands in the same columns: name, kind (a directory or
-// a link is a directory), size in bytes for files, attributes and size text.
+// a link is a directory), size in bytes for files, attributes, size text and
+// modification time (TRemoteEntry::modified; -1 when the line gives no usable
+// date, which never costs the line its entry).
 // Names are decoded with the session's lossless decoder, so each one
 // encodes back to exactly the bytes the server listed; an entry whose name is
 // longer than the table holds exactly is left out rather than cut. A size
@@ -42,6 +44,18 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder 
 // decode turns a line's bytes into text (code page 1250 unless the session speaks UTF-8).
 void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table,
                     TNameDecoder decode = FromCp1250);
+
+// The time of a UNIX line's month, day and year-or-time fields ("Mar", "3",
+// "2021" or "12:34") as seconds since 1970 of the server's wall clock, taken as
+// if it were UTC; -1 when the fields are no such date. A year gives the day
+// alone (dayOnly set). A time of day has no year: it is now's year, unless that
+// puts the date more than a day after now, then the year before. now is the
+// current wall-clock time in the same reckoning.
+struct TUnixListedTime {
+    qint64 seconds = -1;
+    bool dayOnly = false;
+};
+TUnixListedTime UnixListedTime(QStringView month, QStringView day, QStringView yearOrTime, qint64 now);
 
 // Inserts "," between groups of three characters counted from the right:
 // "1234567" gives "1,234,567". Every character is kept (no length cut).

@@ -7,6 +7,7 @@ constexpr qsizetype kNameMax = TRemoteListing::kNajdaljseIme;
 constexpr qsizetype kAttributeMax = (1 << 5) - 1;
 constexpr qsizetype kSizeTextMax = (1 << 13) - 1;
 static_assert(kNameMax < (1 << 12), "a name's length must fit its record field");
+constexpr qint64 kModifiedLimit = qint64(1) << 61;
 } // namespace
 
 TRemoteListing::TRemoteListing()
@@ -19,22 +20,29 @@ void TRemoteListing::Clear()
     m_entries.clear();
     m_texts.clear();
     m_cut = false;
-    store(QStringLiteral(".."), ekParent, 0, {}, {});
+    TRemoteEntry parent;
+    parent.name = QStringLiteral("..");
+    parent.kind = ekParent;
+    store(parent);
 }
 
-void TRemoteListing::store(const QString& name, TEntryKind kind, qint64 size, const QString& attributes,
-                           const QString& sizeText)
+void TRemoteListing::store(const TRemoteEntry& entry)
 {
     Record record{};
-    record.size = size;
+    record.size = entry.size;
     record.offset = quint32(m_texts.size());
-    record.nameLength = quint32(qMin(name.size(), kNameMax));
-    record.attributeLength = quint32(qMin(attributes.size(), kAttributeMax));
-    record.sizeLength = quint32(qMin(sizeText.size(), kSizeTextMax));
-    record.kind = kind;
-    m_texts.append(QStringView(name).left(record.nameLength));
-    m_texts.append(QStringView(attributes).left(record.attributeLength));
-    m_texts.append(QStringView(sizeText).left(record.sizeLength));
+    record.nameLength = quint32(qMin(entry.name.size(), kNameMax));
+    record.attributeLength = quint32(qMin(entry.attributes.size(), kAttributeMax));
+    record.sizeLength = quint32(qMin(entry.sizeText.size(), kSizeTextMax));
+    record.kind = entry.kind;
+    // A time outside the field's range is no date any listing gives: it is dropped, never wrapped.
+    const bool usable = entry.modified >= 0 && entry.modified < kModifiedLimit;
+    record.modified = usable ? entry.modified : -1;
+    record.modifiedUtc = usable && entry.modifiedUtc;
+    record.modifiedDayOnly = usable && entry.modifiedDayOnly;
+    m_texts.append(QStringView(entry.name).left(record.nameLength));
+    m_texts.append(QStringView(entry.attributes).left(record.attributeLength));
+    m_texts.append(QStringView(entry.sizeText).left(record.sizeLength));
     m_entries.push_back(record);
 }
 
@@ -44,7 +52,7 @@ bool TRemoteListing::Append(const TRemoteEntry& entry)
         m_cut = true;
         return false;
     }
-    store(entry.name, entry.kind, entry.size, entry.attributes, entry.sizeText);
+    store(entry);
     return true;
 }
 
@@ -59,7 +67,28 @@ TRemoteEntry TRemoteListing::At(int index) const
         texts.mid(record.offset + record.nameLength + record.attributeLength, record.sizeLength).toString();
     entry.kind = TEntryKind(record.kind);
     entry.size = record.size;
+    entry.modified = record.modified;
+    entry.modifiedUtc = record.modifiedUtc != 0;
+    entry.modifiedDayOnly = record.modifiedDayOnly != 0;
     return entry;
+}
+
+void TRemoteListing::Squeeze()
+{
+    m_entries.shrink_to_fit();
+    m_texts.squeeze();
+}
+
+QStringView TRemoteListing::Name(int index) const
+{
+    const Record& record = m_entries.at(std::size_t(index));
+    return QStringView(m_texts).mid(record.offset, record.nameLength);
+}
+
+QStringView TRemoteListing::Attributes(int index) const
+{
+    const Record& record = m_entries.at(std::size_t(index));
+    return QStringView(m_texts).mid(record.offset + record.nameLength, record.attributeLength);
 }
 
 qsizetype TRemoteListing::BytesHeld() const
@@ -72,11 +101,9 @@ void TRemoteListing::SetName(int index, const QString& name)
     if (index <= 0 || index >= Count())
         throw std::out_of_range("TRemoteListing::SetName: no listed entry at this index");
     // The entry's texts are stored again with the new name (the old ones stay unused).
-    const TRemoteEntry old = At(index);
-    Record& record = m_entries[std::size_t(index)];
-    const qint64 size = record.size;
-    const auto kind = TEntryKind(record.kind);
-    store(name, kind, size, old.attributes, old.sizeText);
+    TRemoteEntry entry = At(index);
+    entry.name = name;
+    store(entry);
     m_entries[std::size_t(index)] = m_entries.back();
     m_entries.pop_back();
 }

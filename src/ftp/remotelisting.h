@@ -11,8 +11,10 @@
 // character, so a caller that uses a name as a local file name checks it with
 // IsSafeLocalName first.
 // Storage is compact (a directory may list a million names): the texts of all
-// entries share one character pool and each entry keeps 16 bytes besides, so
-// At(i) hands back a TRemoteEntry value built on demand, not a reference.
+// entries share one character pool and each entry keeps 24 bytes besides, so
+// At(i) hands back a TRemoteEntry value built on demand, not a reference. The
+// per-field readers (Kind, Size, Modified, Name) read one entry without
+// building it, for sorting a long table.
 #include <QString>
 #include <QtGlobal>
 
@@ -26,6 +28,12 @@ struct TRemoteEntry {
     qint64 size = 0;    // in bytes; set for files only (0 when the listing gives no byte count)
     QString attributes; // UNIX: the first 10 characters of the line; DOS "<DIR>"; VMS the protection
     QString sizeText;   // the size field as listed, digits grouped by "," (VMS blocks: "12 blk")
+    // Modification time in seconds since 1970, -1 when the listing gave no usable date. A time
+    // from LIST is the server's wall clock, stored as if it were UTC (modifiedUtc false) and
+    // shown unconverted; only the MLSD modify fact is known to be UTC (modifiedUtc true).
+    qint64 modified = -1;
+    bool modifiedUtc = false;
+    bool modifiedDayOnly = false; // the listing gave a day without a time of day
 };
 
 class TRemoteListing {
@@ -42,6 +50,8 @@ public:
     bool Append(const TRemoteEntry& entry);
     // Room for this many entries in all, so that a long listing fills without reallocating.
     void Reserve(int count) { m_entries.reserve(std::size_t(qBound(1, count, m_najvec + 1))); }
+    // Gives back the room reserved beyond the entries held (after a listing is read in full).
+    void Squeeze();
     // The most listed entries the table takes.
     void SetNajvec(int entries) { m_najvec = qMax(0, entries); }
     // True when entries were left out since the last Clear.
@@ -54,11 +64,18 @@ public:
     // Bytes the table holds for its entries (their records and texts).
     qsizetype BytesHeld() const;
 
+    // One field of the entry at index (0 <= index < Count()), without building the entry.
+    TEntryKind Kind(int index) const { return TEntryKind(m_entries[std::size_t(index)].kind); }
+    qint64 Size(int index) const { return m_entries[std::size_t(index)].size; }
+    qint64 Modified(int index) const { return m_entries[std::size_t(index)].modified; }
+    QStringView Name(int index) const;
+    QStringView Attributes(int index) const;
+
     // Replaces the name of an existing listed entry (the parent entry keeps "..").
     void SetName(int index, const QString& name);
 
 private:
-    // 16 bytes: the texts lie in m_texts at offset: name, then attributes, then size text.
+    // 24 bytes: the texts lie in m_texts at offset: name, then attributes, then size text.
     struct Record {
         qint64 size;
         quint32 offset;
@@ -66,10 +83,12 @@ private:
         quint32 attributeLength : 5;
         quint32 sizeLength : 13;
         quint32 kind : 2;
+        qint64 modified : 62; // wide enough for any date a listing can give
+        qint64 modifiedUtc : 1;
+        qint64 modifiedDayOnly : 1;
     };
-    static_assert(sizeof(Record) == 16);
-    void store(const QString& name, TEntryKind kind, qint64 size, const QString& attributes,
-               const QString& sizeText);
+    static_assert(sizeof(Record) == 24);
+    void store(const TRemoteEntry& entry);
 
     std::vector<Record> m_entries;
     QString m_texts; // every entry's texts, one after the other
