@@ -13,6 +13,7 @@
 #include "lang/multilang.h"
 #include "sites/programpaths.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
@@ -106,16 +107,48 @@ void TGlavniObrazec::OknoSkrijVrstoClick()
 
 TExistsAnswer TGlavniObrazec::AskExists(const TExistsQuestion& question)
 {
+    // The described dialog, with the file's details; a job of several files
+    // also offers the answers for the rest of the job.
     TExistsAnswer answer;
-    switch (PrepisiDialog()) {
-    case piNadaljuj:
+    if (m_prepisi == nullptr || m_closing || question.item == nullptr) {
+        return answer; // skip
+    }
+    const TQueueItem& item = *question.item;
+    auto time = [](qint64 seconds) {
+        return seconds < 0 ? QDateTime() : QDateTime::fromSecsSinceEpoch(seconds);
+    };
+    TPrepisiPodatki details;
+    details.name = item.Name();
+    details.sourceSize = item.size;
+    details.targetSize = question.targetSize;
+    details.sourceModified = time(item.modified);
+    details.targetModified = time(question.targetModified);
+    details.several = question.several;
+    m_prepisi->SetLanguage(ML1->ActiveLanguage());
+    m_prepisi->SetPodatki(details);
+    const int result = m_prepisi->exec();
+    m_prepisi->ClearPodatki(); // the engine's own question keeps the described look
+    switch (result) {
+    case TPrepisiDialog1::prNadaljuj:
         answer.choice = TExistsAnswer::acResume;
         break;
-    case piPrepisi:
+    case TPrepisiDialog1::prPrepisi:
         answer.choice = TExistsAnswer::acOverwrite;
         break;
-    case piPreimenuj: {
-        answer.newName = question.item != nullptr ? question.item->Name() : QString();
+    case TPrepisiDialog1::prPrepisiVse:
+        answer.choice = TExistsAnswer::acOverwriteAll;
+        break;
+    case TPrepisiDialog1::prNadaljujVse:
+        answer.choice = TExistsAnswer::acResumeAll;
+        break;
+    case TPrepisiDialog1::prPreskociVse:
+        answer.choice = TExistsAnswer::acSkipAll;
+        break;
+    case TPrepisiDialog1::prPrepisiNovejse:
+        answer.choice = TExistsAnswer::acOverwriteIfDifferent;
+        break;
+    case TPrepisiDialog1::prPreimenuj: {
+        answer.newName = item.Name();
         const bool given = m_prompts->InputBox(
             ML1->GetWord(QStringLiteral("@idVnesiIme")),
             ML1->GetWord(QStringLiteral("@idPre")) + answer.newName + QStringLiteral("\" v"), answer.newName);

@@ -29,10 +29,12 @@ TPaneDragDrop::TPaneDragDrop(TLocalPane& local, TRemotePane& remote, QObject* pa
     for (QAbstractItemView* view : local.List()->findChildren<QAbstractItemView*>()) {
         m_views.push_back(view);
     }
-    // The local list's file drop (AcceptFiles) is what takes the remote pane's drags.
-    local.List()->SetAcceptFiles(true);
-    remote.viewport()->setAcceptDrops(true);
+    // The local list's own file drop (AcceptFiles, files of other programs)
+    // stays off: the local list takes the remote pane's drags here instead,
+    // its views registered as drop targets directly, so the list's own drop
+    // handling never sees (and refuses) them.
     for (QAbstractItemView* view : m_views) {
+        view->viewport()->setAcceptDrops(true);
         view->viewport()->installEventFilter(this);
     }
 }
@@ -212,12 +214,13 @@ bool TPaneDragDrop::drop(QAbstractItemView* view, QDropEvent* event)
     }
     const int row = view->indexAt(event->position().toPoint()).row();
     if (remoteTarget) {
+        const int entry = m_remote.EntryOfRow(row); // sorted rows show table entries in another order
         const QStringList paths = LocalPaths(data);
         QMetaObject::invokeMethod(
             this,
-            [this, paths, row] {
+            [this, paths, entry] {
                 if (OnUpload) {
-                    OnUpload(paths, row);
+                    OnUpload(paths, entry);
                 }
             },
             Qt::QueuedConnection);

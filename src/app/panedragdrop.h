@@ -16,9 +16,9 @@
 // - A drop is only ever a copy: a drag that offers no copy is refused, and
 //   the drop action is set to copy, so no source deletes its originals.
 // - The events fire from the event loop once the drop has ended (the
-//   dragging program is not kept waiting): OnUpload(paths, remoteRow) with the
-//   remote row under the drop (-1: none; the receiver decides whether it is a
-//   folder), OnDownload(entries, folder, localFolder) with the local folder
+//   dragging program is not kept waiting): OnUpload(paths, remoteEntry) with
+//   the listing's entry under the drop (-1: none; the receiver decides whether
+//   it is a folder), OnDownload(entries, folder, localFolder) with the local folder
 //   under the drop or the current one. Accept* say whether a drop is taken now
 //   (connected, not busy); a refused drop shows the forbidden cursor.
 #include "ftp/remotelisting.h"
@@ -49,7 +49,7 @@ public:
     std::function<bool()> AcceptUpload;
     std::function<bool()> AcceptDownload;
 
-    std::function<void(const QStringList& localPaths, int remoteRow)> OnUpload;
+    std::function<void(const QStringList& localPaths, int remoteEntry)> OnUpload;
     std::function<void(const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
                        const QString& localFolder)>
         OnDownload;
