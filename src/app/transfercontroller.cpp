@@ -15,8 +15,9 @@
 TTransferController::TTransferController(const TTransferParts& parts)
     : m(parts), m_scheduler(std::make_unique<TScheduler>(m_queue))
 {
-    TFtpSeja& seja = m.session->Seja();
-    m_browsing = std::make_unique<TFtpTransferSession>(seja);
+    // The window's handlers of the engine's events come first: the session adapter keeps and calls them.
+    recordSessionTransfers();
+    m_browsing = std::make_unique<TFtpTransferSession>(m.session->Seja());
     m_scheduler->SetBrowsingSession(m_browsing.get());
     m_scheduler->OnAsk = [this](const TExistsQuestion& question) { return m.ask(question); };
     m_scheduler->OnLog = [this](const QString& line) { m.log->KvadoUkazi(quint8(lkStatus), line, {}); };
@@ -31,7 +32,6 @@ TTransferController::TTransferController(const TTransferParts& parts)
             OnFinished();
         }
     };
-    recordSessionTransfers();
 }
 
 TTransferController::~TTransferController() = default;
@@ -189,9 +189,8 @@ void TTransferController::recordSessionTransfers()
 {
     // The described transfers in the session are carried out by the engine;
     // the queue records them as items. The queue's own transfers in the
-    // session (the scheduler is busy then) are its items already. The
-    // engine's events may have a listener before this one (the session
-    // adapter): it is called first.
+    // session (the scheduler is busy then) are its items already. A listener
+    // of the engine's events set before this one is called first.
     TFtpSeja& seja = m.session->Seja();
     auto started = seja.OnTransferStarted;
     seja.OnTransferStarted = [this, started](const TFileTransfer& transfer) {

@@ -2,16 +2,20 @@
 // a real pyftpdlib server: F5 on a local folder sends the whole tree, the queue
 // pane appears with the items done and follows the user's commands; the queue
 // file offers unfinished items at the next start.
+#include "app/panedragdrop.h"
 #include "app/queuepane.h"
 #include "app/transfercontroller.h"
 #include "app/windowfixture.h"
+#include "core/utf8kept.h"
 #include "support/ftppyftpdserver.h"
 #include "transfer/queuefile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 #include <QTreeView>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace windowfixture;
@@ -186,5 +190,35 @@ TEST(QueuePane, TheQueueFileOffersUnfinishedItemsAtTheNextStart)
             TTransferQueue again;
             EXPECT_EQ(TQueueFile::Load(path, again, [](const QString&) { return QString(); }).items, 2);
         }
+    }
+}
+
+TEST(QueuePane, DraggedPathsKeepTheirBytesAndOnlyLocalFilesCount)
+{
+    // Kvado's own drag: exact bytes, also of a name that is no valid UTF-8.
+    const QStringList own = {FromUtf8Kept("/tmp/a b/%41#?.txt"), FromUtf8Kept("/tmp/\xE8rka\xFF"),
+                             QString::fromUtf8("/tmp/čšž")};
+    std::unique_ptr<QMimeData> data(TPaneDragDrop::LocalPathsData(own));
+    EXPECT_EQ(TPaneDragDrop::LocalPaths(data.get()), own);
+    // What a file manager reads of it: the URLs alone, with the same bytes.
+    QMimeData urlsOnly;
+    urlsOnly.setUrls(data->urls());
+    EXPECT_EQ(TPaneDragDrop::LocalPaths(&urlsOnly), own);
+
+    // A desktop drag: file: URLs count (percent-encoded bytes kept), other schemes do not.
+    const struct {
+        const char* url;
+        QStringList paths;
+    } cases[] = {
+        {"file:///home/ana/mapa%20z%20imenom", {"/home/ana/mapa z imenom"}},
+        {"file:///tmp/%E8", {FromUtf8Kept("/tmp/\xE8")}},
+        {"file://localhost/tmp/x", {"/tmp/x"}},
+        {"https://example.org/a.txt", {}},
+        {"sftp://host/a.txt", {}},
+    };
+    for (const auto& c : cases) {
+        QMimeData drop;
+        drop.setUrls({QUrl::fromEncoded(c.url)});
+        EXPECT_EQ(TPaneDragDrop::LocalPaths(&drop), c.paths) << c.url;
     }
 }
