@@ -6,6 +6,7 @@
 // with epAsk it answers eaAsk and the caller puts TExistsQuestion to the
 // user; the answer then goes through ApplyAnswer, which gives the action for
 // this file and, for a "for all" choice, the policy for the rest of the job.
+#include "ftp/remotelisting.h"
 #include "transfer/transferqueue.h"
 
 #include <QString>
@@ -58,3 +59,13 @@ TExistsAction DecideExists(TExistsPolicy policy, const TExistsFacts& facts);
 // The action an answer takes for its file; a "for all" choice also stores its
 // policy in *jobPolicy (other choices leave it).
 TExistsAction ApplyAnswer(TExistsAnswer::TChoice choice, const TExistsFacts& facts, TExistsPolicy* jobPolicy);
+
+// A listed entry's modification time (seconds since 1970 UTC), -1 when the
+// listing gave none or the entry type carries no time.
+template <class TEntry> qint64 EntryModified(const TEntry& entry)
+{
+    if constexpr (requires { entry.modified; })
+        return entry.modified;
+    else
+        return -1;
+}

@@ -22,7 +22,24 @@
 //   other items wait. A server that refuses a connection as one too many
 //   lowers the count of connections for the rest of the run.
 // - OnFinished fires when nothing waits or runs any more after a job ran
-//   (the window refreshes its panes there).
+//   (the window refreshes its panes there); also when the rest waits and
+//   cannot start now (stopped, blocked by a failed folder, no connection).
+// - Sessions: in the session the browsing session serves one item at a time;
+//   when it is busy with the user's own command, the scheduler calls its
+//   Open() and goes on at its OnReady. In the background a connection opens
+//   when an item can start and none is free (up to the count), and closes
+//   after IdleCloseMs without work. A connection that fails to open (not as
+//   one too many) opens none again until Start or until an item succeeds.
+// - Stop and StopAll end the running items through their sessions: the
+//   partial files stay, the items wait again keeping their bytes (so Start
+//   resumes them), and nothing new starts until Start.
+// - An item whose bytes done are above 0 (stopped, or failed and retried)
+//   starts as a resume of the part on the target without a question: a
+//   download from the local file's size, an upload from the size the remote
+//   folder's fresh listing gives; a part as long as the source is done, a
+//   longer one is overwritten.
+// - Log lines and reasons are texts of the word table through Word (the key
+//   itself when Word is not set).
 #include "transfer/existspolicy.h"
 #include "transfer/transferqueue.h"
 #include "transfer/transfersession.h"
@@ -64,10 +81,14 @@ public:
     void StopAll();
     void Stop(int row);
     bool Busy() const; // an item is running
+    // The connections used now: the count set, lowered by servers that refused more.
+    int Limit() const;
+    void SetIdleCloseMs(int milliseconds);
 
     std::function<TExistsAnswer(const TExistsQuestion&)> OnAsk;
     std::function<void(const QString& line)> OnLog; // status lines for the session log
     std::function<void()> OnFinished;
+    std::function<QString(const QString& key)> Word;
 
 private:
     struct Impl;
