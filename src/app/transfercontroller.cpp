@@ -19,6 +19,7 @@ TTransferController::TTransferController(const TTransferParts& parts)
     recordSessionTransfers();
     m_browsing = std::make_unique<TFtpTransferSession>(m.session->Seja());
     m_scheduler->SetBrowsingSession(m_browsing.get());
+    m_scheduler->Word = [this](const QString& key) { return m.words->GetWord(key); };
     m_scheduler->OnAsk = [this](const TExistsQuestion& question) { return m.ask(question); };
     m_scheduler->OnLog = [this](const QString& line) { m.log->KvadoUkazi(quint8(lkStatus), line, {}); };
     m_scheduler->OnFinished = [this] {
