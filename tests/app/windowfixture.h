@@ -2,6 +2,7 @@
 // Shared pieces of the main window's flow tests: a fresh home, scripted
 // prompts, quick connect through its window, and selecting rows as a user would.
 #include "app/localpane.h"
+#include "app/logview.h"
 #include "app/mainwindow.h"
 #include "app/prompts.h"
 #include "app/remotepane.h"
