@@ -138,6 +138,14 @@ void TConnectionPool::SetCount(int count, TSessionFactory factory)
         add(m_browsing, nullptr, 0);
 }
 
+void TConnectionPool::SetIdleCloseMs(int milliseconds)
+{
+    m_idleMs = milliseconds;
+    for (const auto& c : m_connections)
+        if (c->idle.isActive())
+            c->idle.start(m_idleMs);
+}
+
 std::vector<TConnection*> TConnectionPool::Free()
 {
     std::vector<TConnection*> free;
@@ -145,7 +153,7 @@ std::vector<TConnection*> TConnectionPool::Free()
         if (c->item || c->retiring || c->opening)
             continue;
         if (c->owned) {
-            if (c->ready)
+            if (c->ready && c->session->Idle())
                 free.push_back(c.get());
             continue;
         }

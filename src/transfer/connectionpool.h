@@ -55,7 +55,7 @@ public:
     void SetCount(int count, TSessionFactory factory);
     int Count() const { return m_count; }
     int Limit() const { return m_limit; }
-    void SetIdleCloseMs(int milliseconds) { m_idleMs = milliseconds; }
+    void SetIdleCloseMs(int milliseconds); // idle connections count from now with it
 
     // Connections that can take an item now. A browsing session busy with the
     // user's command is asked to report when it is idle.

@@ -52,7 +52,7 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
     QTemporaryDir home;
     const QString local = home.path() + "/local";
     ASSERT_TRUE(QDir().mkpath(local));
-    UseHome(home, {{"LokMapa", local}, {"Jezik", "1"}});
+    UseHome(home, {{"LokMapa", local}, {"Jezik", "1"}, {"KodiranjeImen", "1"}}); // UTF-8: names as on disk
     const TTree tree = MakeTree(local);
     PyftpdServer server;
     QString error;

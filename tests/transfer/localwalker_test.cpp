@@ -111,11 +111,13 @@ TEST(LocalWalker, AnUnreadableFolderIsReportedAndTheRestGoesOn)
     ::chmod(ToUtf8Kept(top + "/locked").constData(), 0);
     // Root reads every folder: the walk runs as nobody then.
     const uid_t user = ::geteuid();
-    if (user == 0)
+    if (user == 0) {
         ASSERT_EQ(::seteuid(65534), 0);
+    }
     Walked w({top}, "/");
-    if (user == 0)
+    if (user == 0) {
         ASSERT_EQ(::seteuid(0), 0);
+    }
     EXPECT_EQ(w.Rows(),
               QStringList({"D /t", "D /t/locked <- /t", "D /t/open <- /t", "F /t/open/f <- /t/open"}));
     EXPECT_EQ(w.lines, QStringList({"@idVrstaNiBrati " + top + "/locked"}));

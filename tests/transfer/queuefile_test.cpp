@@ -112,7 +112,7 @@ TEST(QueueFile, ACrashWhileWritingLeavesTheOldFile)
     TTransferQueue bigger;
     Fill(bigger, 5000);
     // The child dies of SIGXFSZ at the first write past the limit, halfway through the new file.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, "fast");
     const auto crash = [&] {
         const rlimit limit{rlim_t(oldSize + 4096), rlim_t(oldSize + 4096)};
         setrlimit(RLIMIT_FSIZE, &limit);
