@@ -55,8 +55,9 @@ void TTransferController::SetConnections(int count)
     }
     m_scheduler->SetConnections(m_connections, [this](int index) -> std::unique_ptr<TTransferSession> {
         // The browsing session's parameters as they are now: host, login, encryption, passive, encoding.
-        auto session = std::make_unique<TFtpTransferSession>(m.session->Seja().Parametri(), m_timeOut,
-                                                             QString::number(index + 2));
+        auto session = std::make_unique<TFtpTransferSession>(
+            m.session->Seja().Parametri(), m_timeOut,
+            QString::number(index + 1)); // index 1..10; the browsing session is "1"
         session->OnLog = [this](TLogKind kind, const QString& text, const QString& argument) {
             m.log->KvadoUkazi(quint8(kind), text, argument);
         };

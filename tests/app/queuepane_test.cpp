@@ -123,6 +123,43 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
         EXPECT_FALSE(window.QueuePane()->isVisible());
         EXPECT_TRUE(window.Ukazi().OknoSkrijVrsto->isChecked());
 
+        // A file alone in the session is the described upload, recorded as an item of the queue.
+        SelectLocal(window.LocalPane(), "drevo");
+        window.LocalPane()->Refresh();
+        ASSERT_TRUE(WriteAll(local + "/ena.bin", Pattern(5000, 2)));
+        window.LocalPane()->Refresh();
+        SelectLocal(window.LocalPane(), "ena.bin");
+        ASSERT_TRUE(PumpUntil([&] { return window.Ukazi().Pla2Prenesi->isEnabled(); }));
+        window.Ukazi().Pla2Prenesi->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return queue.Count() == 1 && queue.At(0).state == tsDone; }, 10000))
+            << window.LogView()->toPlainText().toStdString();
+        EXPECT_EQ(queue.At(0).remotePath, "/upload/ena.bin");
+        EXPECT_EQ(queue.At(0).localPath, local + "/ena.bin");
+        EXPECT_EQ(ReadAll(server.RootPath() + "/upload/ena.bin"), Pattern(5000, 2));
+        EXPECT_TRUE(window.QueuePane()->isVisible());
+
+        // Two background connections bring the tree back down into another folder.
+        window.Transfers().SetConnections(2);
+        const QString back = home.path() + "/nazaj";
+        ASSERT_TRUE(QDir().mkpath(back));
+        window.LocalPane()->Start(back);
+        ASSERT_TRUE(PumpUntil([&] { return RowOf(window.RemotePane(), "drevo") > 0; }));
+        window.RemotePane()->setCurrentIndex(window.RemotePane()->model()->index(
+            window.RemotePane()->RowOfEntry(RowOf(window.RemotePane(), "drevo")), 0));
+        window.Ukazi().Pla1Prenesi->trigger();
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                const TQueueTotals totals = queue.Totals();
+                return !window.Transfers().Busy() && totals.files > 1 && totals.filesDone == totals.files;
+            },
+            20000))
+            << window.LogView()->toPlainText().toStdString();
+        for (const auto& [name, bytes] : tree.files) {
+            EXPECT_EQ(ReadAll(back + "/drevo/" + name), bytes) << name.toStdString();
+        }
+        EXPECT_TRUE(QFileInfo(back + "/drevo/prazna mapa").isDir());
+        EXPECT_TRUE(window.LogView()->toPlainText().contains("[2] "))
+            << "background lines carry their connection";
         window.close();
     }
     EXPECT_FALSE(QFile::exists(home.path() + "/Vrsta.kvq")); // nothing was left unfinished
