@@ -330,6 +330,7 @@ void TGlavniObrazec::changeEvent(QEvent* event)
 void TGlavniObrazec::FormShow()
 {
     FTPDat1->setFont(m_paneFont);
+    m_queuePane->SetListFont(m_paneFont);
 }
 
 void TGlavniObrazec::applyPaneFont()
@@ -355,6 +356,7 @@ void TGlavniObrazec::setPaneFont(const QFont& font)
     FTPInfo1->setFont(font);
     m_local->List()->setFont(font);
     FTPDat1->setFont(font);
+    m_queuePane->SetListFont(font);
 }
 
 void TGlavniObrazec::FormActivate()

@@ -37,7 +37,6 @@ void TGlavniObrazec::buildQueue()
     m_transfers = std::make_unique<TTransferController>(parts);
 
     m_queuePane = new TQueuePane(m_transfers->Queue(), centralWidget());
-    m_queuePane->setFixedHeight(150);
     m_queuePane->setVisible(false);
     m_queuePane->SetWords(ML1);
     m_queuePane->OnStop = [this](const std::vector<int>& rows) {

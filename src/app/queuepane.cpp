@@ -3,6 +3,7 @@
 #include "app/transfermeter.h"
 #include "lang/multilang.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -16,10 +17,10 @@
 namespace {
 
 // Column captions, then the designed widths.
-const char* const ColumnKeys[TQueueModel::qcCount] = {"@idVrIme",       "@idVrSmer",     "@idVrLokalna",
-                                                      "@idVrOddaljena", "@idVrVelikost", "@idVrPreneseno",
-                                                      "@idVrHitrost",   "@idVrStanje"};
-const int ColumnWidths[TQueueModel::qcCount] = {150, 70, 180, 180, 70, 70, 70, 220};
+const char* const ColumnKeys[TQueueModel::qcCount] = {"@idVrIme",       "@idVrSmer",     "@idVrVelikost",
+                                                      "@idVrPreneseno", "@idVrHitrost",  "@idVrStanje",
+                                                      "@idVrLokalna",   "@idVrOddaljena"};
+const int ColumnWidths[TQueueModel::qcCount] = {120, 75, 60, 60, 65, 190, 200, 200};
 
 } // namespace
 
@@ -133,8 +134,9 @@ QVariant TQueueModel::data(const QModelIndex& index, int role) const
         return item.remotePath;
     case qcSize:
         return folder ? word("@idVrMapa") : TTransferMeter::Size(item.size);
-    case qcDone:
-        return folder ? QString() : TTransferMeter::Size(item.done);
+    case qcDone: // nothing moved yet: empty, so the moved bytes stand out
+        return folder || (item.done == 0 && item.state != tsRunning) ? QString()
+                                                                     : TTransferMeter::Size(item.done);
     case qcSpeed:
         return item.state == tsRunning && item.speed > 0
                    ? TTransferMeter::Size(item.speed) + QStringLiteral("/s")
@@ -170,10 +172,7 @@ TQueuePane::TQueuePane(TTransferQueue& queue, QWidget* parent)
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setTextElideMode(Qt::ElideMiddle);
-    m_view->header()->setStretchLastSection(true);
-    for (int c = 0; c < TQueueModel::qcCount; ++c) {
-        m_view->setColumnWidth(c, ColumnWidths[c]);
-    }
+    m_view->header()->setStretchLastSection(false);
     column->addWidget(m_view, 1);
 
     auto* row = new QHBoxLayout;
@@ -202,6 +201,7 @@ TQueuePane::TQueuePane(TTransferQueue& queue, QWidget* parent)
     });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateButtons(); });
+    SetListFont(m_view->font());
     m_model.OnQueueChanged = [this] {
         updateButtons();
         if (OnQueueChanged) {
@@ -219,6 +219,19 @@ QPushButton* TQueuePane::button(const char* name, const QString& caption, void (
     b->setFocusPolicy(Qt::TabFocus);
     connect(b, &QPushButton::clicked, this, [this, command] { (this->*command)(); });
     return b;
+}
+
+void TQueuePane::SetListFont(const QFont& font)
+{
+    m_view->setFont(font);
+    // The designed widths are for a font of about 13 pixels; a larger one widens them in proportion.
+    const QFontMetrics metrics(font);
+    const double scale = qMax(1.0, metrics.height() / 13.0);
+    for (int c = 0; c < TQueueModel::qcCount; ++c) {
+        m_view->setColumnWidth(c, int(ColumnWidths[c] * scale));
+    }
+    // Room for the header, six rows and the buttons.
+    setFixedHeight((metrics.height() + 4) * 7 + 10 + m_buttons.front()->sizeHint().height());
 }
 
 void TQueuePane::SetWords(TMultiLang* words)

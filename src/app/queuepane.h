@@ -36,7 +36,8 @@ class TMultiLang;
 class TQueueModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum TColumn { qcName, qcDirection, qcLocal, qcRemote, qcSize, qcDone, qcSpeed, qcState, qcCount };
+    // The short columns first, so the state stays in sight; the long paths last.
+    enum TColumn { qcName, qcDirection, qcSize, qcDone, qcSpeed, qcState, qcLocal, qcRemote, qcCount };
 
     explicit TQueueModel(TTransferQueue& queue, QObject* parent = nullptr);
 
@@ -71,6 +72,8 @@ public:
     QTreeView* View() const { return m_view; }
     void SetWords(TMultiLang* words);
     void Retranslate();
+    // The panes' font for the table: the columns widen with it, and the pane's height fits six rows.
+    void SetListFont(const QFont& font);
     std::vector<int> SelectedRows() const; // ascending
 
     // The commands, on the selected rows (the buttons and the pop-up call them).

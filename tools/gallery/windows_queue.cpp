@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 namespace {
 
@@ -64,5 +65,9 @@ KVADO_GALLERY_WINDOW("main-queue", [](int language) -> QWidget* {
     window->setWindowTitle(QStringLiteral("Kvado - [ftp.example.org/www]"));
     window->TotalsLabel()->setText(window->Transfers().TotalsText());
     window->TotalsLabel()->setVisible(true);
+    // The failed item selected: the buttons that act on it are enabled.
+    QTreeView* view = window->QueuePane()->View();
+    view->selectionModel()->select(view->model()->index(3, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     return window;
 });
