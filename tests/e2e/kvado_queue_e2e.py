@@ -34,7 +34,8 @@ def prepare(root):
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
             f.write(data)
-    kvado.write_ini(home, {"Jezik": "2", "LokMapa": local})
+    # UTF-8 names: the server keeps the same bytes as the local disk.
+    kvado.write_ini(home, {"Jezik": "2", "LokMapa": local, "KodiranjeImen": "1"})
     return served, home, local
 
 
