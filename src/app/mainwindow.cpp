@@ -431,6 +431,9 @@ void TGlavniObrazec::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     followRemoteColumn();
+    // The queue takes its share of what is under the log, so the file panes keep theirs.
+    m_queuePane->FitHeight(centralWidget()->height() - MPanel1->height() - Panel4->height() -
+                           FTPInfo1->height());
 }
 
 bool TGlavniObrazec::eventFilter(QObject* watched, QEvent* event)

@@ -230,8 +230,17 @@ void TQueuePane::SetListFont(const QFont& font)
     for (int c = 0; c < TQueueModel::qcCount; ++c) {
         m_view->setColumnWidth(c, int(ColumnWidths[c] * scale));
     }
-    // Room for the header, six rows and the buttons.
-    setFixedHeight((metrics.height() + 4) * 7 + 10 + m_buttons.front()->sizeHint().height());
+    // Room for the header, six rows and the buttons; a short window gives less (FitHeight).
+    m_preferredHeight = (metrics.height() + 4) * 7 + 10 + m_buttons.front()->sizeHint().height();
+    m_smallestHeight = (metrics.height() + 4) * 2 + 10 + m_buttons.front()->sizeHint().height();
+    FitHeight(m_room);
+}
+
+void TQueuePane::FitHeight(int room)
+{
+    m_room = room;
+    const int share = room > 0 ? room * 2 / 5 : m_preferredHeight;
+    setFixedHeight(qMax(m_smallestHeight, qMin(m_preferredHeight, share)));
 }
 
 void TQueuePane::SetWords(TMultiLang* words)

@@ -74,6 +74,9 @@ public:
     void Retranslate();
     // The panes' font for the table: the columns widen with it, and the pane's height fits six rows.
     void SetListFont(const QFont& font);
+    // The height for a window whose panes have `room` pixels: six rows at most, two fifths of
+    // the room, one row at least (0: no limit known).
+    void FitHeight(int room);
     std::vector<int> SelectedRows() const; // ascending
 
     // The commands, on the selected rows (the buttons and the pop-up call them).
@@ -98,4 +101,7 @@ private:
     QTreeView* m_view;
     QMenu* m_menu;
     std::vector<QPushButton*> m_buttons; // stop, retry, remove, up, down
+    int m_preferredHeight = 0;
+    int m_smallestHeight = 0;
+    int m_room = 0;
 };

@@ -69,7 +69,7 @@ def test(desk, drv, binary):
         for name, data in TREE.items():
             kvado.wait_file(os.path.join(copy, name), data, 60, drv, "%s uploaded" % name)
         drv.wait_until(lambda: os.path.isdir(os.path.join(copy, EMPTY_FOLDER)), 30, "the empty folder made")
-        drv.wait_until(lambda: len(drv.search(queue, name="done", rows=True)) >= len(TREE), 30,
+        drv.wait_until(lambda: len(drv.search(queue, name="done", rows=True, showing=False)) >= len(TREE), 30,
                        "every file of the queue done")
         drv.shot("done")
         drv.keys("alt+f", "x")
