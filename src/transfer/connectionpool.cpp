@@ -210,24 +210,25 @@ void TConnectionPool::closed(TTransferSession* session, const QString& reason, b
     if (!c)
         return;
     const bool wasReady = c->ready;
+    const bool owned = c->owned != nullptr;
     c->ready = false;
     c->opening = false;
+    // One too many is no fault of the item: it waits for another connection.
     if (c->item && OnLost)
-        OnLost(c, reason);
-    if (!c->owned) {
-        c->item = 0;
-        return; // the browsing session: the window connects it again
-    }
-    drop(c);
-    if (tooMany) {
-        m_limit = qMax(1, alive());
-        m_blocked = m_blocked || alive() == 0;
-        if (OnLog)
-            OnLog(QStringLiteral("@idVrstaPrevec"), QString::number(m_limit));
-    } else if (!wasReady) {
-        m_blocked = true;
-        if (OnLog)
-            OnLog(QStringLiteral("@idVrstaPovezavaNeuspela"), reason);
+        OnLost(c, tooMany ? QString() : reason);
+    c->item = 0;
+    if (owned) { // the browsing session stays: the window connects it again
+        drop(c);
+        if (tooMany) {
+            m_limit = qMax(1, alive());
+            m_blocked = m_blocked || alive() == 0;
+            if (OnLog)
+                OnLog(QStringLiteral("@idVrstaPrevec"), QString::number(m_limit));
+        } else if (!wasReady) {
+            m_blocked = true;
+            if (OnLog)
+                OnLog(QStringLiteral("@idVrstaPovezavaNeuspela"), reason);
+        }
     }
     if (OnReady)
         OnReady();

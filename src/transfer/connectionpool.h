@@ -8,10 +8,11 @@
 // - Everything runs on the UI thread. The pool sets each session's OnReady
 //   and OnClosed; its owner sets the operation events in OnCreated.
 // - Grow opens connections (never from inside an event, their OnReady comes
-//   later); OnReady fires when a connection can take an item. A connection
-//   that closes fires OnLost with its item (0 when it had none) before it is
-//   dropped; the session object is destroyed later from the event loop, never
-//   inside its own event.
+//   later); OnReady fires when a connection can take an item, and after a
+//   connection closed. A connection that closes with an item fires OnLost
+//   with the reason (empty after a refusal as one too many: the item is then
+//   no failure) before it is dropped; the session object is destroyed later
+//   from the event loop, never inside its own event.
 // - A refusal as one too many lowers the limit to the connections still open
 //   (at least 1) for the rest of the run; a connection that fails to open, or
 //   is refused with no other open, blocks growing until Unblock.

@@ -93,7 +93,7 @@ int TRemoteWalk::AddListing(quint32 folderId, const std::vector<TRemoteEntry>& e
         item.localPath = JoinRemote(localFolder, entry.name);
         item.size = entry.kind == ekFile ? entry.size : 0;
         item.modified = EntryModified(entry);
-        after = m_queue.RowOf(m_queue.Add(std::move(item), after));
+        m_queue.Add(std::move(item), after++); // right after the one before: rows stay unasked
         ++added;
     }
     return added;

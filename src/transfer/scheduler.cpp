@@ -203,8 +203,9 @@ struct TScheduler::Impl {
     void uploadKnown(TConnection* c, bool asResume)
     {
         const TQueueItem& item = *queue.Find(c->item);
+        // Selected files are compared ignoring case, as the described upload does; a folder's walk exactly.
         const auto target = targets.Find(item.job, FolderOf(item.remotePath), NameOf(item.remotePath),
-                                         !queue.JobSeveral(item.job));
+                                         !queue.JobHasFolders(item.job));
         if (!target) {
             transfer(c, 0);
             return;
@@ -412,7 +413,7 @@ quint32 TScheduler::Upload(const QStringList& localPaths, const QString& remoteF
                            const TRemoteListing* knownTarget)
 {
     const quint32 job = d->queue.NewJob(tdUpload, 0);
-    if (knownTarget)
+    if (knownTarget && !knownTarget->Cut()) // a listing cut at its cap may miss names: listed afresh
         d->targets.SetListing(job, remoteFolder, *knownTarget);
     TLocalWalker walker(d->queue, job, kMaxDepth);
     walker.OnLog = d->pool.OnLog;

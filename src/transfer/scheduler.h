@@ -64,7 +64,8 @@ public:
     explicit TScheduler(TTransferQueue& queue);
     ~TScheduler();
 
-    // The browsing session (serves the items in the session mode); nullptr when none.
+    // The browsing session (serves the items in the session mode); nullptr when
+    // none. It must outlive the scheduler or be replaced here before it goes.
     void SetBrowsingSession(TTransferSession* session);
     // 0: in the browsing session; 1..10: background connections made by factory.
     void SetConnections(int count, TSessionFactory factory);
@@ -73,7 +74,9 @@ public:
     // Jobs the window asks for. entries: the remote pane's selected entries.
     quint32 Download(const std::vector<TRemoteEntry>& entries, const QString& remoteFolder,
                      const QString& localFolder);
-    // knownTarget: the listing of remoteFolder when the window has it (no listing is then needed).
+    // knownTarget: the listing of remoteFolder when the window has it (no listing
+    // is then needed, unless it was cut at its cap). In the session, passing it
+    // keeps the described wire sequence of an upload of selected files.
     quint32 Upload(const QStringList& localPaths, const QString& remoteFolder,
                    const TRemoteListing* knownTarget);
 

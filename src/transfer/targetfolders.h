@@ -31,7 +31,7 @@ public:
     void Clear() { m_folders.clear(); }
 
     // The file of that name in a known folder; ignoreCase as the described
-    // single-file upload compares names.
+    // upload of selected files compares names.
     std::optional<TFile> Find(quint32 job, const QString& folder, const QString& name, bool ignoreCase) const;
 
 private:

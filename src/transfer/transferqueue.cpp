@@ -39,7 +39,12 @@ int TTransferQueue::JobFileCount(quint32 job) const
 
 bool TTransferQueue::JobSeveral(quint32 job) const
 {
-    return JobFileCount(job) > 1 || (job >= 1 && job <= m_jobs.size() && m_jobs[job - 1].folders > 0);
+    return JobFileCount(job) > 1 || JobHasFolders(job);
+}
+
+bool TTransferQueue::JobHasFolders(quint32 job) const
+{
+    return job >= 1 && job <= m_jobs.size() && m_jobs[job - 1].folders > 0;
 }
 
 int TTransferQueue::slotOf(quint32 id) const
@@ -79,10 +84,18 @@ void TTransferQueue::account(const TQueueItem& item, int sign)
     }
 }
 
-void TTransferQueue::renumber(int fromRow)
+void TTransferQueue::renumber(int fromRow) const
 {
     for (int row = fromRow; row < int(m_rows.size()); ++row)
         m_slots[m_rows[std::size_t(row)]].row = row;
+    m_staleFrom = INT_MAX;
+}
+
+int TTransferQueue::rowOf(const TSlot& slot) const
+{
+    if (slot.row >= m_staleFrom)
+        renumber(m_staleFrom);
+    return slot.row;
 }
 
 void TTransferQueue::lowerWaitingHint(int row) const
@@ -99,7 +112,8 @@ quint32 TTransferQueue::Add(TQueueItem item, int after)
     m_slots.push_back({std::move(item), row});
     account(m_slots.back().item, +1);
     m_rows.insert(m_rows.begin() + row, quint32(m_slots.size() - 1));
-    renumber(row + 1);
+    if (row + 1 < Count())
+        m_staleFrom = qMin(m_staleFrom, row);
     if (m_slots.back().item.state == tsWaiting)
         lowerWaitingHint(row);
     if (OnInserted)
@@ -120,7 +134,7 @@ const TQueueItem& TTransferQueue::At(int row) const
 int TTransferQueue::RowOf(quint32 id) const
 {
     const int slot = slotOf(id);
-    return slot < 0 ? -1 : m_slots[std::size_t(slot)].row;
+    return slot < 0 ? -1 : rowOf(m_slots[std::size_t(slot)]);
 }
 
 TQueueItem* TTransferQueue::Find(quint32 id)
@@ -162,9 +176,9 @@ void TTransferQueue::SetState(quint32 id, TItemState state, const QString& reaso
         s.item.done = qMax(s.item.done, s.item.size);
     account(s.item, +1);
     if (state == tsWaiting)
-        lowerWaitingHint(s.row);
+        lowerWaitingHint(rowOf(s));
     if (OnChanged)
-        OnChanged(s.row);
+        OnChanged(rowOf(s));
 }
 
 void TTransferQueue::SetProgress(quint32 id, qint64 done, qint64 speed)
@@ -178,7 +192,7 @@ void TTransferQueue::SetProgress(quint32 id, qint64 done, qint64 speed)
     s.item.speed = speed;
     account(s.item, +1);
     if (OnChanged)
-        OnChanged(s.row);
+        OnChanged(rowOf(s));
 }
 
 void TTransferQueue::Remove(const std::vector<int>& rows)

@@ -16,6 +16,9 @@
 // - Events fire after the change, synchronously; a handler may read the queue
 //   but must not change it from inside OnInserted/OnRemoved/OnChanged (a model
 //   re-reads rows there).
+// - Remove fires OnRemoved once per run of adjacent removed rows, the lowest
+//   run last, with the rows as they were before (so a model that drops each
+//   range in turn stays right); Add fires OnInserted(row, row).
 // - References from At and pointers from Find stay valid while items are added,
 //   changed or moved; Remove and Clear invalidate them.
 // - A skipped file counts as settled in the totals (its bytes as done); time
@@ -25,6 +28,8 @@
 //   give them, local paths as the engine writes them.
 #include <QString>
 #include <QtGlobal>
+
+#include <climits>
 
 #include <deque>
 #include <functional>
@@ -83,6 +88,7 @@ public:
     int JobFileCount(quint32 job) const;
     // The job has more than one file or any folder: "for all" choices are offered.
     bool JobSeveral(quint32 job) const;
+    bool JobHasFolders(quint32 job) const;
 
     // Appends an item (its id is given here) after the last row, or right after
     // row `after` (a listed folder's entries follow it). Returns the id.
@@ -119,7 +125,7 @@ public:
 private:
     struct TSlot {
         TQueueItem item;
-        int row = 0;
+        mutable int row = 0; // its row, unless row >= m_staleFrom (then renumbered first)
     };
     struct TJob {
         TDirection direction = tdDownload;
@@ -128,7 +134,8 @@ private:
     };
     int slotOf(quint32 id) const; // -1 when gone
     void account(const TQueueItem& item, int sign);
-    void renumber(int fromRow);
+    void renumber(int fromRow) const;
+    int rowOf(const TSlot& slot) const;
     void lowerWaitingHint(int row) const;
 
     std::deque<TSlot> m_slots;   // ascending ids; a deque keeps references valid while it grows
@@ -139,4 +146,7 @@ private:
     qint64 m_bytesLeft = 0;        // of waiting and running files
     int m_unfinished = 0;          // items waiting, running or failed
     mutable int m_waitingFrom = 0; // no row before it waits
+    // Rows stored in slots from this row on may be out of date: items added
+    // in the middle renumber the rows after them once, when a row is asked.
+    mutable int m_staleFrom = INT_MAX;
 };

@@ -12,7 +12,11 @@
 // - Open() connects and logs in. Exactly one of OnReady (logged in and idle)
 //   or OnClosed follows, later, from the event loop, never from inside the
 //   call (a session that is connected already, the browsing one, posts its
-//   OnReady).
+//   OnReady once it is idle: the scheduler calls Open() on it while the
+//   user's own command holds it, and goes on at that OnReady).
+// - Idle() is false from the moment the connection is lost, before the
+//   OnDone (failed) of an operation in flight, so that nothing new is started
+//   on it from inside that OnDone.
 // - One operation at a time, started only while Idle(): List, MakeFolder,
 //   Fetch, Send. Each ends with exactly one OnDone, fired from the event loop
 //   (never from inside the call that started it). Stop() ends the running

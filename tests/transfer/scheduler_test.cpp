@@ -3,6 +3,8 @@
 // listings, refusals, a lost connection and Stop.
 #include "transfer/scheduler.h"
 
+#include "ftp/remotelisting.h"
+
 #include "support/pump.h"
 #include "transferfixture.h"
 
@@ -62,8 +64,8 @@ void PutLocally(const QByteArray& top, const std::map<QByteArray, QByteArray>& t
 struct Queue {
     FakeServer server;
     TTransferQueue queue;
+    std::unique_ptr<FakeSession> browsing; // outlives the scheduler
     TScheduler scheduler{queue};
-    std::unique_ptr<FakeSession> browsing;
     QTemporaryDir local;
     ~Queue() { RemoveLocalTree(LocalPath()); } // names that are no UTF-8 are beyond QDir
     QStringList log;
@@ -150,6 +152,8 @@ TEST_P(Flow, AFolderGoesDownWholeAndInOrder)
     Queue run(GetParam());
     const auto tree = Tree();
     PutOnServer(run.server, "/site", tree);
+    if (run.browsing)
+        run.browsing->List("/"); // the user's own command: the queue waits for it
     run.scheduler.Download({Entry("..", ekParent), Entry("site", ekDirectory)}, "/", run.local.path());
     ASSERT_TRUE(run.Finish());
 
@@ -161,7 +165,7 @@ TEST_P(Flow, AFolderGoesDownWholeAndInOrder)
     EXPECT_TRUE(run.FoldersFirst());
     // Each folder is listed once, before any file in it is fetched.
     const QStringList& ops = run.server.ops;
-    EXPECT_EQ(run.server.Count("LIST"), 4);
+    EXPECT_EQ(run.server.Count("LIST /site"), 4);
     EXPECT_LT(ops.indexOf("LIST /site/sub"), ops.indexOf("RETR /site/sub/x0"));
     EXPECT_LT(ops.indexOf("LIST /site/sub/deeper"), ops.indexOf("RETR /site/sub/deeper/y0"));
     const TQueueTotals totals = run.queue.Totals();
@@ -227,6 +231,19 @@ TEST_P(Flow, ExistingFilesAreAskedAboutOnceForAll)
     EXPECT_TRUE(run.server.ops.contains("STOR@3 /site/sub/x9"));
     EXPECT_EQ(run.server.Count("STOR"), 1);
     EXPECT_EQ(run.server.tree["/site/sub/x9"].bytes, tree.at("/sub/x9"));
+
+    // One file into the folder the window shows: its listing is used, names
+    // compared ignoring case as the described question does.
+    TRemoteListing shown;
+    shown.Append(Entry("A.TXT", ekFile, 7));
+    run.answer = TExistsAnswer::acCancel;
+    const int lists = run.server.Count("LIST");
+    run.scheduler.Upload({run.local.filePath("site/a.txt")}, "/site", &shown);
+    ASSERT_TRUE(run.Finish());
+    EXPECT_EQ(run.questions.size(), 4u);
+    EXPECT_FALSE(run.questions.back());
+    EXPECT_EQ(run.server.Count("LIST"), lists);
+    EXPECT_EQ(run.queue.At(run.queue.Count() - 1).state, tsSkipped);
 }
 
 TEST_P(Flow, StopLeavesPartsThatStartResumes)

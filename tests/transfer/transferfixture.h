@@ -103,7 +103,9 @@ public:
     void Open() override
     {
         later([this] {
-            if (m_connected) {
+            if (m_connected && m_busy) {
+                m_readyWhenIdle = true;
+            } else if (m_connected) {
                 if (OnReady)
                     OnReady(this);
             } else if (m_server.down) {
@@ -273,11 +275,19 @@ private:
         m_stopped = false;
         if (OnDone)
             OnDone(this, result);
+        if (m_readyWhenIdle && Idle()) {
+            m_readyWhenIdle = false;
+            later([this] {
+                if (OnReady)
+                    OnReady(this);
+            });
+        }
     }
 
     FakeServer& m_server;
     QString m_name;
     bool m_connected = false, m_busy = false, m_stopped = false;
+    bool m_readyWhenIdle = false; // Open() came while busy: OnReady once idle
     std::unique_ptr<QObject> m_context = std::make_unique<QObject>();
     QByteArray m_source;
     qint64 m_position = 0;

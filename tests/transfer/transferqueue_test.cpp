@@ -61,6 +61,15 @@ TEST(TransferQueue, RowsIdsMovesAndRemovalKeepTheirItems)
     queue.Clear();
     EXPECT_EQ(Names(queue), "c");
     EXPECT_TRUE(queue.Unfinished());
+
+    // A listing's entries go in one after the other behind their folder, rows asked only later.
+    queue.Add(File(job, "z", 1));
+    int after = 0;
+    for (const char* name : {"c1", "c2", "c3"})
+        queue.Add(File(job, name, 1), after++);
+    EXPECT_EQ(Names(queue), "c,c1,c2,c3,z");
+    for (int row = 0; row < queue.Count(); ++row)
+        EXPECT_EQ(queue.RowOf(queue.At(row).id), row);
 }
 
 TEST(TransferQueue, TotalsFollowEveryChange)
