@@ -155,7 +155,11 @@ void TPrepisiDialog1::ShowPodatki()
         return;
     const QLocale locale;
     const QString unknown = m_ml7->GetWord(QStringLiteral("@idNeznano"));
-    m_name->setText(m_name->fontMetrics().elidedText(m_data.name, Qt::ElideMiddle, kNameWidth));
+    QString name = m_data.name; // one line whatever the name holds
+    for (QChar& c : name)
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    m_name->setText(m_name->fontMetrics().elidedText(name, Qt::ElideMiddle, kNameWidth));
     m_name->setToolTip(m_data.name);
     const qint64 sizes[2] = {m_data.sourceSize, m_data.targetSize};
     const QDateTime* dates[2] = {&m_data.sourceModified, &m_data.targetModified};

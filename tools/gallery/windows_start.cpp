@@ -52,6 +52,18 @@ KVADO_GALLERY_WINDOW("file-exists-several", [](int language) -> QWidget* {
     return dialog;
 });
 
+// One file with its details: a name too long for the window, elided in the middle.
+KVADO_GALLERY_WINDOW("file-exists-details", [](int language) -> QWidget* {
+    auto* dialog = new TPrepisiDialog1;
+    dialog->SetLanguage(language);
+    dialog->SetPodatki({QStringLiteral("arhiv/") + QString(30, u'x') +
+                            QStringLiteral("-zelo-dolgo-ime-datoteke-"
+                                           "ki-ne-gre-v-okno-2026.tar.gz"),
+                        734003200, 1234, QDateTime(QDate(2026, 12, 1), QTime(9, 5)),
+                        QDateTime(QDate(2025, 3, 14), QTime(23, 59)), false});
+    return dialog;
+});
+
 KVADO_GALLERY_WINDOW("about",
                      [](int language) -> QWidget* { return new TOProgramu(true, quint8(language + 1)); });
 
