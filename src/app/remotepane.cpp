@@ -5,10 +5,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 
 namespace {
 const int kColumnWidths[TRemoteModel::kColumns] = {160, 71, 70, 250, 120};
@@ -23,9 +25,57 @@ QStringList captionsOf(int language)
     return captions;
 }
 
-int compareValues(qint64 first, qint64 second)
+// The rank of each entry's text (text(entry)) among the texts of entries 1 to rows - 1, without
+// regard to case: equal texts share a rank. The texts are case-folded into one buffer once, and
+// each sort item carries its text's first four characters, so that most comparisons touch
+// neither the table nor the buffer.
+std::vector<int> textRanks(const TRemoteListing& table, int rows,
+                           QStringView (TRemoteListing::*text)(int) const)
 {
-    return first < second ? -1 : (first > second ? 1 : 0);
+    std::vector<int> ranks(std::size_t(qMax(rows, 0)));
+    if (rows < 2) {
+        return ranks;
+    }
+    struct TItem {
+        quint64 prefix; // the first four characters, one in each 16 bits, the first highest
+        qsizetype start;
+        quint32 length;
+        int entry;
+    };
+    QString folded;
+    std::vector<TItem> items;
+    items.reserve(std::size_t(rows - 1));
+    for (int entry = 1; entry < rows; ++entry) {
+        const QStringView original = (table.*text)(entry);
+        TItem item{0, folded.size(), quint32(original.size()), entry};
+        for (qsizetype i = 0; i < original.size(); ++i) {
+            const QChar ch = original[i].toCaseFolded();
+            folded.append(ch);
+            if (i < 4) {
+                item.prefix |= quint64(ch.unicode()) << (48 - 16 * i);
+            }
+        }
+        items.push_back(item);
+    }
+    const auto* const characters = reinterpret_cast<const char16_t*>(folded.constData());
+    const auto view = [characters](const TItem& item) {
+        return std::u16string_view(characters + item.start, item.length);
+    };
+    std::sort(items.begin(), items.end(), [&](const TItem& a, const TItem& b) {
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix;
+        }
+        const int result = view(a).compare(view(b));
+        return result != 0 ? result < 0 : a.entry < b.entry;
+    });
+    int rank = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0 && (items[i - 1].prefix != items[i].prefix || view(items[i - 1]) != view(items[i]))) {
+            ++rank;
+        }
+        ranks[std::size_t(items[i].entry)] = rank;
+    }
+    return ranks;
 }
 } // namespace
 
@@ -44,6 +94,7 @@ void TRemoteModel::Show(const TRemoteListing& table)
     m_table = &table;
     m_rows = table.Count();
     m_typed.clear();
+    m_nameRanks.clear();
     buildOrder();
     endResetModel();
 }
@@ -53,6 +104,7 @@ void TRemoteModel::Clear()
     beginResetModel();
     m_rows = 0;
     m_typed.clear();
+    m_nameRanks.clear();
     m_order.clear();
     m_rowOf.clear();
     endResetModel();
@@ -123,43 +175,55 @@ void TRemoteModel::buildOrder()
         return;
     }
     const TRemoteListing& table = *m_table;
-    const int column = m_sortColumn;
-    const bool descending = m_descending;
-    const auto compareNames = [&table](int a, int b) {
-        return table.Name(a).compare(table.Name(b), Qt::CaseInsensitive);
+    if (m_nameRanks.empty()) {
+        m_nameRanks = textRanks(table, m_rows, &TRemoteListing::Name);
+    }
+    // Every key is a number, so the sort compares no text: a million rows sort at once.
+    const std::vector<int> attributeRanks =
+        m_sortColumn == 2 ? textRanks(table, m_rows, &TRemoteListing::Attributes) : std::vector<int>();
+    struct TKey {
+        qint64 value;
+        int name;
+        int entry;
+        quint8 kind;
     };
-    const auto before = [&](int a, int b) {
-        // Folders first in both directions; the kind values order them so.
-        if (table.Kind(a) != table.Kind(b)) {
-            return table.Kind(a) < table.Kind(b);
-        }
-        int result = 0;
-        switch (column) {
+    std::vector<TKey> keys(std::size_t(m_rows > 0 ? m_rows - 1 : 0));
+    for (int entry = 1; entry < m_rows; ++entry) {
+        qint64 value = 0;
+        switch (m_sortColumn) {
         case 1:
-            result = compareValues(table.Size(a), table.Size(b));
+            value = table.Size(entry);
             break;
         case 2:
-            result = table.Attributes(a).compare(table.Attributes(b), Qt::CaseInsensitive);
+            value = attributeRanks[std::size_t(entry)];
             break;
         case kDateColumn:
-            result = compareValues(table.Modified(a), table.Modified(b));
+            value = table.Modified(entry);
             break;
         default:
             break;
         }
-        if (result == 0) {
-            result = compareNames(a, b);
+        keys[std::size_t(entry - 1)] = {value, m_nameRanks[std::size_t(entry)], entry, table.Kind(entry)};
+    }
+    const bool descending = m_descending;
+    std::sort(keys.begin(), keys.end(), [descending](const TKey& a, const TKey& b) {
+        // Folders first in both directions (the kind values order them so); equal keys in listing order.
+        if (a.kind != b.kind) {
+            return a.kind < b.kind;
         }
-        if (result != 0) {
-            return descending ? result > 0 : result < 0;
+        if (a.value != b.value) {
+            return descending ? a.value > b.value : a.value < b.value;
         }
-        return a < b; // equal keys stay in listing order
-    };
-    m_order.resize(std::size_t(m_rows));
-    std::iota(m_order.begin(), m_order.end(), 0);
+        if (a.name != b.name) {
+            return descending ? a.name > b.name : a.name < b.name;
+        }
+        return a.entry < b.entry;
+    });
     // Entry 0 is the parent entry: it stays on top.
-    if (m_rows > 1) {
-        std::sort(m_order.begin() + 1, m_order.end(), before);
+    m_order.reserve(std::size_t(m_rows));
+    m_order.push_back(0);
+    for (const TKey& key : keys) {
+        m_order.push_back(key.entry);
     }
     m_rowOf.resize(m_order.size());
     for (std::size_t row = 0; row < m_order.size(); ++row) {
@@ -313,7 +377,32 @@ void TRemotePane::Show(const TRemoteListing& table)
 
 void TRemotePane::SortBy(int column)
 {
-    m_model.SortBy(column);
+    // The selection is taken off during the sort and put back as runs of rows: the selection
+    // model would otherwise follow every selected row of a long listing one by one.
+    const std::vector<int> selected = SelectedRows();
+    {
+        const QSignalBlocker quiet(selectionModel());
+        selectionModel()->clearSelection();
+        m_model.SortBy(column);
+        std::vector<int> rows;
+        rows.reserve(selected.size());
+        for (const int entry : selected) {
+            rows.push_back(m_model.RowOfEntry(entry));
+        }
+        std::sort(rows.begin(), rows.end());
+        QItemSelection runs;
+        for (std::size_t first = 0; first < rows.size();) {
+            std::size_t last = first;
+            while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1) {
+                ++last;
+            }
+            runs.append(QItemSelectionRange(m_model.index(rows[first], 0),
+                                            m_model.index(rows[last], m_model.columnCount() - 1)));
+            first = last + 1;
+        }
+        selectionModel()->select(runs, QItemSelectionModel::Select);
+    }
+    viewport()->update();
     header()->setSortIndicatorShown(m_model.SortColumn() >= 0);
     header()->setSortIndicator(m_model.SortColumn(),
                                m_model.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);

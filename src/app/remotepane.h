@@ -86,9 +86,10 @@ private:
 
     const TRemoteListing* m_table = nullptr;
     int m_rows = 0;
-    QHash<int, QString> m_typed; // captions typed in place, by entry
-    std::vector<int> m_order;    // row → entry; empty in listing order
-    std::vector<int> m_rowOf;    // entry → row; empty in listing order
+    QHash<int, QString> m_typed;  // captions typed in place, by entry
+    std::vector<int> m_order;     // row → entry; empty in listing order
+    std::vector<int> m_rowOf;     // entry → row; empty in listing order
+    std::vector<int> m_nameRanks; // entry → rank of its name without regard to case; built at the first sort
     int m_sortColumn = -1;
     bool m_descending = false;
     QStringList m_captions;

@@ -379,33 +379,37 @@ void TFileList::SortRows()
     const int count = items.Count();
     const int column = m_columnOf[m_sortColumn];
     const bool byTime = column >= 1 && (m_sortColumn == fiModified || m_sortColumn == fiLastAccess);
+    // Sizes as numbers: their right-aligned texts misorder sizes of more than ten digits.
+    const bool bySize = column >= 1 && m_sortColumn == fiSize;
     std::vector<QString> captions(static_cast<std::size_t>(count));
-    std::vector<QString> keys(column >= 1 && !byTime ? static_cast<std::size_t>(count) : 0);
-    std::vector<char> isDirectory(static_cast<std::size_t>(count));
+    std::vector<QString> keys(column >= 1 && !byTime && !bySize ? static_cast<std::size_t>(count) : 0);
+    std::vector<std::int64_t> numbers(byTime || bySize ? static_cast<std::size_t>(count) : 0);
+    // 0 for "..", 1 for other directories, 2 for files: ".." on top, then directories, in both directions.
+    std::vector<char> rank(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const TListItem* item = items.Item(i);
         const auto at = static_cast<std::size_t>(i);
         captions[at] = item->Caption().toUpper();
-        isDirectory[at] = item->SubItems().value(0).isEmpty();
+        const bool isDirectory = item->SubItems().value(0).isEmpty();
+        rank[at] = !isDirectory ? 2 : (item->Caption() == QLatin1String("..") ? 0 : 1);
         if (!keys.empty())
             keys[at] = item->SubItems().value(column - 1).toUpper();
+        else if (bySize)
+            numbers[at] = item->SubItems().value(column - 1).trimmed().toLongLong();
+        else if (byTime)
+            numbers[at] = m_sortColumn == fiModified ? item->ModifiedTime : item->LastAccessTime;
     }
     const bool reverse = m_descending != IsDateColumn(m_sortColumn);
     items.Sort([&](int a, int b) {
         const auto first = static_cast<std::size_t>(a);
         const auto second = static_cast<std::size_t>(b);
-        if (isDirectory[first] != isDirectory[second])
-            return isDirectory[first] ? -1 : 1;
+        if (rank[first] != rank[second])
+            return rank[first] < rank[second] ? -1 : 1;
         int result = 0;
-        if (byTime) {
-            const std::int64_t ta =
-                m_sortColumn == fiModified ? items.Item(a)->ModifiedTime : items.Item(a)->LastAccessTime;
-            const std::int64_t tb =
-                m_sortColumn == fiModified ? items.Item(b)->ModifiedTime : items.Item(b)->LastAccessTime;
-            result = ta < tb ? -1 : (ta > tb ? 1 : 0);
-        } else if (!keys.empty()) {
+        if (!numbers.empty())
+            result = numbers[first] < numbers[second] ? -1 : (numbers[first] > numbers[second] ? 1 : 0);
+        else if (!keys.empty())
             result = keys[first].compare(keys[second]);
-        }
         if (result == 0)
             result = captions[first].compare(captions[second]);
         return reverse ? -result : result;

@@ -46,7 +46,10 @@
 // table shared by every file list (SetColumnCaption, SetColumnWidth); which
 // list column shows which kind, and the sort direction, belong to each list.
 // Clicking a column header sets SortColumn to the kind it shows, then raises
-// OnColumnClick.
+// OnColumnClick. Rows sort with ".." first, then directories, then files, in
+// both directions; sizes compare as numbers, times as times (newest first
+// while ascending), other texts and names in upper case, ties by name and
+// then in their previous order.
 #include "files/filelistview.h"
 #include "files/filetypes.h"
 #include "files/patternlist.h"

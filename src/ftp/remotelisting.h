@@ -1,9 +1,9 @@
 #pragma once
 // The remote listing table: what the last directory listing of the server
-// held, in listing order. Entry 0 is always the parent entry ".."; entry k
-// belongs to row k of the remote pane. The table grows with the listing up to
-// its cap (Najvec, kNajvecVnosov by default; Cut() tells that entries were
-// left out), and sizes are 64-bit.
+// held, in listing order. Entry 0 is always the parent entry ".."; the remote
+// pane names its rows by these entry numbers, whatever order it shows them in.
+// The table grows with the listing up to its cap (Najvec, kNajvecVnosov by
+// default; Cut() tells that entries were left out), and sizes are 64-bit.
 //
 // Contract: a plain value type, no events. The session engine refills it on
 // every listing and writes a new name into one entry after a rename; every

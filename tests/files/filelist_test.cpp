@@ -388,6 +388,61 @@ TEST(FileList, SortKeepsDirectoriesOnTopInBothDirectionsAndHeaderClicksToggle)
     EXPECT_EQ(list.SortColumn(), fiModified);
 }
 
+TEST(FileList, HeaderClicksKeepTheParentOnTopAndSortHugeSizesAsNumbers)
+{
+    Tree tree;
+    tree.Dir(QStringLiteral("here"));
+    tree.Dir(QStringLiteral("here/Sub"));
+    tree.Dir(QStringLiteral("here/.hidden"));
+    tree.File(QStringLiteral("here/nine.bin"), QByteArray(9, 'x'));
+    tree.File(QStringLiteral("here/Small.txt"), QByteArray(1, 'x'));
+    // Sparse files of 9 and 12 GB: sizes of ten and eleven digits.
+    for (const auto& [name, size] : {std::pair{"big.iso", 9LL << 30}, std::pair{"huge.img", 12LL << 30}}) {
+        tree.File(QStringLiteral("here/") + QLatin1String(name));
+        ASSERT_EQ(::truncate(tree.Raw(QByteArray("here/") + name).constData(), size), 0);
+    }
+
+    TFileList list;
+    list.SetViewColumns(MainWindowColumns);
+    list.SetDisplayParentDir(true);
+    list.SetFileTypes({ftArchive, ftReadonly, ftHidden});
+    list.SetMultiSelect(true);
+    list.SetViewStyle(vsReport);
+    list.resize(600, 300);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.SetDirectory(tree.Path(QStringLiteral("here")));
+    ASSERT_EQ(Captions(list).first(), "..");
+
+    auto* view = qobject_cast<QTreeView*>(list.CurrentView());
+    ASSERT_NE(view, nullptr);
+    const auto clickHeader = [&](int column) {
+        QHeaderView* header = view->header();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    // ".." sorts after ".hidden" by its text, yet stays on top in both directions.
+    clickHeader(0);
+    EXPECT_EQ(Captions(list),
+              QStringList({"..", "Sub", ".hidden", "Small.txt", "nine.bin", "huge.img", "big.iso"}));
+    clickHeader(1); // another column keeps the direction
+    EXPECT_EQ(Captions(list),
+              QStringList({"..", "Sub", ".hidden", "huge.img", "big.iso", "nine.bin", "Small.txt"}));
+    clickHeader(1);
+    EXPECT_EQ(Captions(list),
+              QStringList({"..", ".hidden", "Sub", "Small.txt", "nine.bin", "big.iso", "huge.img"}));
+
+    // The selection and the rows' exact paths follow their entries through a sort.
+    view->selectionModel()->select(view->model()->index(6, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    clickHeader(0);
+    ASSERT_EQ(list.SelectedItems().size(), 1u);
+    EXPECT_EQ(list.SelectedItems().front()->Caption(), "huge.img");
+    EXPECT_EQ(list.SelectedItems().front()->PathBytes(), tree.Raw("here/huge.img"));
+    EXPECT_EQ(list.SelectedItems().front()->Index(), 4);
+}
+
 TEST(FileList, ColumnTableIsSharedAndWidthChangesRebuildTheColumns)
 {
     TFileList first;

@@ -8,6 +8,7 @@
 #include "support/ftprawclient.h"
 #include "support/ftpvsftpdserver.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,32 @@ std::optional<TRemoteEntry> find(const TRemoteListing& table, const QString& nam
         if (table.At(i).name == name)
             return table.At(i);
     return std::nullopt;
+}
+
+// A wall-clock or UTC time as seconds since 1970.
+qint64 at(int y, int mo, int d, int h = 0, int mi = 0, int sec = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, sec), Qt::UTC).toSecsSinceEpoch();
+}
+
+// One listing line and the date its table entry must carry.
+struct TDateCase {
+    const char* line;
+    qint64 modified; // -1: no date, but the entry is there
+    bool utc = false;
+};
+
+// Every line read alone in format must give exactly one entry with its date.
+void expectDates(TListFormat format, std::initializer_list<TDateCase> cases)
+{
+    for (const TDateCase& row : cases) {
+        QByteArray raw = QByteArray(row.line) + "\r\n";
+        TRemoteListing table;
+        RazcleniSeznam(raw, format, table);
+        ASSERT_EQ(table.Count(), 2) << row.line;
+        EXPECT_EQ(table.At(1).modified, row.modified) << row.line;
+        EXPECT_EQ(table.At(1).modifiedUtc, row.utc) << row.line;
+    }
 }
 
 std::string names(const TRemoteListing& table)
@@ -288,4 +315,116 @@ TEST(ListingParser, ReadsVsftpdListings)
     ASSERT_TRUE(server.Start(&error)) << error.toStdString();
     ASSERT_TRUE(putSample(server));
     expectSample(capture(server.Port()));
+}
+
+TEST(ListingParser, UnixDatesWithYearOrTimeOfDay)
+{
+    // A time of day takes now's year unless that is more than a day ahead, then the year before.
+    const qint64 now = at(2026, 3, 10, 12, 0);
+    struct {
+        const char* month;
+        const char* day;
+        const char* yearOrTime;
+        qint64 modified;
+        bool dayOnly;
+    } const cases[] = {
+        {"Mar", "3", "2021", at(2021, 3, 3), true},
+        {"dec", "31", "1999", at(1999, 12, 31), true},
+        {"Feb", "29", "2020", at(2020, 2, 29), true},
+        {"Mar", "3", "12:34", at(2026, 3, 3, 12, 34), false},
+        {"Mar", "11", "11:59", at(2026, 3, 11, 11, 59), false}, // less than a day ahead: this year
+        {"Mar", "11", "12:01", at(2025, 3, 11, 12, 1), false},  // more than a day ahead: last year
+        {"Dec", "24", "08:00", at(2025, 12, 24, 8, 0), false},
+        {"Feb", "29", "10:00", -1, false}, // neither 2026 nor 2025 has the day
+        {"Jan", "1", "00:00", at(2026, 1, 1), false},
+        // Broken fields give no date, never a wrong one.
+        {"Feb", "30", "2021", -1, false},
+        {"Feb", "29", "2021", -1, false},
+        {"Mär", "3", "2021", -1, false},
+        {"Mar", "0", "2021", -1, false},
+        {"Mar", "32", "12:00", -1, false},
+        {"Mar", "3", "24:00", -1, false},
+        {"Mar", "3", "12:60", -1, false},
+        {"Mar", "3", "1:2:3", -1, false},
+        {"Mar", "3", "1969", -1, false},
+        {"Mar", "3", "21", -1, false},
+        {"Mar", "x", "12:00", -1, false},
+        {"", "", "", -1, false},
+    };
+    for (const auto& row : cases) {
+        const TUnixListedTime time = UnixListedTime(QString::fromUtf8(row.month), QString::fromUtf8(row.day),
+                                                    QString::fromUtf8(row.yearOrTime), now);
+        EXPECT_EQ(time.seconds, row.modified) << row.month << ' ' << row.day << ' ' << row.yearOrTime;
+        EXPECT_EQ(time.dayOnly, row.dayOnly) << row.month << ' ' << row.day << ' ' << row.yearOrTime;
+    }
+
+    // Through the table: the date lands in its entry, a broken one costs the line nothing.
+    const TRemoteListing table = parse("-rw-r--r-- 1 u g 10 Mar  3  2021 dated\n"
+                                       "-rw-r--r-- 1 u g 10 Feb 30  2021 broken\n"
+                                       "-rw-r--r-- 1 u g 10 Mar 3\n"
+                                       "drwxr-xr-x 2 u g 512 Jan  1 00:00 recent\n");
+    EXPECT_EQ(names(table), ".. | dated | broken | 3 | recent");
+    EXPECT_EQ(table.At(1).modified, at(2021, 3, 3));
+    EXPECT_TRUE(table.At(1).modifiedDayOnly);
+    EXPECT_FALSE(table.At(1).modifiedUtc);
+    EXPECT_EQ(table.At(2).modified, -1);
+    EXPECT_EQ(table.At(3).modified, -1);
+    const QDate listed = QDateTime::fromSecsSinceEpoch(table.At(4).modified, Qt::UTC).date();
+    EXPECT_EQ(listed.month(), 1);
+    EXPECT_EQ(listed.day(), 1);
+    EXPECT_GE(listed.year(), QDate::currentDate().year() - 1);
+    EXPECT_FALSE(table.At(4).modifiedDayOnly);
+
+    // A rename keeps the date.
+    TRemoteListing renamed = table;
+    renamed.SetName(1, "other");
+    EXPECT_EQ(renamed.At(1).modified, at(2021, 3, 3));
+    EXPECT_TRUE(renamed.At(1).modifiedDayOnly);
+}
+
+TEST(ListingParser, DosDatesInEveryVariant)
+{
+    expectDates(lfDos, {
+                           {"03-03-21  12:34PM       <DIR>          pub", at(2021, 3, 3, 12, 34)},
+                           {"03-03-21  12:34AM                  10 a", at(2021, 3, 3, 0, 34)},
+                           {"12-31-69  11:59PM                  10 b", at(2069, 12, 31, 23, 59)},
+                           {"01-01-70  01:00AM                  10 c", at(1970, 1, 1, 1, 0)},
+                           {"03-03-2021  12:34PM                10 d", at(2021, 3, 3, 12, 34)},
+                           {"2021-03-03  23:59                  10 e", at(2021, 3, 3, 23, 59)},
+                           {"2021/03/03  00:00                  10 f", at(2021, 3, 3)},
+                           {"25-12-2020  23:59            1.234.567 g", at(2020, 12, 25, 23, 59)},
+                           {"04-07-2019  00:05:09       5000000000 h", at(2019, 4, 7, 0, 5, 9)},
+                           {"02-29-24  11:59PM       <DIR>          i", at(2024, 2, 29, 23, 59)},
+                       });
+}
+
+TEST(ListingParser, VmsDatesWithAndWithoutSeconds)
+{
+    expectDates(lfVms,
+                {
+                    {"A.TXT;1  1/3  3-MAR-2021 12:34:56  [U]  (RWED,RWED,RE,)", at(2021, 3, 3, 12, 34, 56)},
+                    {"B.TXT;1  1/3  3-mar-2021 12:34  [U]  (RWED,RWED,RE,)", at(2021, 3, 3, 12, 34)},
+                    {"C.TXT;1  1/3  31-DEC-1999 23:59:59.99  [U]  (RWED,,,)", at(1999, 12, 31, 23, 59, 59)},
+                    {"D.DIR;1  1/3  1-JAN-99 00:00  [U]  (RWE,RWE,,)", at(1999, 1, 1)},
+                    {"E.TXT;1  1/3  30-FEB-2021 12:00  [U]  (RWED,,,)", -1},
+                    {"F.TXT;1  1/3  3-MAI-2021 12:00  [U]  (RWED,,,)", -1},
+                    {"G.TXT;1  1/3  3-MAR-2021 25:00  [U]  (RWED,,,)", -1},
+                    {"H.TXT;1  1/3", -1},
+                });
+}
+
+TEST(ListingParser, MachineListingDatesAreUtc)
+{
+    expectDates(lfMlsd,
+                {
+                    {"type=file;size=1;modify=20210303123456; a", at(2021, 3, 3, 12, 34, 56), true},
+                    {"type=file;size=1;modify=20210303123456.789; b", at(2021, 3, 3, 12, 34, 56), true},
+                    {"type=dir;modify=19700101000000; c", 0, true},
+                    {"type=file;size=1;modify=20211332000000; d", -1},
+                    {"type=file;size=1;modify=2021030312345; e", -1},
+                    {"type=file;size=1;modify=20210303123456.; f", -1},
+                    {"type=file;size=1;modify=19691231235959; g", -1},
+                    {"type=file;size=1;modify=bogus; h", -1},
+                    {"type=file;size=1; i", -1},
+                });
 }
