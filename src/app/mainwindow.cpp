@@ -89,6 +89,8 @@ TGlavniObrazec::~TGlavniObrazec()
 {
     m_session->CloseConnection();
     writeSitesAndBanner();
+    delete m_queuePane; // its model reads the queue, which goes with m_transfers
+    m_queuePane = nullptr;
 }
 
 void TGlavniObrazec::writeSitesAndBanner()

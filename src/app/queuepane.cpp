@@ -53,6 +53,14 @@ TQueueModel::TQueueModel(TTransferQueue& queue, QObject* parent) : QAbstractTabl
     };
 }
 
+TQueueModel::~TQueueModel()
+{
+    m_queue.OnInserted = nullptr;
+    m_queue.OnRemoved = nullptr;
+    m_queue.OnChanged = nullptr;
+    m_queue.OnMoved = nullptr;
+}
+
 void TQueueModel::changed()
 {
     if (OnQueueChanged) {

@@ -40,6 +40,7 @@ public:
     enum TColumn { qcName, qcDirection, qcSize, qcDone, qcSpeed, qcState, qcLocal, qcRemote, qcCount };
 
     explicit TQueueModel(TTransferQueue& queue, QObject* parent = nullptr);
+    ~TQueueModel() override; // gives the queue's events back
 
     void SetWords(TMultiLang* words) { m_words = words; }
     void Retranslate(); // captions and texts anew in the word table's language

@@ -35,7 +35,18 @@ TTransferController::TTransferController(const TTransferParts& parts)
     };
 }
 
-TTransferController::~TTransferController() = default;
+TTransferController::~TTransferController()
+{
+    // The engine outlives this controller: nothing of it may call back here.
+    m_scheduler->OnFinished = nullptr;
+    m_scheduler->OnAsk = nullptr;
+    m_scheduler.reset();
+    m_browsing.reset();
+    TFtpSeja& seja = m.session->Seja();
+    seja.OnTransferStarted = nullptr;
+    seja.OnTransferProgress = nullptr;
+    seja.OnTransferEnded = nullptr;
+}
 
 QString TTransferController::word(const char* key) const
 {

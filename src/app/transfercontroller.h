@@ -110,8 +110,8 @@ private:
 
     TTransferParts m;
     TTransferQueue m_queue;
+    std::unique_ptr<class TFtpTransferSession> m_browsing; // outlives the scheduler that uses it
     std::unique_ptr<TScheduler> m_scheduler;
-    std::unique_ptr<class TFtpTransferSession> m_browsing;
     int m_connections = -1; // not set yet
     int m_timeOut = 60;
     // The described transfers in the session as the queue records them.
