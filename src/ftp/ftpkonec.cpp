@@ -42,6 +42,12 @@ void TFtpSeja::PreveriPrenos()
     case sdCakaj:
         return;
     case sdUspeh:
+        if (JePrejem() && !m_prenos.odprt) { // no byte came: the (empty) file is made only now
+            if (!OdpriPrejem())
+                return;
+            m_prenos.ZapriDatoteko();
+        }
+        return KoncajPrenos(true);
     case sdPrirezanSeznam:
         return KoncajPrenos(true);
     case sdNiPravic:
@@ -67,6 +73,9 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
         return;
     const bool sprejeto = m_prenos.sprejeto;
     const bool odgovorjeno = m_prenos.koncniOdgovor / 100 == 2;
+    const QString vrstica = m_prenos.koncniOdgovor ? m_prenos.koncnaVrstica : QString();
+    // A queue operation's transfer: the verdict is all; the user's after-effects do not follow.
+    const bool zaVrsto = ZaVrsto() && (m_opravilo.korak == kkPrenos || m_opravilo.korak == kkSeznam);
     PozabiPrenos(); // its late replies act no more
     m_view->AnimateLogo(false);
     m_view->SetRemoteBusyCursor(false);
@@ -84,18 +93,19 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
     switch (vrsta) {
     case fzPrejem:
     case fzNadaljujPrejem:
-        m_view->RefreshLocal(); // the file, or the part of it received
+        if (!zaVrsto)
+            m_view->RefreshLocal(); // the file, or the part of it received
         break;
     case fzOddaja:
     case fzNadaljujOddajo:
         m_prenos.zamikOddaje = 0;
-        if (odgovorjeno && povezan) {
+        if (odgovorjeno && povezan && !zaVrsto) {
             m_view->Efekti(1);
             Izpisi();
         }
         break;
     case fzLIST:
-        if (uspeh) {
+        if (uspeh && !zaVrsto) {
             RazcleniSeznam();
             m_view->Efekti(1);
         }
@@ -103,7 +113,9 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
     default:
         break;
     }
+    JaviKonec(uspeh, false, status.isEmpty() && !uspeh ? vrstica : status);
     IzvediPoPrenosu();
+    JaviPripravljen();
 }
 
 void TFtpSeja::PrekiniPrenos()

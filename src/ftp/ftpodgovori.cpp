@@ -65,6 +65,12 @@ bool TFtpOdgovori::UkazPrenosaCaka() const
                        [this](const TDolg& d) { return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa; });
 }
 
+bool TFtpOdgovori::CakaTekoci() const
+{
+    return std::any_of(m_dolgovani.begin(), m_dolgovani.end(),
+                       [this](const TDolg& d) { return d.prenos == m_stevilkaPrenosa; });
+}
+
 bool TFtpOdgovori::Steje(qsizetype bajtov)
 {
     m_bajtov += bajtov;

@@ -43,7 +43,8 @@ enum TOdgovorZa : quint8 {
     ozAUTH,
     ozPBSZ,
     ozPROT,
-    ozABOR
+    ozABOR,
+    ozVrsta // a command of an operation of the transfer queue (MKD, CWD, PWD)
 };
 
 class TFtpOdgovori {
@@ -58,6 +59,9 @@ public:
     // Whether the oldest reply owed is FEAT's (its feature lines are being read).
     bool CakaFeat() const { return !m_dolgovani.empty() && m_dolgovani.front().za == ozFEAT; }
     bool Prazno() const { return m_dolgovani.empty(); }
+    // Whether a command of the current transfer number still awaits its reply
+    // (a stopped transfer's command and its ABOR do not count).
+    bool CakaTekoci() const;
     void NovPrenos() { ++m_stevilkaPrenosa; }
     void Pocisti() { m_dolgovani.clear(); }
 

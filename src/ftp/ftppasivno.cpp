@@ -94,6 +94,7 @@ void TFtpSeja::PreklopiNaPasivno()
 bool TFtpSeja::ZacniUkazPrenosa(const QString& label, const QString& argument, const QString& line,
                                 TOdgovorZa za)
 {
+    JaviZacetek();
     m_prenos.ukaz = {label, argument, line, za};
     if (!m_prenos.cakaNaslov)
         return PosljiUkazPrenosa();

@@ -139,19 +139,26 @@ QString TFtpSeja::LokalnaPot(const QString& name)
     return mapa + name;
 }
 
-QString TFtpSeja::OdpriPrejem()
+bool TFtpSeja::OdpriPrejem()
 {
-    const QString napaka = Beseda("@idNapakaDatoteke") + m_prenos.lokalnaPot;
+    if (!JePrejem() || m_prenos.odprt)
+        return true;
+    m_prenos.odprt = true;
+    QString napaka = Beseda("@idNapakaDatoteke") + m_prenos.lokalnaPot;
     QString razlog;
     switch (m_prenos.OdpriPrejem(razlog)) {
     case TPrenos::opOdprto:
-        return {};
+        return true;
     case TPrenos::opSpremenjen:
-        return Neuspeh(m_prenos.lokalnaPot);
+        napaka = Neuspeh(m_prenos.lokalnaPot);
+        break;
     case TPrenos::opNapaka:
+        if (!razlog.isEmpty())
+            napaka += QStringLiteral(" (") + razlog + QStringLiteral(")");
         break;
     }
-    return razlog.isEmpty() ? napaka : napaka + QStringLiteral(" (") + razlog + QStringLiteral(")");
+    KoncajPrenos(false, napaka);
+    return false;
 }
 
 bool TFtpSeja::OdpriOddajo()
@@ -188,9 +195,13 @@ void TFtpSeja::PozabiPrenos()
 
 void TFtpSeja::PocistiPrenos()
 {
+    const bool tekel = m_prenos.vrsta != fzNic;
+    const QString pot = m_prenos.lokalnaPot;
     PozabiPrenos();
     m_view->AnimateLogo(false);
     m_view->SetRemoteBusyCursor(false);
+    if (tekel) // given up without a verdict
+        JaviKonec(false, false, Neuspeh(pot));
 }
 
 void TFtpSeja::PrikaziNapredek(qint64 count)
@@ -200,6 +211,8 @@ void TFtpSeja::PrikaziNapredek(qint64 count)
         m_view->SetStatusPanel(2, besedilo);
         return;
     }
+    if (OnTransferProgress) // the file's bytes: an upload's count starts at zero after its offset
+        OnTransferProgress(JeOddaja() ? m_prenos.zamikOddaje + count : count);
     m_view->ShowTransferred(count, m_prenos.pricakovanaVelikost);
     if (m_prenos.pricakovanaVelikost <= 0)
         return;
@@ -223,12 +236,16 @@ void TFtpSeja::Streznik1Accept(TSockCtrl* sender, TSocketBase* socket)
     m_view->ShowProgressText(true);
     m_prenos.prejeto = m_prenos.vrsta == fzNadaljujPrejem ? m_prenos.zamikPrejema : 0;
     Dejavnost();
-    // The local file is touched only now that the server is sending it.
-    if (JePrejem()) {
-        const QString napaka = OdpriPrejem();
-        if (!napaka.isEmpty())
-            KoncajPrenos(false, napaka);
-    }
+    PrejemZdaj(); // the local file is touched only now that the server is sending it
+}
+
+void TFtpSeja::PrejemZdaj()
+{
+    if (!JePrejem())
+        return;
+    if (m_prenos.vrsta == fzPrejem && !m_prenos.retrSprejet && LokalnoObstaja(m_prenos.lokalnaPot))
+        return;
+    OdpriPrejem();
 }
 
 int TFtpSeja::Beri(TSocketBase* socket)
@@ -266,11 +283,15 @@ int TFtpSeja::Beri(TSocketBase* socket)
             KoncajPodatkovno();
             return 0;
         }
-    } else if (JePrejem() && m_prenos.datoteka.isOpen() &&
-               m_prenos.datoteka.write(m_prenos.prejemni.data(), skupaj) != skupaj) {
-        KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_prenos.lokalnaPot + QStringLiteral(" (") +
-                                m_prenos.datoteka.errorString() + QStringLiteral(")"));
-        return 0;
+    } else if (JePrejem()) {
+        if (!OdpriPrejem()) // a file that waited for the server's word (PrejemZdaj)
+            return 0;
+        if (m_prenos.datoteka.isOpen() &&
+            m_prenos.datoteka.write(m_prenos.prejemni.data(), skupaj) != skupaj) {
+            KoncajPrenos(false, Beseda("@idNapakaDatoteke") + m_prenos.lokalnaPot + QStringLiteral(" (") +
+                                    m_prenos.datoteka.errorString() + QStringLiteral(")"));
+            return 0;
+        }
     }
     Dejavnost();
     if (pokvarjena) {

@@ -28,6 +28,7 @@ void TFtpSeja::PrenesiVnos(const TRemoteEntry& entry)
         m_prenosTece = false;
         return;
     }
+    m_oddaljenoIme = entry.name;
     m_prenos.zamikPrejema = 0;
     NastaviVelikost(entry);
     ZacniUkazPrenosa(QStringLiteral("RETR"), entry.name, QStringLiteral("RETR ") + entry.name, ozPrenos);
@@ -42,6 +43,7 @@ void TFtpSeja::Pla1PrenesiClick()
 {
     if (m_view->RemoteFocusedRow() < 0)
         return;
+    const auto tece = UkazTece();
     // Copies: a listing during the waits below may rebuild the table.
     std::vector<std::pair<int, TRemoteEntry>> izbrani;
     for (int vrstica : m_view->RemoteSelectedRows())
@@ -52,7 +54,7 @@ void TFtpSeja::Pla1PrenesiClick()
         m_view->SetRemoteRowSelected(vrstica, false);
         if (vnos.kind != ekFile || !PreveriIme(vnos.name))
             continue;
-        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec; }) || !*alive ||
+        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec && !ZaVrsto(); }) || !*alive ||
             !Odjemalec1.Connected())
             return;
         m_prenosTece = true;
@@ -79,6 +81,7 @@ void TFtpSeja::Pla1PrenesiClick()
                     continue;
                 }
                 NastaviVelikost(vnos);
+                m_oddaljenoIme = m_imeDatoteke;
                 const QString zamik = QString::number(m_prenos.zamikPrejema);
                 ZacniUkazPrenosa(QStringLiteral("REST"), zamik, QStringLiteral("REST ") + zamik, ozREST);
                 continue;
@@ -119,11 +122,12 @@ void TFtpSeja::Pla2PrenesiClick()
 {
     if (!m_view->LocalHasFocusedEntry())
         return;
+    const auto tece = UkazTece();
     const std::vector<TLokalniVnos> izbrani = m_view->LocalSelectedEntries();
     const std::shared_ptr<bool> alive = m_alive;
     for (const TLokalniVnos& vnos : izbrani) {
         m_view->DeselectLocalEntry(vnos.caption);
-        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec; }) || !*alive ||
+        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec && !ZaVrsto(); }) || !*alive ||
             !Odjemalec1.Connected())
             return;
         m_faza = fzOddaja;
@@ -158,6 +162,7 @@ void TFtpSeja::Pla2PrenesiClick()
                 m_view->AnimateLogo(true);
                 m_faza = fzNadaljujOddajo;
                 m_prenos.zamikOddaje = velikostNaStrezniku;
+                m_oddaljenoIme = m_izvornoIme;
                 if (!PripraviPrenos())
                     continue;
                 const QString zamik = QString::number(m_prenos.zamikOddaje);
@@ -178,6 +183,7 @@ void TFtpSeja::Pla2PrenesiClick()
             continue;
         }
         m_view->AnimateLogo(true);
+        m_oddaljenoIme = m_imeDatoteke;
         if (!PripraviPrenos())
             continue;
         ZacniUkazPrenosa(QStringLiteral("STOR"), m_izvornoIme, QStringLiteral("STOR ") + m_imeDatoteke,
@@ -189,6 +195,8 @@ void TFtpSeja::STOPFTPClick()
 {
     if (!Odjemalec1.Connected())
         return;
+    if (ZaVrsto())
+        m_opravilo.ustavljeno = true;
     m_faza = fzPrekini;
     Dnevnik(QStringLiteral("ABOR"));
     Poslji(QStringLiteral("ABOR"), ozABOR);
@@ -199,6 +207,10 @@ void TFtpSeja::STOPFTPClick()
     TSocketBase* prejem = JeOddaja() ? nullptr : std::exchange(m_prenos.podatkovna, nullptr);
     if (prejem)
         prejem->AbortiveClose();
+    const bool tekel = m_prenos.vrsta != fzNic;
     PozabiPrenos();
     Omogoci({siPla1UsMapo, siPla1Skoci, siPla1OsveziFTP, siPla2Prenesi}, true);
+    if (tekel)
+        JaviKonec(false, true, Beseda("@idPrek"));
+    JaviPripravljen();
 }

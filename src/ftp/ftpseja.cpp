@@ -75,6 +75,8 @@ void TFtpSeja::Povezi()
     // A new session starts clean: no transfer (a running one has failed), no
     // waiting action, no owed replies and no half-read line of the previous server.
     PrekiniPrenos();
+    Zaprto(Beseda("@idKonec") + m_parametri.host);
+    m_javiZaprto = true;
     m_odgovori.Pocisti();
     m_poPrenosu.clear();
     m_dolgaVrstica = false;
@@ -119,11 +121,15 @@ void TFtpSeja::Odjemalec1Connect(TSockCtrl*, TSocketBase* socket)
 {
     if (socket->Connected()) {
         Povezan(socket);
-    } else if (socket->LastError() == 10061) {
-        m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNapaka")) + SocketErrorText(10061),
-                           m_view->GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
+        return;
+    }
+    const QString razlog =
+        m_view->GetWord(QStringLiteral("@idNapaka")) + SocketErrorText(socket->LastError());
+    if (socket->LastError() == 10061) {
+        m_view->MessageBox(razlog, m_view->GetWord(QStringLiteral("@idOpo")), miExclamation, mbOk);
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
     }
+    Zaprto(razlog);
 }
 
 void TFtpSeja::Povezan(TSocketBase* socket)
@@ -175,6 +181,7 @@ void TFtpSeja::Odjemalec1TimeOut(TSockCtrl*, TSocketBase*)
 {
     Odjemalec1.Close();
     PrekiniPrenos();
+    Zaprto(m_view->GetWord(QStringLiteral("@idNiUsp")));
     m_view->MessageBox(m_view->GetWord(QStringLiteral("@idNiUsp")), m_view->GetWord(QStringLiteral("@idOpo")),
                        miExclamation, mbOk);
 }
@@ -192,6 +199,7 @@ void TFtpSeja::Odjemalec1Disconnect(TSockCtrl*, TSocketBase* socket)
     m_poPrenosu.clear();
     PrekiniPrenos();
     Omogoci({siPla2Prenesi}, false);
+    Zaprto(m_view->GetWord(QStringLiteral("@idKonec")) + m_parametri.host);
 }
 
 void TFtpSeja::HitriGumb2Click()
@@ -207,6 +215,7 @@ void TFtpSeja::HitriGumb2Click()
     m_view->ClearRemoteRows();
     Omogoci({siPla1Skoci, siPla1UsMapo, siPla1IzberiVse, siPla1OsveziFTP}, false);
     m_view->SetCaption(QStringLiteral("Kvado"));
+    Zaprto(m_view->GetWord(QStringLiteral("@idKonec")) + m_parametri.host);
 }
 
 void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
@@ -228,6 +237,7 @@ void TFtpSeja::BeriMedpom(TLineSocketBase*, const QByteArray& celaVrstica, bool)
     if (isDigit(vrstica.at(0)) && isDigit(vrstica.at(1)) && isDigit(vrstica.at(2)))
         koda = vrstica.left(3).toInt();
     Odgovor(koda, vrstica);
+    JaviPripravljen();
 }
 
 bool TFtpSeja::Preberi(const QString& vrstica)
@@ -250,6 +260,7 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     m_odgovori.Pocisti();
     m_poPrenosu.clear();
     PrekiniPrenos();
+    Zaprto(Beseda("@idPredolgOdgovor"));
     return false;
 }
 
@@ -294,6 +305,16 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
         m_prenos.koncnaVrstica = vrstica;
         return PreveriPrenos();
     }
+    if (za == ozVrsta && koda >= 200 && koda != 421)
+        return OdgovorVrsta(koda, vrstica);
+    // A background connection cannot wait for the user: a refused login ends it.
+    if (koda == 530 && m_ozadje && !m_prijavljen) {
+        Odjemalec1.Close();
+        m_odgovori.Pocisti();
+        m_poPrenosu.clear();
+        PrekiniPrenos();
+        return Zaprto(vrstica, PrevecPovezav(vrstica));
+    }
     if (za == ozNic && koda != 421)
         return; // a reply to no command: shown, and nothing more
     switch (koda) {
@@ -330,10 +351,11 @@ void TFtpSeja::Odgovor(int koda, const QString& vrstica)
             Ukaz(QStringLiteral("RNTO"), novo, QStringLiteral("RNTO ") + novo);
         }
         break;
-    case 421:
+    case 421: // before the login ends, the server has too many connections
         Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
         Odjemalec1.Close();
         PrekiniPrenos();
+        Zaprto(vrstica, !m_prijavljen);
         break;
     case 450:
         PoPrenosu([this] { Zavrnjeno450(); });
@@ -397,6 +419,9 @@ void TFtpSeja::Reply1xx(const QString& vrstica)
         const QRegularExpressionMatch najdeno = velikost.match(vrstica);
         if (najdeno.hasMatch())
             m_prenos.objavljenaVelikost = najdeno.captured(1).toLongLong();
+        m_prenos.retrSprejet = true;
+        if (m_prenos.sprejeto && !OdpriPrejem()) // a file that waited for the server's word (PrejemZdaj)
+            return;
     }
     ZacniOddajo();
 }
@@ -460,6 +485,9 @@ void TFtpSeja::Prekinjeno()
 
 void TFtpSeja::PoPrijavi()
 {
+    m_prijavljen = true;
+    if (m_ozadje) // paths are absolute: no folder to go to, nothing to list
+        return;
     if (m_parametri.remoteDirectory.isEmpty()) {
         Izpisi();
         return;
@@ -468,55 +496,6 @@ void TFtpSeja::PoPrijavi()
     PripraviPrenos();
     Ukaz(QStringLiteral("CWD"), m_parametri.remoteDirectory,
          QStringLiteral("CWD ") + m_parametri.remoteDirectory);
-}
-
-void TFtpSeja::Trenutna257(const QString& line)
-{
-    const QString vrstica = line.left(255);
-    const int p = int(vrstica.indexOf(QLatin1String(" \""))) + 1; // positions count from 1, 0 = absent
-    const int q = int(vrstica.indexOf(QLatin1String("\" "))) + 1;
-    QString mapa = q - 6 > 0 ? vrstica.mid(p + 1, q - 6) : QString();
-    // Some servers name a new directory relative to the current one: it is shown whole.
-    if (m_faza == fzMKD && !mapa.isEmpty() && !mapa.startsWith(QLatin1Char('/')) &&
-        m_trenutnaMapa.startsWith(QLatin1Char('/')))
-        mapa = m_trenutnaMapa +
-               (m_trenutnaMapa.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + mapa;
-    m_trenutnaMapa = mapa;
-    m_view->SetCaption(QStringLiteral("Kvado - [") + m_parametri.host + m_trenutnaMapa + QStringLiteral("]"));
-    Izpisi();
-}
-
-void TFtpSeja::Izpisi()
-{
-    m_faza = fzLIST;
-    if (!PripraviPrenos())
-        return;
-    m_seznam.SetStrojni(m_mlsd);
-    const QString ukaz = m_mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST");
-    ZacniUkazPrenosa(ukaz, {}, ukaz, ozPrenos);
-}
-
-void TFtpSeja::BrezMlsd()
-{
-    // The server offered MLSD but does not take it: LIST from now on, this
-    // listing included (at a new port, as after a 450).
-    m_mlsd = false;
-    m_seznam.SetStrojni(false);
-    m_prenos.ukaz = {QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos};
-    PonoviPrenos(m_prenos.ponovitve450);
-}
-
-void TFtpSeja::RazcleniSeznam()
-{
-    // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
-    m_seznam.Razcleni(m_parametri.serverKind, Dekoder());
-    m_view->ShowRemoteRows(m_seznam.Tabela());
-    if (m_seznam.Tabela().Cut())
-        Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Tabela().Count() - 1));
-    m_prenos.prejeto = 0;
-    // Adding rows enables the remote pane's commands.
-    if (!m_view->ItemEnabled(siPla1Izbrisi))
-        Omogoci({siPla1UsMapo, siPla1Prenesi, siPla1Izbrisi, siPla1IzberiVse, siPla1OsveziFTP}, true);
 }
 
 bool TFtpSeja::VeljavenUkaz(const QString& line)
@@ -561,6 +540,7 @@ void TFtpSeja::Dnevnik(const QString& label, const QString& argument)
 
 void TFtpSeja::Stanje(const QString& text)
 {
+    m_zadnjeStanje = text;
     m_view->KvadoUkazi(lkStatus, text, {});
 }
 

@@ -87,7 +87,10 @@
 //   entry itself and never writes through a symbolic link.
 // - A local file being downloaded is opened (created or truncated) only when
 //   the server connects the data connection, so a refused RETR leaves the
-//   user's file untouched. Its absolute path is resolved when the command is
+//   user's file untouched; an existing file that a new download would
+//   truncate waits until the server has taken the RETR (its 1xx, the first
+//   byte, or a successful end) when the data connection came first (passive
+//   mode, a server that connects at PORT). Its absolute path is resolved when the command is
 //   given; a resumed download opens the existing file only (never creates
 //   one) and only when its size is still the resume offset. A resume that
 //   would make no sense (the local file already larger than the remote one;
@@ -139,6 +142,34 @@
 //   box says why). The window is told the session is no longer encrypted when
 //   the control connection closes.
 //
+// - The transfer queue's operations (ftpvrsta.cpp), by absolute path, one at
+//   a time and only while Ready(): ListFolder, MakeFolder, FetchFile,
+//   SendFile. Each ends with exactly one OnOperationDone (fired from inside
+//   the engine's handlers, or from inside the call when it cannot start).
+//   They do none of the user's after-effects (no remote pane, no listing
+//   after an upload, no local refresh, no sound, no question); their verdict
+//   is the transfer's own (PreveriPrenos/KoncajPrenos). A listing goes by
+//   MLSD <folder> when the connection lists with MLSD; else by CWD <folder>
+//   and LIST (the LIST argument is read by many servers as options and a
+//   pattern), and the browsing session first asks PWD and returns there with
+//   CWD afterwards, so the user's folder stays the server's. MakeFolder
+//   reports "exists" when MKD is refused and a CWD into the folder succeeds.
+//   StopOperation stops the running one (a transfer as STOPFTPClick does;
+//   the part stays); the browsing session still returns to its folder first.
+// - Every download and upload (the user's and the queue's) fires
+//   OnTransferStarted when its first command goes out, OnTransferProgress as
+//   bytes move (the file's bytes, a resume's offset included) and exactly
+//   one OnTransferEnded (ok; stopped by Stop; else failed with the status
+//   line's text, or the server's reply when no status was shown).
+// - OnReady fires each time the session becomes Ready() (logged in, no
+//   transfer, no command awaiting its reply, no user command or operation
+//   running). SetBackground(true) makes a connection for the queue: after
+//   the login it lists nothing and goes to no initial folder, and a login
+//   refused with 530 ends the connection. OnClosed fires once per connection
+//   when it ends (the user's disconnect and a new Povezi included), after a
+//   running operation's OnOperationDone; tooMany: a 421 before the login
+//   ended, or a 530 naming too many users, connections or clients.
+//
 // The pieces it owns, each with its own contract: TFtpOdgovori (which command
 // owes which reply), TPrenos (the transfer: kind, local file, offsets,
 // counters, data socket, verdict), TPodatkovnaPovezava (opens the data
@@ -158,12 +189,14 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QScopeGuard>
 #include <QString>
 #include <QTimer>
 
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TLineSocketBase;
 
@@ -192,6 +225,24 @@ struct TSejaParametri {
     // TLS required, 3 implicit TLS (the connection starts with the handshake).
     quint8 encryption = 0;
     int tlsMaxVersion = 0; // the newest TLS version offered (OpenSSL's number), 0 = the newest known
+};
+
+// A download or upload as it starts (OnTransferStarted).
+struct TFileTransfer {
+    bool upload = false;
+    QString localPath; // absolute
+    QString remote;    // as the command names it: a name in the current folder, or an absolute path
+    qint64 size = 0;   // expected (listed, or the local file's), 0 unknown
+    qint64 offset = 0; // a resume's offset
+};
+
+// How an operation of the transfer queue ended (OnOperationDone).
+struct TOperationResult {
+    bool ok = false;
+    bool stopped = false;
+    bool exists = false;               // MakeFolder: it was there already (ok is true too)
+    QString reason;                    // why it failed, as the log shows it
+    std::vector<TRemoteEntry> entries; // ListFolder: the entries, never "." or ".."
 };
 
 class TFtpSeja : public QObject {
@@ -261,6 +312,25 @@ public:
     void PlavajociMenu1Popup();
     // The selection of the remote pane changed: status panel 1.
     void FTPDat1Change();
+
+    // The transfer queue's operations and state (see the contract above).
+    void SetBackground(bool background) { m_ozadje = background; }
+    bool LoggedIn() const { return m_prijavljen; }
+    bool Busy() const;
+    bool Ready() { return Odjemalec1.Connected() && m_prijavljen && !Busy(); }
+    void ListFolder(const QString& remoteFolder);
+    void MakeFolder(const QString& remoteFolder);
+    // offset > 0 resumes: the local file must then have exactly offset bytes.
+    void FetchFile(const QString& remotePath, const QString& localPath, qint64 offset, qint64 size);
+    void SendFile(const QString& localPath, const QString& remotePath, qint64 offset);
+    void StopOperation();
+
+    std::function<void()> OnReady;
+    std::function<void(const QString& reason, bool tooMany)> OnClosed;
+    std::function<void(const TOperationResult& result)> OnOperationDone;
+    std::function<void(const TFileTransfer& transfer)> OnTransferStarted;
+    std::function<void(qint64 bytes)> OnTransferProgress;
+    std::function<void(bool ok, bool stopped, const QString& reason)> OnTransferEnded;
 
     // Builds the remote listing table and the pane from the raw listing.
     void RazcleniSeznam();
@@ -400,14 +470,58 @@ private:
     bool VprasajPrepis(const char* key);
     // Receives what waits, in reads of 4096 bytes, up to one receive buffer; returns the bytes taken.
     int Beri(TSocketBase* socket);
-    QString OdpriPrejem(); // the local file of a download, at accept; the failure status, empty when open
-    bool OdpriOddajo();    // the source of an upload, before PORT
+    // Opens a download's local file, once per transfer; false when it cannot
+    // be opened (the transfer has then failed). See PrejemZdaj.
+    bool OdpriPrejem();
+    // When the data connection is ready: a new download over an existing file
+    // whose RETR the server has not taken yet (passive mode, a server that
+    // connects at PORT) waits for the 1xx, the first byte or a successful end,
+    // so a refused RETR does not truncate it; any other opens now.
+    void PrejemZdaj();
+    bool OdpriOddajo(); // the source of an upload, before PORT
     void PrikaziNapredek(qint64 count);
     void Omogoci(std::initializer_list<TSejaItem> items, bool enabled);
     void PrenesiVnos(const TRemoteEntry& entry); // steps of a new download
     int VrsticaNaStrezniku(const QString& ime);  // the remote pane's row of that caption (any case), -1 none
     bool PreveriIme(const QString& name);        // refuses a hostile remote name
     void NastaviTip(int choice, QChar letter);
+
+    // The queue's operations (ftpvrsta.cpp).
+    enum TKorak : quint8 { kkPwd, kkCwd, kkSeznam, kkNazaj, kkMkd, kkPrenos };
+    struct TOpravilo {
+        enum TVrsta : quint8 { voNic, voSeznam, voMapa, voPrejem, voOddaja };
+        TVrsta vrsta = voNic;
+        TKorak korak = kkPwd;
+        QString pot;   // the remote folder or file
+        QString nazaj; // the browsing session's folder to return to (PWD); empty: stay
+        bool ustavljeno = false;
+        bool vrni = false;     // the browsing session has left its folder: CWD nazaj before the end
+        TOperationResult izid; // kept while the browsing session returns to its folder
+    };
+    bool ZacniOpravilo(TOpravilo::TVrsta vrsta, const QString& pot); // false: refused (its end fired)
+    void KorakOpravila(TKorak korak);
+    void OdgovorVrsta(int koda, const QString& vrstica);  // a reply to an operation's command
+    void SeznamKoncan(bool uspeh, const QString& razlog); // an operation's listing has ended
+    void KoncajOpravilo(TOperationResult izid);           // returns to the folder first when needed
+    void JaviKonec(bool uspeh, bool ustavljeno, const QString& razlog); // OnTransferEnded, once
+    void JaviZacetek();     // OnTransferStarted, once per transfer
+    void JaviPripravljen(); // OnReady when the session has become Ready()
+    // The connection has ended: a running operation fails, then OnClosed (once per connection).
+    void Zaprto(const QString& razlog, bool prevec = false);
+    // Whether a refused login's reply names too many users, connections or clients.
+    static bool PrevecPovezav(const QString& vrstica);
+    // Counts a user's transfer command as running while the guard lives; OnReady may fire at its end.
+    auto UkazTece()
+    {
+        ++m_ukaziTecejo;
+        return qScopeGuard([this, alive = m_alive] {
+            if (!*alive)
+                return;
+            --m_ukaziTecejo;
+            JaviPripravljen();
+        });
+    }
+    bool ZaVrsto() const { return m_opravilo.vrsta != TOpravilo::voNic; }
 
     TSejaView* m_view;
     TSejaParametri m_parametri;
@@ -448,6 +562,16 @@ private:
     bool m_userCaka = false; // the 220 came while the handshake or the certificate was pending
     quint32 m_povezava = 0;  // counts connections: a late handshake end of an earlier one is ignored
     QTimer m_tlsRok;         // a server silent during the control handshake
+
+    TOpravilo m_opravilo;
+    bool m_ozadje = false;         // a background connection (SetBackground)
+    bool m_prijavljen = false;     // the login has ended on this connection
+    bool m_napovedan = false;      // OnTransferStarted has fired for the running transfer
+    bool m_bilPripravljen = false; // Ready() when last looked at (OnReady fires on the change)
+    bool m_javiZaprto = false;     // OnClosed is still owed for this connection
+    int m_ukaziTecejo = 0;         // the user's transfer commands running (they wait between files)
+    QString m_oddaljenoIme;        // the remote name or path of the transfer being prepared
+    QString m_zadnjeStanje;        // the last status line (an operation's reason when it cannot start)
 
 public:
     // The data connection's components (declared after the transfer whose

@@ -125,6 +125,7 @@ void TFtpSeja::KoncajNesifrirano(const QString& razlog)
     m_poPrenosu.clear();
     PrekiniPrenos();
     KonecSifriranja();
+    Zaprto(razlog);
     m_view->MessageBox(razlog, Beseda("@idOpo"), miExclamation, mbOk);
 }
 

@@ -6,7 +6,7 @@ void TFtpSeja::FTPDat1DblClick()
 {
     const int fokus = m_view->RemoteFocusedRow();
     if (fokus < 0 || fokus >= m_seznam.Tabela().Count() || m_view->RemoteSelectedRows().empty() ||
-        m_prenosTece)
+        m_prenosTece || ZaVrsto())
         return;
     const TRemoteEntry vnos = m_seznam.Tabela().At(fokus);
     switch (vnos.kind) {
@@ -29,6 +29,7 @@ void TFtpSeja::FTPDat1DblClick()
         m_imeDatoteke = vnos.name;
         m_prenos.zamikPrejema = 0;
         PrenesiVnos(vnos);
+        JaviPripravljen();
         break;
     }
 }

@@ -37,6 +37,8 @@ void TPrenos::Pripravi(TFaza kind, const QString& path)
     napaka = false;
     koncniOdgovor = 0;
     koncnaVrstica.clear();
+    odprt = false;
+    retrSprejet = false;
     objavljenaVelikost = -1;
     ponovitve450 = 0;
 }

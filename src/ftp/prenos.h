@@ -105,6 +105,8 @@ public:
     bool cakaKonec = false;    // its command awaits the final reply
     bool cakaNaslov = false;   // passive: its command waits for the EPSV/PASV reply
     bool oddajaZaceta = false; // the server has answered the STOR with 1xx
+    bool odprt = false;        // a download's file has been opened (or tried) in this transfer
+    bool retrSprejet = false;  // the server has answered the RETR with 1xx
     bool portZavrnjen = false; // the server refused the PORT of this transfer
     int koncniOdgovor = 0;     // the final reply to its command (0 none yet)
     QString koncnaVrstica;     // ... as received

@@ -16,6 +16,11 @@ bool TSeznamFtp::Dodaj(const char* podatki, qsizetype bajtov)
 
 void TSeznamFtp::Razcleni(int serverKind, TNameDecoder dekoder)
 {
-    m_tabela.SetNajvec(m_najvecVnosov);
-    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, m_strojni, m_surov), m_tabela, dekoder);
+    RazcleniV(serverKind, dekoder, m_tabela);
+}
+
+void TSeznamFtp::RazcleniV(int serverKind, TNameDecoder dekoder, TRemoteListing& tabela)
+{
+    tabela.SetNajvec(m_najvecVnosov);
+    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, m_strojni, m_surov), tabela, dekoder);
 }

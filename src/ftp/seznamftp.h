@@ -28,6 +28,8 @@ public:
     bool Dodaj(const char* podatki, qsizetype bajtov);
     bool Prirezan() const { return m_prirezan; }
     void Razcleni(int serverKind, TNameDecoder dekoder);
+    // The same into another table (a listing for the transfer queue leaves Tabela as it is).
+    void RazcleniV(int serverKind, TNameDecoder dekoder, TRemoteListing& tabela);
     bool Strojni() const { return m_strojni; }
     void SetStrojni(bool strojni) { m_strojni = strojni; }
 

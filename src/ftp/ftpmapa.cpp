@@ -1,0 +1,58 @@
+// The current remote folder: the 257 that names it, and its listing (MLSD
+// where the connection has it, else LIST) read into the remote pane.
+#include "ftp/ftpseja.h"
+
+void TFtpSeja::Trenutna257(const QString& line)
+{
+    const QString vrstica = line.left(255);
+    const int p = int(vrstica.indexOf(QLatin1String(" \""))) + 1; // positions count from 1, 0 = absent
+    const int q = int(vrstica.indexOf(QLatin1String("\" "))) + 1;
+    QString mapa = q - 6 > 0 ? vrstica.mid(p + 1, q - 6) : QString();
+    // Some servers name a new directory relative to the current one: it is shown whole.
+    if (m_faza == fzMKD && !mapa.isEmpty() && !mapa.startsWith(QLatin1Char('/')) &&
+        m_trenutnaMapa.startsWith(QLatin1Char('/')))
+        mapa = m_trenutnaMapa +
+               (m_trenutnaMapa.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + mapa;
+    m_trenutnaMapa = mapa;
+    m_view->SetCaption(QStringLiteral("Kvado - [") + m_parametri.host + m_trenutnaMapa + QStringLiteral("]"));
+    Izpisi();
+}
+
+void TFtpSeja::Izpisi()
+{
+    m_faza = fzLIST;
+    if (!PripraviPrenos())
+        return;
+    m_seznam.SetStrojni(m_mlsd);
+    const QString ukaz = m_mlsd ? QStringLiteral("MLSD") : QStringLiteral("LIST");
+    ZacniUkazPrenosa(ukaz, {}, ukaz, ozPrenos);
+}
+
+void TFtpSeja::BrezMlsd()
+{
+    if (ZaVrsto() && m_opravilo.korak == kkSeznam) { // the queue's MLSD <folder>: CWD and LIST from now on
+        m_mlsd = false;
+        m_seznam.SetStrojni(false);
+        PozabiPrenos();
+        return KorakOpravila(m_ozadje ? kkCwd : kkPwd);
+    }
+    // The server offered MLSD but does not take it: LIST from now on, this
+    // listing included (at a new port, as after a 450).
+    m_mlsd = false;
+    m_seznam.SetStrojni(false);
+    m_prenos.ukaz = {QStringLiteral("LIST"), {}, QStringLiteral("LIST"), ozPrenos};
+    PonoviPrenos(m_prenos.ponovitve450);
+}
+
+void TFtpSeja::RazcleniSeznam()
+{
+    // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
+    m_seznam.Razcleni(m_parametri.serverKind, Dekoder());
+    m_view->ShowRemoteRows(m_seznam.Tabela());
+    if (m_seznam.Tabela().Cut())
+        Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Tabela().Count() - 1));
+    m_prenos.prejeto = 0;
+    // Adding rows enables the remote pane's commands.
+    if (!m_view->ItemEnabled(siPla1Izbrisi))
+        Omogoci({siPla1UsMapo, siPla1Prenesi, siPla1Izbrisi, siPla1IzberiVse, siPla1OsveziFTP}, true);
+}
