@@ -25,9 +25,10 @@
 //   closing and its unfinished items written to the queue file.
 // - The transfer queue (TTransferController, TQueuePane under the file
 //   panes, TPaneDragDrop on the panes): the pane is hidden while the queue is
-//   empty and shown when items arrive; Okno's OknoSkrijVrsto hides and shows
-//   it. Its totals stand in the status line while a job runs. At the first
-//   activation, after the site list, a saved queue is offered.
+//   empty and shown when a job of the queue adds items (the described
+//   transfers in the session are recorded as items but keep the described
+//   layout); Okno's OknoSkrijVrsto hides and shows it. Its totals stand in the status line while a job runs.
+//   At the first activation, after the site list, a saved queue is offered.
 // - Prompts (message, input and error boxes) go through the TPrompts given to
 //   the constructor (tests pass a recorder); the engine's view is TSejaOkno.
 #include "app/actions.h"
@@ -146,6 +147,7 @@ private:
     TExistsAnswer AskExists(const TExistsQuestion& question);
     void buildQueue();
     void queueChanged();
+    void showQueue();
     void showTotals();
     void HidePrepisiDialog();
 
@@ -178,7 +180,7 @@ private:
     TPaneDragDrop* m_dragDrop = nullptr;
     QLabel* m_totalsLabel = nullptr; // the queue's totals while a job runs
     QTimer* m_totalsTimer = nullptr;
-    bool m_queueShown = false; // the queue has items: its pane was shown for them
+    bool m_queueShown = false; // the pane is shown (for a job, or by the Okno command)
     TPrepisiDialog1* m_prepisi = nullptr;
     TSistemObrazec* m_sistem = nullptr;
 

@@ -59,6 +59,7 @@ void TGlavniObrazec::buildQueue()
         250); // progress comes per block: the sums are made four times a second at most
     connect(m_totalsTimer, &QTimer::timeout, this, [this] { showTotals(); });
     m_transfers->OnFinished = [this] { showTotals(); };
+    m_transfers->OnJob = [this] { showQueue(); };
 
     m_dragDrop = new TPaneDragDrop(*m_local, *FTPDat1, this);
     m_dragDrop->RemoteSelection = [this] { return m_transfers->RemoteSelection(); };
@@ -76,18 +77,24 @@ void TGlavniObrazec::buildQueue()
 
 void TGlavniObrazec::queueChanged()
 {
-    const bool empty = m_transfers->Queue().Empty();
-    if (empty && m_queueShown) {
+    if (m_transfers->Queue().Empty() && m_queueShown) {
         m_queueShown = false;
         m_queuePane->setVisible(false);
         m_ukazi.OknoSkrijVrsto->setChecked(true);
-    } else if (!empty && !m_queueShown) {
-        m_queueShown = true; // items arrived: the pane shows them
-        m_queuePane->setVisible(true);
-        m_ukazi.OknoSkrijVrsto->setChecked(false);
     }
     if (!m_totalsTimer->isActive()) {
         m_totalsTimer->start();
+    }
+}
+
+void TGlavniObrazec::showQueue()
+{
+    // A job of the queue shows the pane; the described transfers in the session
+    // are recorded in the queue but leave the described layout as it is.
+    if (!m_queueShown && !m_transfers->Queue().Empty()) {
+        m_queueShown = true;
+        m_queuePane->setVisible(true);
+        m_ukazi.OknoSkrijVrsto->setChecked(false);
     }
 }
 
@@ -101,7 +108,8 @@ void TGlavniObrazec::showTotals()
 void TGlavniObrazec::OknoSkrijVrstoClick()
 {
     // The action has flipped its mark already: checked hides the pane.
-    m_queuePane->setVisible(!m_ukazi.OknoSkrijVrsto->isChecked());
+    m_queueShown = !m_ukazi.OknoSkrijVrsto->isChecked();
+    m_queuePane->setVisible(m_queueShown);
 }
 
 TExistsAnswer TGlavniObrazec::AskExists(const TExistsQuestion& question)

@@ -154,6 +154,14 @@ void TTransferController::Download(const std::vector<TRemoteEntry>& entries, con
         return;
     }
     m_scheduler->Download(entries, remoteFolder, localFolder);
+    jobAdded();
+}
+
+void TTransferController::jobAdded()
+{
+    if (OnJob) {
+        OnJob();
+    }
 }
 
 void TTransferController::UploadInto(const QStringList& localPaths, int remoteRow)
@@ -179,6 +187,7 @@ void TTransferController::upload(const QStringList& localPaths, const QString& r
         return;
     }
     m_scheduler->Upload(localPaths, remoteFolder, knownTarget);
+    jobAdded();
 }
 
 void TTransferController::Stop()
@@ -324,6 +333,7 @@ void TTransferController::OfferUnfinished()
                                                     QStringLiteral("Kvado"), miQuestion, mbYesNo);
     if (answer == mrYes) {
         TQueueFile::Load(m.queueFile, m_queue, word); // they start once a server is connected
+        jobAdded();
     } else {
         QFile::remove(m.queueFile);
     }

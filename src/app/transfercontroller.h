@@ -99,11 +99,15 @@ public:
     QString TotalsText() const;
 
     std::function<void()> OnFinished; // after the scheduler's OnFinished has been handled
+    // A job of the queue was added (a folder, a drop, a background transfer, or items loaded from
+    // the queue file); the described transfers in the session are recorded without it.
+    std::function<void()> OnJob;
 
 private:
     void upload(const QStringList& localPaths, const QString& remoteFolder,
                 const TRemoteListing* knownTarget);
     void recordSessionTransfers();
+    void jobAdded();
     // Runs one of the described engine commands as a job of `files` files.
     void describedJob(int files, const std::function<void()>& command);
     QString word(const char* key) const;

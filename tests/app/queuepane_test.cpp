@@ -136,6 +136,8 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
         EXPECT_EQ(queue.At(0).remotePath, "/upload/ena.bin");
         EXPECT_EQ(queue.At(0).localPath, local + "/ena.bin");
         EXPECT_EQ(ReadAll(server.RootPath() + "/upload/ena.bin"), Pattern(5000, 2));
+        EXPECT_FALSE(window.QueuePane()->isVisible()); // the described layout: the Okno command shows it
+        window.Ukazi().OknoSkrijVrsto->trigger();
         EXPECT_TRUE(window.QueuePane()->isVisible());
 
         // Two background connections bring the tree back down into another folder.

@@ -9,6 +9,7 @@ Usage: kvado_queue_e2e.py <kvado binary> <artifacts folder>
 """
 import os
 import sys
+import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -61,6 +62,7 @@ def test(desk, drv, binary):
         kvado.select_row(drv, app, EN, "upload", double=True)
         kvado.wait_gone(drv, app, EN, "upload")
         kvado.select_row(drv, app, EN, "site", remote=False)
+        time.sleep(1.0)  # longer than a double-click: the press that starts the drag is a press of its own
         drag(drv, kvado.row(drv, app, EN, "site", remote=False), kvado.list_pane(drv, app, EN, True))
 
         queue = drv.find(app, name="Transfer queue", timeout=20)
