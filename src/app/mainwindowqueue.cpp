@@ -100,7 +100,8 @@ void TGlavniObrazec::showQueue()
 
 void TGlavniObrazec::showTotals()
 {
-    const QString text = m_transfers->TotalsText();
+    // Only for the queue's own jobs: a described transfer has the meter beside the panels.
+    const QString text = m_transfers->Scheduler().Busy() ? m_transfers->TotalsText() : QString();
     m_totalsLabel->setText(text);
     m_totalsLabel->setVisible(!text.isEmpty());
 }
