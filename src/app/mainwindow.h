@@ -27,8 +27,9 @@
 //   panes, TPaneDragDrop on the panes): the pane is hidden while the queue is
 //   empty and shown when a job of the queue adds items (the described
 //   transfers in the session are recorded as items but keep the described
-//   layout); Okno's OknoSkrijVrsto hides and shows it. Its totals stand in the status line while a job of the queue runs.
-//   At the first activation, after the site list, a saved queue is offered.
+//   layout); Okno's OknoSkrijVrsto hides and shows it. Its totals stand in
+//   the status line while a job of the queue runs. At the first activation,
+//   after the site list, a saved queue is offered.
 // - Prompts (message, input and error boxes) go through the TPrompts given to
 //   the constructor (tests pass a recorder); the engine's view is TSejaOkno.
 #include "app/actions.h"
