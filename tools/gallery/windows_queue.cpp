@@ -62,6 +62,8 @@ KVADO_GALLERY_WINDOW("main-queue", [](int language) -> QWidget* {
     window->FormCreate();
     window->resize(900, 560);
     FillQueue(window->Transfers().Queue());
+    window->Ukazi()
+        .OknoSkrijVrsto->trigger(); // items added here directly are no job: show them as the menu does
     window->setWindowTitle(QStringLiteral("Kvado - [ftp.example.org/www]"));
     window->TotalsLabel()->setText(window->Transfers().TotalsText());
     window->TotalsLabel()->setVisible(true);
