@@ -311,23 +311,25 @@ TEST_P(QueueSessions, BrowsingSessionServesTheQueueAndReportsTheUsersTransfers)
     Events e(b);
     ASSERT_TRUE(e.Open());
     const QString folder = t.seja.TrenutnaMapa();
-    ASSERT_TRUE(e.Run([&] { b.MakeFolder(remote("q")); }).ok);
+    ASSERT_TRUE(e.Run([&] { b.MakeFolder(remote("q folder")); }).ok);
+    const TSessionResult again = e.Run([&] { b.MakeFolder(remote("q folder")); });
+    EXPECT_TRUE(again.ok && again.exists) << again.reason.toStdString();
     ASSERT_TRUE(writeAll(local("a b.txt"), pattern(200000, 6)));
-    ASSERT_TRUE(e.Run([&] { b.Send(local("a b.txt"), remote("q/a b.txt"), 0); }).ok);
-    ASSERT_TRUE(e.Run([&] { b.List(remote("q")); }).ok);
+    ASSERT_TRUE(e.Run([&] { b.Send(local("a b.txt"), remote("q folder/a b.txt"), 0); }).ok);
+    ASSERT_TRUE(e.Run([&] { b.List(remote("q folder")); }).ok);
     ASSERT_EQ(e.listed.count("a b.txt"), 1u);
     EXPECT_EQ(e.listed["a b.txt"].size, 200000);
-    ASSERT_TRUE(e.Run([&] { b.Fetch(remote("q/a b.txt"), local("back.txt"), 0, 200000); }).ok);
+    ASSERT_TRUE(e.Run([&] { b.Fetch(remote("q folder/a b.txt"), local("back.txt"), 0, 200000); }).ok);
     EXPECT_TRUE(readAll(local("back.txt")) == pattern(200000, 6));
-    EXPECT_EQ(transfers, (QStringList{"up " + remote("q/a b.txt") + " 200000", "ok",
-                                      "down " + remote("q/a b.txt") + " 200000", "ok"}));
+    EXPECT_EQ(transfers, (QStringList{"up " + remote("q folder/a b.txt") + " 200000", "ok",
+                                      "down " + remote("q folder/a b.txt") + " 200000", "ok"}));
 
     // None of the user's after-effects, and the server is still in the user's folder.
     EXPECT_EQ(t.view.Listings, 1);
     EXPECT_EQ(t.view.LocalRefreshes, 0);
     EXPECT_EQ(t.seja.TrenutnaMapa(), folder);
     ASSERT_TRUE(refresh(t));
-    EXPECT_TRUE(t.view.RowNames().contains("mine.txt") && t.view.RowNames().contains("q"));
+    EXPECT_TRUE(t.view.RowNames().contains("mine.txt") && t.view.RowNames().contains("q folder"));
 
     // The user's own download: reported, and the queue's session is busy meanwhile.
     transfers.clear();
