@@ -175,7 +175,9 @@ void TRemoteModel::buildOrder()
         return;
     }
     const TRemoteListing& table = *m_table;
-    if (m_nameRanks.empty()) {
+    // After an in-place edit the engine renames the entry in the table when the server agrees,
+    // so names are ranked afresh until the next listing.
+    if (m_nameRanks.empty() || !m_typed.isEmpty()) {
         m_nameRanks = textRanks(table, m_rows, &TRemoteListing::Name);
     }
     // Every key is a number, so the sort compares no text: a million rows sort at once.

@@ -109,16 +109,23 @@ TEST_F(RemotePaneTest, HeaderClicksSortWhileTheEngineStillNamesEntries)
     // An in-place edit is told with its entry, and RowCaption answers the typed text for it.
     int edited = -1;
     pane.OnEdited = [&] { edited = pane.FocusedRow(); };
-    ASSERT_TRUE(pane.model()->setData(pane.model()->index(6, 0), "Omega", Qt::EditRole));
+    ASSERT_TRUE(pane.model()->setData(pane.model()->index(6, 0), "Able", Qt::EditRole));
     EXPECT_EQ(edited, zeta);
-    EXPECT_EQ(pane.RowCaption(zeta), "Omega");
+    EXPECT_EQ(pane.RowCaption(zeta), "Able");
+    // The engine renames the entry once the server agreed: the next sort goes by the new name.
+    table.SetName(zeta, "Able");
+    clickHeader(0);
+    clickHeader(0);
+    EXPECT_EQ(shown(), ".. | alpha | gamma | Able | Alpha.bin | beta.TXT | nodate");
+    clickHeader(0);
+    EXPECT_EQ(shown(), ".. | gamma | alpha | nodate | beta.TXT | Alpha.bin | Able");
 
     // "Select all" leaves ".." out in any order; the next listing keeps the chosen order.
     pane.SelectAllButParent();
     EXPECT_EQ(pane.SelectedRows().size(), 6u);
     EXPECT_EQ(pane.SelectedRows().front(), 1);
     pane.Show(table);
-    EXPECT_EQ(shown(), ".. | alpha | gamma | Alpha.bin | beta.TXT | nodate | Zeta");
+    EXPECT_EQ(shown(), ".. | gamma | alpha | nodate | beta.TXT | Alpha.bin | Able");
 }
 
 TEST_F(RemotePaneTest, TheDateColumnShowsLocalTimesInTheLocaleFormat)
