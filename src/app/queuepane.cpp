@@ -107,9 +107,8 @@ QString TQueueModel::StateText(const TQueueItem& item) const
         return word("@idVrKoncano");
     case tsFailed:
         return word("@idVrNeuspelo") + item.reason;
-    case tsSkipped:
-        return item.reason.isEmpty() ? word("@idVrIzpusceno")
-                                     : word("@idVrIzpusceno") + QStringLiteral(": ") + item.reason;
+    case tsSkipped: // a reason says it was skipped, and why
+        return item.reason.isEmpty() ? word("@idVrIzpusceno") : item.reason;
     }
     return {};
 }

@@ -8,6 +8,7 @@ and the queue's file is gone after Exit (nothing was left unfinished).
 Usage: kvado_queue_e2e.py <kvado binary> <artifacts folder>
 """
 import os
+import re
 import sys
 import time
 
@@ -37,11 +38,14 @@ def prepare(root):
             f.write(data)
     # UTF-8 names: the server keeps the same bytes as the local disk.
     kvado.write_ini(home, {"Jezik": "2", "LokMapa": local, "KodiranjeImen": "1"})
+    # A window tall enough for the queue's pane and room under the local list's rows to drop on.
+    with open(os.path.join(home, "Kvado.ini"), "a", encoding="utf-8") as f:
+        f.write("[PozOkna]\nLevo=20\nZgoraj=20\nSirina=1000\nVisina=700\nWinSplit1=80\nWinSplit2=300\n")
     return served, home, local
 
 
 def drag(drv, source, target):
-    """Presses the left button on source, moves in steps onto target, releases."""
+    """Presses the left button on source, moves in steps onto the middle of target, releases."""
     (x0, y0), (x1, y1) = drv.centre(source), drv.centre(target)
     drv._xdotool(["mousemove", str(x0), str(y0), "mousedown", "1"])
     for step in range(1, 11):
@@ -74,12 +78,29 @@ def test(desk, drv, binary):
         drv.wait_until(lambda: len(drv.search(queue, name="done", rows=True, showing=False)) >= len(TREE), 30,
                        "every file of the queue done")
         drv.shot("done")
+
+        # And back down, dragged from the remote list onto the local list's empty space: every file
+        # exists already, and "Skip all" answers for the whole job at the first question.
+        kvado.select_row(drv, app, EN, "site")
+        time.sleep(1.0)
+        drag(drv, kvado.row(drv, app, EN, "site"), kvado.list_pane(drv, app, EN, False))
+        exists = drv.window(app, "Kvado - File already exists", active=True)
+        drv.press(drv.find(exists, role="push button", name="Skip all"), wait=False)
+        drv.wait_until(lambda: len(drv.search(queue, name=re.compile("skipped"), rows=True, showing=False)) >= len(TREE), 30,
+                       "every file of the download skipped")
+        if any(c.startswith("RETR") for c in server.commands()):
+            drv.fail("a file was downloaded although the answer was to skip them all")
+        drv.shot("skipped")
         drv.keys("alt+f", "x")
         drv.wait_until(lambda: proc.poll() is not None, 20, "Kvado to exit")
     except E2EFailure as failure:
         raise E2EFailure("%s\n  the server's last commands: %s" % (failure, " | ".join(server.commands()[-8:])))
     finally:
         server.stop()
+    for name, data in TREE.items():
+        with open(os.path.join(local, "site", name), "rb") as f:
+            if f.read() != data:
+                drv.fail("the local %s changed although the download skipped it" % name)
     if os.path.exists(os.path.join(home, "Vrsta.kvq")):
         drv.fail("a queue file was kept although every item was done")
 
