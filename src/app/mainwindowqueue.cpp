@@ -96,6 +96,7 @@ void TGlavniObrazec::showQueue()
         m_queuePane->setVisible(true);
         m_ukazi.OknoSkrijVrsto->setChecked(false);
     }
+    m_queuePane->View()->scrollToBottom(); // the new job's first items are the last rows
 }
 
 void TGlavniObrazec::showTotals()
