@@ -44,7 +44,7 @@ void TGlavniObrazec::buildQueue()
             m_transfers->Scheduler().Stop(row);
         }
     };
-    m_queuePane->OnRetried = [this] { m_transfers->SessionReady(); };
+    m_queuePane->OnRetried = [this] { m_transfers->Resume(); };
     m_queuePane->OnQueueChanged = [this] { queueChanged(); };
     static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(m_queuePane);
 

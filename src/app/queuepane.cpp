@@ -284,7 +284,8 @@ void TQueuePane::updateButtons()
     for (int row : rows) {
         const TItemState state = m_queue.At(row).state;
         running = running || state == tsRunning;
-        retryable = retryable || state == tsFailed || state == tsSkipped;
+        // A stopped item waits: retry goes on with it (and with whatever else waits).
+        retryable = retryable || state == tsFailed || state == tsSkipped || state == tsWaiting;
     }
     const bool any = !rows.empty();
     m_buttons[0]->setEnabled(running);

@@ -20,7 +20,8 @@
 //   accessible names follow the captions.
 // - OnStop(rows) asks to stop the running items of those rows (the scheduler
 //   does it); retry, remove and the moves act on the queue directly, and
-//   OnRetried follows a retry.
+//   OnRetried follows a retry (of failed, skipped or stopped items: the
+//   window starts what waits there).
 #include "transfer/transferqueue.h"
 
 #include <QAbstractTableModel>

@@ -201,9 +201,20 @@ void TTransferController::Stop()
 
 void TTransferController::SessionReady()
 {
-    // Items waiting from the queue file, or retried, go once there is a server to take them.
-    if (!m_queue.Empty() && !m_scheduler->Busy() && !m.session->Seja().PrenosTece()) {
+    // Items loaded from the queue file go once there is a server to take them.
+    // Nothing else starts here: a job the user stopped stays stopped.
+    if (m_startPending && m.session->Seja().Connected()) {
+        m_startPending = false;
         m_scheduler->Start();
+    }
+}
+
+void TTransferController::Resume()
+{
+    if (m.session->Seja().Connected()) {
+        m_scheduler->Start();
+    } else {
+        m_startPending = true;
     }
 }
 
@@ -332,7 +343,8 @@ void TTransferController::OfferUnfinished()
     const TMsgResult answer = m.prompts->MessageBox(this->word("@idVrstaNadaljuj").arg(loaded.items),
                                                     QStringLiteral("Kvado"), miQuestion, mbYesNo);
     if (answer == mrYes) {
-        TQueueFile::Load(m.queueFile, m_queue, word); // they start once a server is connected
+        TQueueFile::Load(m.queueFile, m_queue, word);
+        Resume(); // at once when connected, else at the first listing
         jobAdded();
     } else {
         QFile::remove(m.queueFile);

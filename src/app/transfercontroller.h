@@ -24,8 +24,8 @@
 //   the browsing session is idle, the remote listing; the queue file is
 //   written then too.
 // - SessionReady() is called by the window whenever the browsing session
-//   shows a listing: waiting items (loaded from the queue file, or retried)
-//   start then.
+//   shows a listing: items loaded from the queue file (or retried while not
+//   connected) start at the first one; a job the user stopped stays stopped.
 // - SaveUnfinished writes the queue file (removes it when nothing is
 //   unfinished); OfferUnfinished asks at the start whether to continue a
 //   saved queue (Yes loads it, No removes the file; a damaged file is
@@ -92,6 +92,8 @@ public:
     QString RemoteFolder() const;
 
     void SessionReady();
+    // Waiting items (retried, or stopped) start: now when connected, else once connected.
+    void Resume();
     void SaveUnfinished();
     void OfferUnfinished();
 
@@ -119,10 +121,11 @@ private:
     int m_connections = -1; // not set yet
     int m_timeOut = 60;
     // The described transfers in the session as the queue records them.
-    quint32 m_sessionJob = 0;  // the job of the engine command now running (0: a new one at the next file)
-    int m_sessionFiles = 1;    // files of that command
-    bool m_inCommand = false;  // the command is running (it waits between its files)
-    quint32 m_sessionItem = 0; // the item of the running transfer
+    bool m_startPending = false; // waiting items start once a server is connected
+    quint32 m_sessionJob = 0;    // the job of the engine command now running (0: a new one at the next file)
+    int m_sessionFiles = 1;      // files of that command
+    bool m_inCommand = false;    // the command is running (it waits between its files)
+    quint32 m_sessionItem = 0;   // the item of the running transfer
     qint64 m_sessionOffset = 0;
     QElapsedTimer m_sessionClock;
 };
