@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
@@ -196,6 +197,7 @@ TQueuePane::TQueuePane(TTransferQueue& queue, QWidget* parent)
     row->addStretch(1);
     column->addLayout(row);
 
+    m_view->installEventFilter(this); // Delete in the table removes the selected rows
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         updateButtons();
@@ -226,6 +228,16 @@ QPushButton* TQueuePane::button(const char* name, const QString& caption, void (
     b->setFocusPolicy(Qt::TabFocus);
     connect(b, &QPushButton::clicked, this, [this, command] { (this->*command)(); });
     return b;
+}
+
+bool TQueuePane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        RemoveSelected();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TQueuePane::SetListFont(const QFont& font)

@@ -2,7 +2,7 @@
 // TQueuePane: the transfer queue's pane under the two file panes: a table of
 // the queue's items (TQueueModel) and a row of buttons for the user's
 // commands on the selected rows (stop, retry, remove, move up, move down),
-// the same commands in a pop-up menu.
+// the same commands in a pop-up menu; Delete in the table removes.
 //
 // TQueueModel reads the queue in place (row k = the queue's row k); it keeps
 // only the number of rows the view has been told about, never a copy of an
@@ -91,6 +91,9 @@ public:
     std::function<void(const std::vector<int>& rows)> OnStop;
     std::function<void()> OnQueueChanged; // after the model's OnQueueChanged (the pane's buttons follow it)
     std::function<void()> OnRetried;      // rows were made waiting again: the queue may start them
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void moveSelected(bool up);

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QTest>
 #include <QTreeView>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -117,7 +118,7 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
         EXPECT_EQ(queue.RowOf(last), -1);
         EXPECT_EQ(model.rowCount(), queue.Count());
         view->selectAll();
-        window.QueuePane()->RemoveSelected();
+        QTest::keyClick(view, Qt::Key_Delete);
         EXPECT_TRUE(queue.Empty());
         EXPECT_EQ(model.rowCount(), 0);
         EXPECT_FALSE(window.QueuePane()->isVisible());
