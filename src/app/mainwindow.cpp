@@ -376,6 +376,9 @@ void TGlavniObrazec::ML1AfterLanguageChanged()
 {
     m_log.ReadPrefixes([this](const QString& key) { return ML1->GetWord(key); });
     m_local->SetLanguage(ML1->ActiveLanguage());
+    if (m_activated) { // the remote captions are first set at the first activation
+        FTPDat1->SetLanguage(ML1->ActiveLanguage());
+    }
     m_ukazi.Reapply();
     if (m_queuePane != nullptr) {
         m_queuePane->Retranslate();
