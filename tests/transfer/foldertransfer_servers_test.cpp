@@ -23,6 +23,7 @@ namespace {
 using Tree = std::map<QByteArray, QByteArray>; // path below the top -> bytes, or "<folder>"
 
 constexpr int kFinishMs = 120000;
+constexpr int kLarge = 40 * 1024 * 1024;
 
 // 3 levels, 200 files: empty files, one of 5 MiB, names with spaces and
 // non-ASCII letters, an empty folder.
@@ -133,12 +134,14 @@ protected:
             .join('\n')
             .toStdString();
     }
-    // Files of a download on the server below folder: count of them, sizes between min and max bytes.
-    Tree PutMany(const QString& folder, int count, int minBytes, int maxBytes)
+    // Files on the server below folder for a download: 36 of 1 to 2 MiB after
+    // 4 of 40 MiB. Loopback's socket buffers hold megabytes that a stopped
+    // download still writes: only the large ones are cut short for sure.
+    Tree PutMany(const QString& folder)
     {
         Tree tree;
-        for (int i = 0; i < count; ++i) {
-            const QByteArray data = pattern(minBytes + (maxBytes - minBytes) / count * i, i);
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray data = pattern(i < 4 ? kLarge + i : 1024 * 1024 + i * 26000, i);
             const QString name = QStringLiteral("/file %1.bin").arg(i, 2, 10, QLatin1Char('0'));
             EXPECT_TRUE(server().Put(folder + name, data));
             tree[name.toUtf8()] = data;
@@ -223,18 +226,20 @@ protected:
     void SetUp() override { StartServer(GetParam()); }
     void TearDown() override { CloseQueue(); }
 
-    // Downloads the folder "many" until files are on their way, then runs interrupt.
+    // Downloads the folder "many" until a large file is on its way, then runs interrupt.
     Tree DownloadAndInterrupt(const std::function<void()>& interrupt)
     {
-        const Tree tree = PutMany("many", 40, 1024 * 1024, 2 * 1024 * 1024);
+        const Tree tree = PutMany("many");
         OpenQueue(4);
         m_scheduler->Download({Folder("many")}, remote(), localDir());
+        // Until a large file is on its way (the listing's order decides when one starts).
         EXPECT_TRUE(PumpUntil(
             [&] {
-                int moving = 0;
                 for (int row = 0; row < m_queue.Count(); ++row)
-                    moving += m_queue.At(row).state == tsRunning && m_queue.At(row).done > 0 ? 1 : 0;
-                return moving >= 2;
+                    if (const TQueueItem& item = m_queue.At(row);
+                        item.state == tsRunning && item.done > 0 && item.size > kLarge)
+                        return true;
+                return false;
             },
             30000));
         for (int row = 0; row < m_queue.Count(); ++row)
@@ -246,8 +251,9 @@ protected:
         EXPECT_GT(CountIn(tsWaiting), 0) << "the rest waits";
         return tree;
     }
-    // Every item that had moved bytes when interrupted left a part shorter
-    // than its source (one that had not may have none); returns the parts with bytes.
+    // Every item that had moved bytes when interrupted left its part (all of
+    // the file when its last bytes had come before the interruption); returns
+    // the parts that are shorter than their source but not empty.
     int PartsLeft()
     {
         int parts = 0;
@@ -255,11 +261,15 @@ protected:
             const TQueueItem& item = *m_queue.Find(id);
             const QFileInfo part(item.localPath);
             EXPECT_TRUE(part.exists() || done == 0) << item.localPath.toStdString();
-            EXPECT_LT(part.size(), item.size) << item.localPath.toStdString();
-            parts += part.size() > 0 ? 1 : 0;
+            EXPECT_LE(part.size(), item.size) << item.localPath.toStdString();
+            EXPECT_EQ(item.done, part.size())
+                << "the item keeps its part's bytes: " << item.localPath.toStdString();
+            parts += part.size() > 0 && part.size() < item.size ? 1 : 0;
         }
+        EXPECT_GE(parts, 1) << "no part was cut short: the files went too quickly";
         return parts;
     }
+    qsizetype Resumes() const { return commands.filter(QRegularExpression("^\\[\\d+\\] REST [1-9]")).size(); }
     std::map<quint32, qint64> m_interrupted; // the items running when interrupted, and their bytes then
 };
 
@@ -268,18 +278,17 @@ TEST_P(FolderTrouble, StopLeavesPartsThatStartResumes)
     const Tree tree = DownloadAndInterrupt([&] { m_scheduler->StopAll(); });
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(CountIn(tsFailed), 0) << "stopped items wait";
-    EXPECT_GE(m_interrupted.size(), 2u);
+    EXPECT_GE(m_interrupted.size(), 1u);
     for (const auto& [id, done] : m_interrupted)
         EXPECT_EQ(m_queue.Find(id)->state, tsWaiting);
     const int parts = PartsLeft();
-    const qsizetype restsBefore = commands.filter(QRegularExpression("^\\[\\d+\\] REST [1-9]")).size();
+    const qsizetype resumesBefore = Resumes();
 
     m_scheduler->Start();
     ASSERT_TRUE(Finish()) << Unfinished();
     EXPECT_EQ(CountIn(tsDone), m_queue.Count()) << Unfinished();
     EXPECT_TRUE(ReadTree(local("many")) == tree);
-    EXPECT_EQ(commands.filter(QRegularExpression("^\\[\\d+\\] REST [1-9]")).size() - restsBefore, parts)
-        << "every part resumes";
+    EXPECT_EQ(Resumes() - resumesBefore, parts) << "every part resumes";
 }
 
 TEST_P(FolderTrouble, AServerThatDiesFailsTheRunningItemsAndRetryFinishesThem)
@@ -291,12 +300,12 @@ TEST_P(FolderTrouble, AServerThatDiesFailsTheRunningItemsAndRetryFinishesThem)
     EXPECT_GE(CountIn(tsFailed), 1);
     for (int row = 0; row < m_queue.Count(); ++row) {
         const TQueueItem& item = m_queue.At(row);
-        if (item.state == tsFailed) {
-            EXPECT_TRUE(m_interrupted.count(item.id)) << item.remotePath.toStdString() << " had not run";
+        // The items that ran fail, and so may one that a connection began as the server went.
+        if (item.state == tsFailed)
             EXPECT_FALSE(item.reason.isEmpty()) << item.remotePath.toStdString();
-        }
     }
-    PartsLeft();
+    const int parts = PartsLeft();
+    const qsizetype resumesBefore = Resumes();
 
     QString error;
     ASSERT_TRUE(server().Start(&error)) << error.toStdString();
@@ -307,6 +316,7 @@ TEST_P(FolderTrouble, AServerThatDiesFailsTheRunningItemsAndRetryFinishesThem)
     ASSERT_TRUE(Finish()) << Unfinished();
     EXPECT_EQ(CountIn(tsDone), m_queue.Count()) << Unfinished();
     EXPECT_TRUE(ReadTree(local("many")) == tree);
+    EXPECT_EQ(Resumes() - resumesBefore, parts) << "every part resumes";
 }
 
 // A folder holding a link to itself lists as an endless tree: the walk stops
@@ -338,6 +348,6 @@ TEST_P(FolderTrouble, AFolderThatContainsItselfStaysInsideTheTarget)
 INSTANTIATE_TEST_SUITE_P(Servers, FolderTrouble,
                          ::testing::Values(ServerCase{FtpServerKind::Pyftpd, 1},
                                            ServerCase{FtpServerKind::Proftpd, 1},
-                                           ServerCase{FtpServerKind::Pureftpd, 0}),
+                                           ServerCase{FtpServerKind::Pureftpd, 1}),
                          [](const auto& info) { return ServerCaseName(info.param); });
 } // namespace
