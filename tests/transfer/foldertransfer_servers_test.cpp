@@ -284,8 +284,9 @@ TEST_P(FolderTrouble, StopLeavesPartsThatStartResumes)
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(CountIn(tsFailed), 0) << "stopped items wait";
     EXPECT_GE(m_interrupted.size(), 1u);
-    for (const auto& [id, done] : m_interrupted)
-        EXPECT_EQ(m_queue.Find(id)->state, tsWaiting);
+    for (const auto& [id, done] : m_interrupted) // waiting, or done when its end had come before the stop
+        EXPECT_TRUE(m_queue.Find(id)->state == tsWaiting || m_queue.Find(id)->state == tsDone)
+            << int(m_queue.Find(id)->state);
     const int parts = PartsLeft();
     const qsizetype resumesBefore = Resumes();
 
