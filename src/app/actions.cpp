@@ -142,9 +142,11 @@ void TGlavniUkazi::Build(QMainWindow* window, QWidget* remoteList, QWidget* loca
     OknoSkrijLok = action("OknoSkrijLok", QStringLiteral("Skrij &Lokalne"));
     OknoSkrijFTP = action("OknoSkrijFTP", QStringLiteral("Skrij &FTP"));
     OknoSkrijInfo = action("OknoSkrijInfo", QStringLiteral("Skrij &Informacije"));
-    for (QAction* a : {OknoSkrijLok, OknoSkrijFTP, OknoSkrijInfo}) {
+    OknoSkrijVrsto = action("OknoSkrijVrsto", QStringLiteral("Skrij &vrsto prenosov"));
+    for (QAction* a : {OknoSkrijLok, OknoSkrijFTP, OknoSkrijInfo, OknoSkrijVrsto}) {
         a->setCheckable(true);
     }
+    OknoSkrijVrsto->setChecked(true); // the queue is empty
     UkazPreSFTP = action("UkazPreSFTP", QStringLiteral("Prenesi s FTP"), QKeySequence(Qt::CTRL | Qt::Key_J));
     UkazPreNaFTP = action("UkazPreNaFTP", QStringLiteral("Prenesi na FTP"));
     UkazOdpri = action("UkazOdpri", QStringLiteral("Odpri"));
@@ -170,7 +172,7 @@ void TGlavniUkazi::Build(QMainWindow* window, QWidget* remoteList, QWidget* loca
     ftp->addSeparator();
     ftp->addAction(FTPIzhod);
     QMenu* okno = menu("OknoMenu", QStringLiteral("&Okno"));
-    okno->addActions({OknoSkrijLok, OknoSkrijFTP, OknoSkrijInfo});
+    okno->addActions({OknoSkrijLok, OknoSkrijFTP, OknoSkrijInfo, OknoSkrijVrsto});
     QMenu* ukazi = menu("UkaziMenu", QStringLiteral("&Ukazi"));
     ukazi->addActions({UkazPreSFTP, UkazPreNaFTP, UkazOdpri});
     ukazi->addSeparator();

@@ -39,7 +39,7 @@ public:
 
     // Main menu.
     QAction *FTPPovezi, *Sistempovezav1, *FTPMoznosti, *FTPIzhod;
-    QAction *OknoSkrijLok, *OknoSkrijFTP, *OknoSkrijInfo;
+    QAction *OknoSkrijLok, *OknoSkrijFTP, *OknoSkrijInfo, *OknoSkrijVrsto;
     QAction *UkazPreSFTP, *UkazPreNaFTP, *UkazOdpri, *UkazIzbrisiFTP, *UkazIzbrisiLok, *UkazSkoci,
         *UkazUstvariFTP, *UkazFTPStop;
     QAction *PomocTeme, *PomocVizitka;

@@ -4,6 +4,7 @@
 #include "app/localpanefs.h"
 #include "app/prompts.h"
 #include "core/exception.h"
+#include "core/utf8kept.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
 #include "widgets/wallpaper.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <algorithm>
 
 namespace {
 
@@ -432,6 +434,28 @@ std::vector<TLokalniVnos> TLocalPane::SelectedEntries() const
     for (const TListItem* item : m_list->SelectedItems())
         entries.push_back({item->Caption(), item->SubItems().value(0).trimmed()});
     return entries;
+}
+
+QStringList TLocalPane::SelectedPaths() const
+{
+    QStringList paths;
+    for (const TListItem* item : m_list->SelectedItems())
+        paths.append(FromUtf8Kept(item->PathBytes()));
+    return paths;
+}
+
+bool TLocalPane::SelectionHasFolder() const
+{
+    const std::vector<TListItem*> items = m_list->SelectedItems();
+    return std::any_of(items.begin(), items.end(),
+                       [this](const TListItem* item) { return IsDirectoryRow(item); });
+}
+
+QString TLocalPane::FolderOfRow(int row) const
+{
+    if (row < 0 || row >= m_list->Items().Count() || !IsDirectoryRow(m_list->Items().Item(row)))
+        return {};
+    return FromUtf8Kept(m_list->Items().Item(row)->PathBytes());
 }
 
 void TLocalPane::Deselect(const QString& caption)

@@ -101,6 +101,12 @@ public:
     void Deselect(const QString& caption);
     void Refresh(); // reads the current directory again
 
+    // For the transfer queue: paths as the engine writes names (FromUtf8Kept of the rows' exact bytes).
+    QStringList SelectedPaths() const; // absolute, in list order
+    bool SelectionHasFolder() const;
+    // The absolute path of the folder at a row of the list; "" for a file's row or no row.
+    QString FolderOfRow(int row) const;
+
     // Deletes started and not yet reported.
     int PendingDeletes() const { return m_runningDeletes; }
 

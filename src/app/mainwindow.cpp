@@ -2,10 +2,13 @@
 
 #include "app/localpane.h"
 #include "app/logview.h"
+#include "app/panedragdrop.h"
 #include "app/prompts.h"
+#include "app/queuepane.h"
 #include "app/remotepane.h"
 #include "app/sejaokno.h"
 #include "app/sessioncontroller.h"
+#include "app/transfercontroller.h"
 #include "app/transfermeter.h"
 #include "core/exception.h"
 #include "files/drivecombobox.h"
@@ -68,8 +71,14 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     parts.prompts = m_prompts;
     parts.efekti = [this](int event) { Efekti(event); };
     parts.prepisi = [this] { return PrepisiDialog(); };
+    parts.listed = [this] {
+        // Not from inside the engine's listing: the queue may start the session's next command.
+        QMetaObject::invokeMethod(
+            this, [this] { m_transfers->SessionReady(); }, Qt::QueuedConnection);
+    };
     m_view = std::make_unique<TSejaOkno>(parts);
     m_session = std::make_unique<TSessionController>(*m_view, *m_prompts);
+    buildQueue();
     m_log.OnLine = [this](TSessionLog*, TLogColour colour, const QString& line) {
         FTPInfo1->Append(colour, line);
     };
@@ -80,6 +89,8 @@ TGlavniObrazec::~TGlavniObrazec()
 {
     m_session->CloseConnection();
     writeSitesAndBanner();
+    delete m_queuePane; // its model reads the queue, which goes with m_transfers
+    m_queuePane = nullptr;
 }
 
 void TGlavniObrazec::writeSitesAndBanner()
@@ -239,6 +250,8 @@ void TGlavniObrazec::FormCreate()
     // connected, and the log file.
     m_session->Seja().gsSamodejnoClick();
     m_session->SetTimeOut(m_settings.TimeOut);
+    m_transfers->SetTimeOut(m_settings.TimeOut);
+    m_transfers->SetConnections(m_settings.Prenosi);
     m_ukazi.Pla2Prenesi->setEnabled(false);
     m_sites.SetSitesModified(false);
     FTPInfo1->SetColours(m_settings.Barve);
@@ -319,6 +332,7 @@ void TGlavniObrazec::changeEvent(QEvent* event)
 void TGlavniObrazec::FormShow()
 {
     FTPDat1->setFont(m_paneFont);
+    m_queuePane->SetListFont(m_paneFont);
 }
 
 void TGlavniObrazec::applyPaneFont()
@@ -344,6 +358,7 @@ void TGlavniObrazec::setPaneFont(const QFont& font)
     FTPInfo1->setFont(font);
     m_local->List()->setFont(font);
     FTPDat1->setFont(font);
+    m_queuePane->SetListFont(font);
 }
 
 void TGlavniObrazec::FormActivate()
@@ -354,6 +369,7 @@ void TGlavniObrazec::FormActivate()
     m_activated = true;
     m_sites.OpenSiteList();
     FTPDat1->SetLanguage(ML1->ActiveLanguage());
+    m_transfers->OfferUnfinished();
 }
 
 void TGlavniObrazec::ML1AfterLanguageChanged()
@@ -361,6 +377,9 @@ void TGlavniObrazec::ML1AfterLanguageChanged()
     m_log.ReadPrefixes([this](const QString& key) { return ML1->GetWord(key); });
     m_local->SetLanguage(ML1->ActiveLanguage());
     m_ukazi.Reapply();
+    if (m_queuePane != nullptr) {
+        m_queuePane->Retranslate();
+    }
     // Screen readers read the tool buttons by their hints, which the switch rewrote.
     for (TOfficeButton* button : {m_ukazi.HitriGumb1, m_ukazi.HitriGumb2, m_ukazi.STOPFTP,
                                   m_ukazi.GumbTipPrenosa, m_ukazi.HitriGumb5, m_ukazi.OfficeButton1}) {
@@ -414,6 +433,9 @@ void TGlavniObrazec::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     followRemoteColumn();
+    // The queue takes its share of what is under the log, so the file panes keep theirs.
+    m_queuePane->FitHeight(centralWidget()->height() - MPanel1->height() - Panel4->height() -
+                           FTPInfo1->height());
 }
 
 bool TGlavniObrazec::eventFilter(QObject* watched, QEvent* event)
@@ -434,6 +456,8 @@ bool TGlavniObrazec::eventFilter(QObject* watched, QEvent* event)
 void TGlavniObrazec::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
+    m_transfers->Scheduler().StopAll();
+    m_transfers->SaveUnfinished();
     m_session->CloseConnection();
     TWindowState state;
     state.maximised = isMaximized();

@@ -21,7 +21,15 @@
 //   is ended by the closed connection, so nested waits unwind before the
 //   window is destroyed. The destructor writes the site list when it changed
 //   and closes the log file with its banner; either failure is reported and
-//   does not stop the other.
+//   does not stop the other. The queue's running items are stopped at
+//   closing and its unfinished items written to the queue file.
+// - The transfer queue (TTransferController, TQueuePane under the file
+//   panes, TPaneDragDrop on the panes): the pane is hidden while the queue is
+//   empty and shown when a job of the queue adds items (the described
+//   transfers in the session are recorded as items but keep the described
+//   layout); Okno's OknoSkrijVrsto hides and shows it. Its totals stand in
+//   the status line while a job of the queue runs. At the first activation,
+//   after the site list, a saved queue is offered.
 // - Prompts (message, input and error boxes) go through the TPrompts given to
 //   the constructor (tests pass a recorder); the engine's view is TSejaOkno.
 #include "app/actions.h"
@@ -39,6 +47,7 @@
 #include <memory>
 
 class QLabel;
+class QTimer;
 class TMultiLang;
 class TPanelManager;
 class TMPanel;
@@ -52,6 +61,11 @@ class TSejaOkno;
 class TSessionController;
 class TTransferMeter;
 class TPrepisiDialog1;
+class TQueuePane;
+class TPaneDragDrop;
+class TTransferController;
+struct TExistsAnswer;
+struct TExistsQuestion;
 class TSistemObrazec;
 
 class TGlavniObrazec : public QMainWindow {
@@ -79,6 +93,9 @@ public:
     TMultiLang* Words() { return ML1; }
     TSessionController& Session() { return *m_session; }
     TGlavniUkazi& Ukazi() { return m_ukazi; }
+    TTransferController& Transfers() { return *m_transfers; }
+    TQueuePane* QueuePane() { return m_queuePane; }
+    QLabel* TotalsLabel() { return m_totalsLabel; }
     TLocalPane* LocalPane() { return m_local; }
     TRemotePane* RemotePane() { return FTPDat1; }
     TLogView* LogView() { return FTPInfo1; }
@@ -94,6 +111,7 @@ public:
     void OknoSkrijLokClick();
     void OknoSkrijFTPClick();
     void OknoSkrijInfoClick();
+    void OknoSkrijVrstoClick();
     void PlavajociMenu1Popup();
     void PlavajociMenu2Popup();
     void Efekti(int event);
@@ -127,6 +145,11 @@ private:
     void writeSitesAndBanner();
     quint8 AskLanguageWindow();
     TPrepisiIzbira PrepisiDialog();
+    TExistsAnswer AskExists(const TExistsQuestion& question);
+    void buildQueue();
+    void queueChanged();
+    void showQueue();
+    void showTotals();
     void HidePrepisiDialog();
 
     TSettings m_settings;
@@ -153,6 +176,12 @@ private:
 
     std::unique_ptr<TSejaOkno> m_view;
     std::unique_ptr<TSessionController> m_session;
+    std::unique_ptr<TTransferController> m_transfers;
+    TQueuePane* m_queuePane = nullptr;
+    TPaneDragDrop* m_dragDrop = nullptr;
+    QLabel* m_totalsLabel = nullptr; // the queue's totals while a job runs
+    QTimer* m_totalsTimer = nullptr;
+    bool m_queueShown = false; // the pane is shown (for a job, or by the Okno command)
     TPrepisiDialog1* m_prepisi = nullptr;
     TSistemObrazec* m_sistem = nullptr;
 

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/remotepane.h"
 #include "app/sessioncontroller.h"
+#include "app/transfercontroller.h"
 #include "files/filelist.h"
 #include "lang/multilang.h"
 #include "widgets/gifimage.h"
@@ -27,17 +28,20 @@ void TGlavniObrazec::connectCommands()
     on(u.OknoSkrijLok, [this] { OknoSkrijLokClick(); });
     on(u.OknoSkrijFTP, [this] { OknoSkrijFTPClick(); });
     on(u.OknoSkrijInfo, [this] { OknoSkrijInfoClick(); });
-    on(u.UkazPreSFTP, [&seja] { seja.Pla1PrenesiClick(); });
-    on(u.UkazPreNaFTP, [&seja] { seja.Pla2PrenesiClick(); });
+    on(u.OknoSkrijVrsto, [this] { OknoSkrijVrstoClick(); });
+    // Transfers go through the queue's controller: a selection of files in the
+    // session still runs the described commands.
+    on(u.UkazPreSFTP, [this] { m_transfers->DownloadSelection(); });
+    on(u.UkazPreNaFTP, [this] { m_transfers->UploadSelection(); });
     on(u.UkazOdpri, [this] { m_local->Odpri(); });
     on(u.UkazIzbrisiFTP, [&seja] { seja.Pla1IzbrisiClick(); });
     on(u.UkazIzbrisiLok, [this] { m_local->Pla2IzbrisiClick(); });
     on(u.UkazSkoci, [&seja] { seja.Pla1SkociClick(); });
     on(u.UkazUstvariFTP, [&seja] { seja.Pla1UsMapoClick(); });
-    on(u.UkazFTPStop, [&seja] { seja.STOPFTPClick(); });
+    on(u.UkazFTPStop, [this] { m_transfers->Stop(); });
     on(u.PomocVizitka, [this] { HelpAbout(); });
 
-    on(u.Pla1Prenesi, [&seja] { seja.Pla1PrenesiClick(); });
+    on(u.Pla1Prenesi, [this] { m_transfers->DownloadSelection(); });
     on(u.Pla1Izbrisi, [&seja] { seja.Pla1IzbrisiClick(); });
     on(u.Pla1Skoci, [&seja] { seja.Pla1SkociClick(); });
     on(u.Pla1UsMapo, [&seja] { seja.Pla1UsMapoClick(); });
@@ -51,7 +55,7 @@ void TGlavniObrazec::connectCommands()
     on(u.Maleikone1, [this] { m_settings.TPogledaLok = quint8(m_local->SetView(2)); });
     on(u.Seznam1, [this] { m_settings.TPogledaLok = quint8(m_local->SetView(3)); });
     on(u.Podrobnosti1, [this] { m_settings.TPogledaLok = quint8(m_local->SetView(4)); });
-    on(u.Pla2Prenesi, [&seja] { seja.Pla2PrenesiClick(); });
+    on(u.Pla2Prenesi, [this] { m_transfers->UploadSelection(); });
     on(u.Pla2Izbrisi, [this] { m_local->Pla2IzbrisiClick(); });
     on(u.Pla2Odpri, [this] { m_local->Odpri(); });
     on(u.Pla2Skoci, [this] { m_local->Pla2SkociClick(); });
@@ -68,7 +72,7 @@ void TGlavniObrazec::connectCommands()
 
     u.HitriGumb1->OnClick = [this](QObject*) { HitriGumb1Click(); };
     u.HitriGumb2->OnClick = [this](QObject*) { m_session->Disconnect(); };
-    u.STOPFTP->OnClick = [&seja](QObject*) { seja.STOPFTPClick(); };
+    u.STOPFTP->OnClick = [this](QObject*) { m_transfers->Stop(); };
     u.HitriGumb5->OnClick = [this](QObject*) { FTPMoznostiClick(); };
     u.OfficeButton1->OnClick = [this](QObject*) { OfficeButton1Click(); };
     u.KvadoLogo->OnClick = [this](QObject*) { HelpAbout(); };
@@ -77,7 +81,16 @@ void TGlavniObrazec::connectCommands()
         seja.FTPDat1Change();
         PlavajociMenu1Popup();
     };
-    FTPDat1->OnActivate = [&seja] { seja.FTPDat1DblClick(); };
+    FTPDat1->OnActivate = [this, &seja] {
+        // In the background a file's double-click is a job of the queue; a folder is entered as ever.
+        const int row = FTPDat1->FocusedRow();
+        if (m_transfers->Connections() > 0 && row > 0 && row < seja.Seznam().Count() &&
+            seja.Seznam().At(row).kind == ekFile) {
+            m_transfers->Download({seja.Seznam().At(row)}, seja.TrenutnaMapa(), m_local->Directory());
+            return;
+        }
+        seja.FTPDat1DblClick();
+    };
     FTPDat1->OnBackspace = [&seja] { seja.FTPDat1Backspace(); };
     FTPDat1->OnEdited = [&seja] { seja.FTPDat1Edited(); };
     FTPDat1->OnColumnResized = [this] { followRemoteColumn(); };

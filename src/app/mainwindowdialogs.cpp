@@ -7,6 +7,7 @@
 #include "app/prompts.h"
 #include "app/remotepane.h"
 #include "app/sessioncontroller.h"
+#include "app/transfercontroller.h"
 #include "dialogs/hitra1.h"
 #include "dialogs/oknojezik.h"
 #include "dialogs/oknomoznosti.h"
@@ -139,4 +140,6 @@ void TGlavniObrazec::FTPMoznostiClick()
         m_hintsShown = m_settings.PrikNam;
     }
     m_session->SetTimeOut(m_settings.TimeOut);
+    m_transfers->SetTimeOut(m_settings.TimeOut);
+    m_transfers->SetConnections(m_settings.Prenosi);
 }

@@ -123,6 +123,8 @@ void TSejaOkno::ClearRemoteRows()
 void TSejaOkno::ShowRemoteRows(const TRemoteListing& table)
 {
     m.remote->Show(table);
+    if (m.listed)
+        m.listed();
 }
 
 int TSejaOkno::RemoteFocusedRow()

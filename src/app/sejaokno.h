@@ -50,6 +50,7 @@ struct TSejaOknoDeli {
     TPrompts* prompts = nullptr;
     std::function<void(int event)> efekti;
     std::function<TPrepisiIzbira()> prepisi;
+    std::function<void()> listed; // after the remote pane shows a new listing
 };
 
 class TSejaOkno : public TSejaView {

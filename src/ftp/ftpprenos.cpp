@@ -224,7 +224,9 @@ void TFtpSeja::PrikaziNapredek(qint64 count)
 
 void TFtpSeja::Streznik1Accept(TSockCtrl* sender, TSocketBase* socket)
 {
-    if (sender == &Podatkovna.Odjemalec2 && m_prenos.vrsta == fzNic) // connected for a transfer that ended
+    // Connected for a transfer that ended, or after the session ended (an
+    // accept already on its way when the control connection broke): no transfer's.
+    if ((sender == &Podatkovna.Odjemalec2 && m_prenos.vrsta == fzNic) || !Odjemalec1.Connected())
         return ZapriStreznik();
     m_prenos.podatkovna = socket;
     m_prenosTece = true;

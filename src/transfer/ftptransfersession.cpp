@@ -231,9 +231,11 @@ void TFtpTransferSession::EngineProgress(qint64 bytes)
     m_bytes = bytes;
     if (std::exchange(m_progressPosted, true))
         return;
+    // Posted before its operation's OnDone (the engine reports bytes before
+    // the end), so it runs before it even when the operation has ended meanwhile.
     Post([this, operation = m_operation] {
         m_progressPosted = false;
-        if (operation == m_operation && m_running && OnProgress)
+        if (operation == m_operation && OnProgress)
             OnProgress(this, m_bytes);
     });
 }
