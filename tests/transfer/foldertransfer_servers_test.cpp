@@ -94,8 +94,9 @@ protected:
         };
         m_scheduler->SetBrowsingSession(m_browsing.get());
         m_scheduler->SetConnections(connections, [this](int index) {
-            // The port as the server has it now: a restarted server may listen on another one.
-            auto s = std::make_unique<TFtpTransferSession>(parameters(), 5, QString::number(index));
+            // The port as the server has it now: a restarted server may listen on another one. The
+            // time-out leaves room for a loaded machine writing hundreds of megabytes.
+            auto s = std::make_unique<TFtpTransferSession>(parameters(), 20, QString::number(index));
             s->Word = [](const QString& key) { return key; };
             s->OnLog = [this](TLogKind kind, const QString& text, const QString& argument) {
                 (kind == lkCommand ? commands : sessionLog) << (text + " " + argument).trimmed();
