@@ -39,6 +39,8 @@ struct TConnection {
     quint32 item = 0;                        // the item it serves, 0 none
     TStep step = stNone;
     qint64 offset = 0;                // a transfer's resume offset
+    qint64 bytes = 0;                 // the latest byte count its transfer reported
+    bool ownTarget = false;           // the transfer writes a local file that is the queue's own
     std::vector<TRemoteEntry> listed; // a listing's entries so far
     QElapsedTimer clock;              // since the transfer began
     qint64 reportedMs = -1;           // progress last given to the queue

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -173,7 +174,7 @@ struct TScheduler::Impl {
         const TQueueItem& item = *queue.Find(c->item);
         struct stat info {};
         if (!LokalniPodatki(item.localPath, info, true)) {
-            transfer(c, 0);
+            transfer(c, 0, true);
             return;
         }
         const TExistsFacts facts{item.size, item.modified, qint64(info.st_size), qint64(info.st_mtim.tv_sec)};
@@ -289,10 +290,31 @@ struct TScheduler::Impl {
         }
     }
 
-    void transfer(TConnection* c, qint64 offset)
+    // A stopped or failed transfer: the item keeps the bytes on the target
+    // side, so that Start or Retry resumes them. The queue hears of progress
+    // only now and then, and a session may end before its last progress is
+    // told: a download's own local file is measured instead. An empty file of
+    // its own is no part: it goes, and the item starts afresh without a question.
+    void keepPart(TConnection* c, const TQueueItem& item)
+    {
+        qint64 kept = c->bytes;
+        struct stat info {};
+        if (item.direction == tdDownload && (c->ownTarget || c->bytes > 0)) {
+            const bool exists = LokalniPodatki(item.localPath, info, true);
+            kept = exists ? qint64(info.st_size) : 0;
+            if (exists && kept == 0 && c->ownTarget && S_ISREG(info.st_mode))
+                ::unlink(ToUtf8Kept(item.localPath).constData());
+        }
+        queue.SetProgress(item.id, kept, 0);
+    }
+
+    // ownTarget: the local file of a download did not exist before (a resumed part is ours too).
+    void transfer(TConnection* c, qint64 offset, bool ownTarget = false)
     {
         const TQueueItem& item = *queue.Find(c->item);
         c->offset = offset;
+        c->bytes = offset;
+        c->ownTarget = ownTarget || offset > 0;
         c->clock.start();
         c->reportedMs = -1;
         queue.SetProgress(item.id, offset, 0);
@@ -309,6 +331,7 @@ struct TScheduler::Impl {
     {
         if (!c->item)
             return;
+        c->bytes = bytes;
         const qint64 elapsed = c->clock.elapsed();
         if (c->reportedMs >= 0 && elapsed - c->reportedMs < kProgressEveryMs)
             return;
@@ -321,6 +344,8 @@ struct TScheduler::Impl {
         if (!c->item)
             return;
         const TQueueItem& item = *queue.Find(c->item);
+        if (!result.ok && (c->step == TConnection::stFetch || c->step == TConnection::stSend))
+            keepPart(c, item);
         if (result.stopped) {
             end(c, tsWaiting); // its bytes stay: Start resumes it
         } else {

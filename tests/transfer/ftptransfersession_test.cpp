@@ -3,11 +3,8 @@
 // vsftpd over TLS): a background connection of its own, and the browsing
 // session while the window uses it. Every event must come from the event
 // loop, never from inside the call that started the operation.
-#include "ftp/serverenv.h"
+#include "queueserver.h"
 
-#include "support/ftptestserver.h"
-#include "support/ftptlspki.h"
-#include "support/ftpvsftpdserver.h"
 #include "support/scriptedserver.h"
 #include "transfer/ftptransfersession.h"
 
@@ -21,16 +18,11 @@
 #include <memory>
 
 namespace {
-struct Case {
-    FtpServerKind kind;
-    quint8 dataConnection; // 0 active, 1 passive
-    bool tls = false;
-};
+using Case = ServerCase;
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info)
 {
-    return FtpServerName(info.param.kind).toStdString() + (info.param.dataConnection ? "Passive" : "Active") +
-           (info.param.tls ? "Tls" : "");
+    return ServerCaseName(info.param);
 }
 
 // What a session reported, in order.
@@ -85,49 +77,10 @@ struct Events {
     std::vector<TSessionResult> results;
 };
 
-class QueueSessions : public ::testing::TestWithParam<Case> {
+class QueueSessions : public ::testing::TestWithParam<Case>, protected QueueServer {
 protected:
-    void SetUp() override
-    {
-        REQUIRE_FTP_SERVER(FtpTestServer::Unavailable(GetParam().kind));
-        m_server = std::make_unique<FtpTestServer>(GetParam().kind);
-        if (GetParam().tls) {
-            if (!FtpTlsPki::Available())
-                GTEST_SKIP() << "the openssl command is needed";
-            const QString pem = FtpTlsPki::Get().Issue("IP:127.0.0.1", "20200101000000Z", "20991231000000Z");
-            ASSERT_FALSE(pem.isEmpty()) << FtpTlsPki::Get().Error().toStdString();
-            static_cast<VsftpdServer&>(m_server->Server()).EnableTls(pem);
-        }
-        QString error;
-        ASSERT_TRUE(m_server->Start(&error)) << error.toStdString();
-    }
+    void SetUp() override { StartServer(GetParam()); }
 
-    FtpTestServer& server() { return *m_server; }
-    // The writable folder as an absolute remote path, and a path below it.
-    QString remote(const QString& name = {}) const
-    {
-        return "/" + m_server->Folder() + (name.isEmpty() ? QString() : "/" + name);
-    }
-    QString local(const QString& name) const { return m_local.filePath(name); }
-    QString localDir() const { return m_local.path(); }
-
-    // The parameters the window would hand on: UTF-8 names, and TLS required on the TLS case.
-    TSejaParametri parameters() const
-    {
-        TSejaParametri p;
-        p.host = "127.0.0.1";
-        p.port = QString::number(m_server->Port());
-        p.dataConnection = GetParam().dataConnection;
-        p.nameEncoding = 1;
-        p.encryption = GetParam().tls ? 2 : 0;
-        p.anonymousPassword = "kvado@test";
-        if (!m_server->User().isEmpty()) {
-            p.loginKind = 1;
-            p.user = m_server->User();
-            p.password = m_server->Password();
-        }
-        return p;
-    }
     std::unique_ptr<TFtpTransferSession> background()
     {
         auto s = std::make_unique<TFtpTransferSession>(parameters(), 5, "2");
@@ -139,10 +92,6 @@ protected:
 
     QStringList commands; // a background session's commands as its log shows them
     QStringList log;      // its other lines
-
-private:
-    std::unique_ptr<FtpTestServer> m_server;
-    QTemporaryDir m_local;
 };
 
 // Folders new and existing, files of every kind up and down byte for byte,

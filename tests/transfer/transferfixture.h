@@ -2,8 +2,8 @@
 // Shared fixtures of the transfer tests: a fake server (an in-memory remote
 // tree) and fake sessions on it that answer every operation from the event
 // loop, moving files in chunks so that a test can hold, stop or cut them
-// halfway; plus helpers that make and read local trees under their bytes.
-#include "core/utf8kept.h"
+// halfway (the local tree helpers are in localtree.h).
+#include "localtree.h"
 #include "transfer/transfersession.h"
 
 #include <QObject>
@@ -16,9 +16,7 @@
 #include <ostream>
 #include <set>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,17 +217,7 @@ public:
     }
     void Step() { step(); }
 
-    static bool ReadLocal(const QString& path, QByteArray& bytes)
-    {
-        const int fd = ::open(ToUtf8Kept(path).constData(), O_RDONLY);
-        if (fd < 0)
-            return false;
-        char buffer[65536];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-            bytes.append(buffer, n);
-        ::close(fd);
-        return true;
-    }
+    static bool ReadLocal(const QString& path, QByteArray& bytes) { return ReadLocalFile(path, bytes); }
 
 private:
     void later(std::function<void()> call) { QTimer::singleShot(0, m_context.get(), std::move(call)); }
@@ -314,49 +302,4 @@ inline void FakeServer::Release()
             if (sessions.count(session))
                 session->Step();
         });
-}
-
-// A local file under its name's own bytes.
-inline bool WriteLocal(const QByteArray& path, const QByteArray& bytes)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
-    ::close(fd);
-    return ok;
-}
-
-// The files and folders below a local folder, by their path relative to it.
-inline void ReadLocalTree(const QByteArray& top, std::map<QByteArray, QByteArray>& below,
-                          const QByteArray& relative = {})
-{
-    DIR* dir = ::opendir((top + relative).constData());
-    if (!dir)
-        return;
-    while (const dirent* d = ::readdir(dir)) {
-        const QByteArray name(d->d_name);
-        if (name == "." || name == "..")
-            continue;
-        const QByteArray path = relative + '/' + name;
-        struct stat info {};
-        ::lstat((top + path).constData(), &info);
-        if (S_ISDIR(info.st_mode)) {
-            below[path] = "<folder>";
-            ReadLocalTree(top, below, path);
-        } else {
-            QByteArray bytes;
-            FakeSession::ReadLocal(FromUtf8Kept(top + path), bytes);
-            below[path] = bytes;
-        }
-    }
-    ::closedir(dir);
-}
-
-// Removes a local tree whatever bytes its names hold.
-inline void RemoveLocalTree(const QByteArray& top)
-{
-    ::nftw(
-        top.constData(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
-        FTW_DEPTH | FTW_PHYS);
 }
