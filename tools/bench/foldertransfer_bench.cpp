@@ -184,8 +184,11 @@ double lftpMirror(int port, const QString& target, int parallel)
                                           .arg(port)
                                           .arg(parallel)
                                           .arg(target)});
-    if (!lftp.waitForFinished(600000) || lftp.exitCode() != 0) {
-        std::printf("  lftp failed: %s\n", lftp.readAllStandardError().constData());
+    // A peer that hangs (seen once: lftp waiting on four idle connections) costs the pair, not the run.
+    if (!lftp.waitForFinished(180000) || lftp.exitCode() != 0) {
+        lftp.kill();
+        lftp.waitForFinished(3000);
+        std::printf("  lftp failed or hung: %s\n", lftp.readAllStandardError().constData());
         return -1;
     }
     return clock.nsecsElapsed() / 1e9;
@@ -222,6 +225,7 @@ void compare(const char* title, const QString& root, int delayMs, int parallel, 
             }
         }
         std::printf("  pair %d: lftp %.3f s, Kvado %.3f s\n", i + 1, peer, kvado);
+        std::fflush(stdout);
         if (kvado > 0 && peer > 0) {
             ratios.push_back(peer / kvado);
             kvadoTimes.push_back(kvado);
