@@ -2,17 +2,25 @@
 
 #include <algorithm>
 
+namespace {
+// The session tells the pool nothing more.
+void unbind(TTransferSession* session)
+{
+    session->OnReady = nullptr;
+    session->OnClosed = nullptr;
+    session->OnListed = nullptr;
+    session->OnProgress = nullptr;
+    session->OnDone = nullptr;
+}
+} // namespace
+
 TConnectionPool::TConnectionPool() = default;
 
 TConnectionPool::~TConnectionPool()
 {
     for (const auto& connection : m_connections) {
         TTransferSession* session = connection->session;
-        session->OnReady = nullptr;
-        session->OnClosed = nullptr;
-        session->OnListed = nullptr;
-        session->OnProgress = nullptr;
-        session->OnDone = nullptr;
+        unbind(session);
         if (connection->owned)
             session->Close();
     }
@@ -90,11 +98,7 @@ void TConnectionPool::drop(TConnection* connection)
     if (it == m_connections.end())
         return;
     TTransferSession* session = connection->session;
-    session->OnReady = nullptr;
-    session->OnClosed = nullptr;
-    session->OnListed = nullptr;
-    session->OnProgress = nullptr;
-    session->OnDone = nullptr;
+    unbind(session);
     connection->idle.stop();
     if (connection->owned && session->Connected())
         session->Close();

@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/remotepane.h"
 #include "app/sessioncontroller.h"
+#include "app/windowfixture.h"
 #include "dialogs/sistemobrazec.h"
 #include "files/filelist.h"
 #include "lang/multilang.h"
@@ -33,94 +34,7 @@
 
 #include <deque>
 
-namespace {
-
-// Answers the window's questions from a script and records what was asked.
-class ScriptedPrompts : public TPrompts {
-public:
-    std::deque<TMsgResult> answers;
-    QStringList asked;
-    TMsgResult MessageBox(const QString& text, const QString&, TMsgIcon, TMsgButtons) override
-    {
-        asked << text;
-        if (answers.empty()) {
-            return mrOk;
-        }
-        const TMsgResult answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    bool InputBox(const QString& caption, const QString&, QString&) override
-    {
-        asked << caption;
-        return false;
-    }
-    void ErrorBox(const QString& text) override { asked << text; }
-};
-
-// A fresh home for one test: KVADO_HOME points at it and Kvado.ini holds these values.
-void UseHome(const QTemporaryDir& home, const std::vector<std::pair<QString, QString>>& values)
-{
-    qputenv("KVADO_HOME", home.path().toLocal8Bit());
-    QSettings ini(home.path() + "/Kvado.ini", QSettings::IniFormat);
-    for (const auto& [key, value] : values) {
-        ini.setValue(key, value);
-    }
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray Pattern(int size, char seed)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i) {
-        data[i] = char(seed + i * 7 + i / 251);
-    }
-    return data;
-}
-
-// Runs fill on the next modal dialog that opens, then presses its button.
-void OnNextModal(std::function<void(QWidget* dialog)> fill)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            fill(dialog);
-        }
-    });
-    timer->start();
-}
-
-int RowOf(TRemotePane* pane, const QString& name)
-{
-    for (int row = 0; row < pane->RowCount(); ++row) {
-        if (pane->RowCaption(row) == name) {
-            return row;
-        }
-    }
-    return -1;
-}
-
-void SelectLocal(TLocalPane* pane, const QString& name)
-{
-    TListItems& items = pane->List()->Items();
-    for (int i = 0; i < items.Count(); ++i) {
-        const bool chosen = items.Item(i)->Caption() == name;
-        items.Item(i)->SetSelected(chosen);
-        if (chosen) {
-            items.SelectionModel()->setCurrentIndex(items.index(i, 0), QItemSelectionModel::NoUpdate);
-        }
-    }
-}
-
-} // namespace
+using namespace windowfixture;
 
 TEST(MainWindow, FirstStartConnectTransferAndClose)
 {

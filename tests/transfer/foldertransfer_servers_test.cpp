@@ -45,15 +45,6 @@ Tree FolderTree()
     return tree;
 }
 
-void PutLocally(const QByteArray& top, const Tree& tree)
-{
-    ::mkdir(top.constData(), 0755);
-    for (const auto& [path, bytes] : tree) // folders sort before what is in them
-        if (bytes == "<folder>")
-            ::mkdir((top + path).constData(), 0755);
-        else
-            WriteLocal(top + path, bytes);
-}
 
 Tree ReadTree(const QString& top)
 {

@@ -71,3 +71,14 @@ inline void RemoveLocalTree(const QByteArray& top)
         top.constData(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
         FTW_DEPTH | FTW_PHYS);
 }
+
+// Makes the tree (path below the top -> bytes, or "<folder>") under top.
+inline void PutLocally(const QByteArray& top, const std::map<QByteArray, QByteArray>& tree)
+{
+    ::mkdir(top.constData(), 0755);
+    for (const auto& [path, bytes] : tree) // folders sort before what is in them
+        if (bytes == "<folder>")
+            ::mkdir((top + path).constData(), 0755);
+        else
+            WriteLocal(top + path, bytes);
+}

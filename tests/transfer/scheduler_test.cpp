@@ -51,15 +51,6 @@ void PutOnServer(FakeServer& server, const QString& top, const std::map<QByteArr
     }
 }
 
-void PutLocally(const QByteArray& top, const std::map<QByteArray, QByteArray>& tree)
-{
-    ::mkdir(top.constData(), 0755);
-    for (const auto& [path, bytes] : tree) // folders sort before what is in them
-        if (bytes == "<folder>")
-            ::mkdir((top + path).constData(), 0755);
-        else
-            WriteLocal(top + path, bytes);
-}
 
 struct Queue {
     FakeServer server;
