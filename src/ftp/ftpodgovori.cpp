@@ -52,6 +52,14 @@ TOdgovorZa TFtpOdgovori::Za(int koda, bool prenosCaka)
     if (koda / 100 == 2 && koda != 250)
         dolg = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
                             [](const TDolg& d) { return d.za != ozPrenos; });
+    // A server that answers PORT only once its connection is made lets the
+    // REST sent after it be answered first: 350 is REST's own reply.
+    if (koda == 350) {
+        const auto rest = std::find_if(m_dolgovani.begin(), m_dolgovani.end(),
+                                       [](const TDolg& d) { return d.za == ozREST; });
+        if (rest != m_dolgovani.end())
+            dolg = rest;
+    }
     if (dolg == m_dolgovani.end()) // a reply to no command
         return ozNic;
     const TDolg odgovor = *dolg;

@@ -13,8 +13,10 @@
 //   command of an earlier transfer still owed one (a transfer given up
 //   ending late: ozDrugo); any
 //   other 2xx but 250 answers the oldest
-//   command that is not a transfer's; the rest answer the oldest command. A
-//   command of an earlier transfer answers ozDrugo.
+//   command that is not a transfer's; 350 answers the oldest REST owed (a
+//   server may answer PORT only once it has connected, after the REST sent
+//   behind it); the rest answer the oldest command. A command of an earlier
+//   transfer answers ozDrugo.
 // - ABOR gets one reply or none of its own: servers answer an aborted
 //   transfer with a 426 and then a 226 for the ABOR, with a 226 and then a
 //   225, or with one 226 for both. So an ABOR that is the oldest command owed

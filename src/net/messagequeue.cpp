@@ -62,6 +62,16 @@ void TSockMessageQueue::Forget(const TSockWindow* window)
     std::erase_if(m_entries, [window](const Entry& entry) { return entry.Window == window; });
 }
 
+void TSockMessageQueue::DeliverWaiting()
+{
+    {
+        std::lock_guard guard(m_mutex);
+        if (m_entries.empty())
+            return;
+    }
+    DeliverSlice();
+}
+
 void TSockMessageQueue::DeliverSlice()
 {
     const auto end = std::chrono::steady_clock::now() + slice;

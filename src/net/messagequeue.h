@@ -16,6 +16,9 @@
 // - While messages wait, a run is always posted: a delivery that runs an
 //   event loop of its own (a nested wait) keeps receiving the messages behind
 //   its own, in order.
+// - DeliverWaiting() runs a delivery at once (on the UI thread) when messages
+//   wait: a wait that runs an event loop of its own calls it, so its answer
+//   arrives however the event loop orders the posted events it was entered from.
 // - Forget(window) removes a window's waiting messages (its destruction); the
 //   window must not be used by a later Post.
 // - The queue only carries windows; it never looks into them.
@@ -40,6 +43,7 @@ public:
 
     void Post(TSockWindow* window, const TSockMessage& message);
     void Forget(const TSockWindow* window);
+    void DeliverWaiting();
 
 private:
     struct Entry {

@@ -279,6 +279,9 @@ int TSockCtrl::WaitForLookup(quint32 task)
     wakeUp.start(50);
     while (!m_lookupAnswers[task].Done && !timedOut() && !abandoned) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // The answer comes as a message: delivered here as well, for a wait
+        // entered from a posted event may not see the next one delivered.
+        dispatcher.DeliverWaiting();
         if (!*alive) {
             TResolver::Cancel(task);
             dispatcher.WaitEnded();

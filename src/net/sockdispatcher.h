@@ -92,6 +92,8 @@ public:
     void SetNoticeGate(TNoticeGate gate) { m_gate = std::move(gate); }
 
     int WaitDepth() const { return m_waitDepth; }
+    // Delivers the messages waiting now; a lookup wait calls it each round.
+    void DeliverWaiting() { m_queue.DeliverWaiting(); }
     void WaitBegan() { ++m_waitDepth; }
     // Counts one wait out (never below 0) and restarts the draining.
     void WaitEnded();

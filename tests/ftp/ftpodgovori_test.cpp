@@ -55,3 +55,19 @@ TEST(FtpOdgovori, RepliesAfterAStoppedTransferNeverAnswerTheNextCommand)
             EXPECT_TRUE(o.Prazno());
         }
 }
+
+// pyftpdlib answers PORT once its data connection is made: the resume's REST
+// and RETR sent behind it may be answered first.
+TEST(FtpOdgovori, APortAnsweredLateStillPairsWithItsOwnReply)
+{
+    TFtpOdgovori o;
+    o.NovPrenos();
+    o.Dolguje(ozPORT);
+    o.Dolguje(ozREST);
+    o.Dolguje(ozPrenos); // RETR
+    EXPECT_EQ(o.Za(350, false), ozREST);
+    EXPECT_EQ(o.Za(200, false), ozPORT);
+    EXPECT_EQ(o.Za(150, false), ozDrugo);
+    EXPECT_EQ(o.Za(226, false), ozPrenos);
+    EXPECT_TRUE(o.Prazno());
+}

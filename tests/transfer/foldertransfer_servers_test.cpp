@@ -45,7 +45,6 @@ Tree FolderTree()
     return tree;
 }
 
-
 Tree ReadTree(const QString& top)
 {
     Tree tree;
@@ -165,13 +164,14 @@ protected:
 
 TEST_P(FolderRoundTrip, UpAndBackDownByteForByte)
 {
-    // Active mode on two or more background connections at once loses a
-    // control reply now and then: the session times out although the server
-    // connected and answered (a fault in the socket layer, reported, not
-    // fixed here). These cases run when KVADO_KNOWN_FAULTS is set.
+    // pyftpdlib 1.5.7 in active mode with several sessions now and then
+    // leaves a STOR's data handler waiting for bytes that went into another
+    // connection it had made to the same port (its log shows the handler
+    // receive nothing while Kvado sent the file and closed): the item waits
+    // for the session's time-out. Not yet understood; the other servers pass.
     if (GetParam().connections > 1 && GetParam().server.dataConnection == 0 &&
-        !qEnvironmentVariableIsSet("KVADO_KNOWN_FAULTS"))
-        GTEST_SKIP() << "known fault: active mode on several background connections loses control replies";
+        GetParam().server.kind == FtpServerKind::Pyftpd && !qEnvironmentVariableIsSet("KVADO_KNOWN_FAULTS"))
+        GTEST_SKIP() << "pyftpdlib in active mode with several sessions loses a STOR's data now and then";
     ASSERT_NO_FATAL_FAILURE(OpenQueue(GetParam().connections));
     const Tree tree = FolderTree();
     ASSERT_EQ(std::count_if(tree.begin(), tree.end(), [](const auto& e) { return e.second != "<folder>"; }),

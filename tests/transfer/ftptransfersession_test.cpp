@@ -207,7 +207,8 @@ TEST_P(QueueSessions, BackgroundStopLeavesThePartReadyToResume)
     ASSERT_TRUE(PumpUntil([&] { return s->Idle(); }, 15000));
 
     r = e.Run([&] { s->Fetch(remote("big.bin"), local("big.bin"), part, big.size()); });
-    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    ASSERT_TRUE(r.ok) << r.reason.toStdString() << "\n"
+                      << (commands + log).join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(readAll(local("big.bin")) == big);
 }
 
