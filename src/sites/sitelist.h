@@ -26,11 +26,36 @@
 //
 // AddSite, DeleteSite and SetSitesModified are for the site manager; an edit of
 // a record through SiteTable(k) must set SitesModified itself.
+//
+// Passwords. Without a password store (the default) a site's password is its
+// record's field, as described. With one (SetPasswordStore before
+// OpenSiteList), the passwords of normal logins live in the desktop's keyring
+// under PasswordKey(record) (the site's name, host, port and user name, so a
+// password never attaches to another site) and the list keeps them whole in
+// memory (SitePassword). OpenSiteList then:
+//   - reads the password of every record marked "in the keyring"; until the
+//     answer PasswordState is spsReading, then spsKnown, or spsUnknown when the
+//     keyring refused or lost it (the caller asks for it at connect);
+//   - moves every password it finds in a record's field into the keyring; once
+//     the keyring has it, the record's field is emptied, the record marked and
+//     SitesModified set, so the next WriteSiteList leaves no trace of it.
+// SetSitePassword(k, text) after an add or edit stores the password under the
+// record's present key (and removes the one under its old key). A password the
+// keyring refuses is kept for this run only: the file never gets it. When no
+// keyring answers (tpsNoKeyring) everything stays in the file as described.
+// OnPasswordRead fires after each keyring read has set PasswordState(k).
+// Anonymous logins keep their (anonymous) password in the file.
+#include "keyring/passwordstore.h"
 #include "sites/siterecord.h"
 
 #include <QString>
 
+#include <functional>
 #include <vector>
+
+enum class TSitePasswordState { spsKnown, spsReading, spsUnknown };
+// Whether a keyring answered: unknown before the first answer.
+enum class TKeyringState { tksUnknown, tksAvailable, tksNone };
 
 class TSiteList {
 public:
@@ -51,8 +76,16 @@ public:
     int AddSite(const TSiteRecord& record);
 
     // Moves records k + 1..SiteCount one place down, lowers SiteCount and sets
-    // SitesModified. A k outside 1..SiteCount changes nothing.
+    // SitesModified. A k outside 1..SiteCount changes nothing. The record and
+    // its password are kept aside until ForgetDeleted, so UndoDelete can bring
+    // the last one back (at its old number, or at the end when the list has
+    // shrunk below it); UndoDelete returns that number, 0 when there is nothing
+    // to undo or the list is full. ForgetDeleted removes the kept passwords
+    // from the keyring too.
     void DeleteSite(int k);
+    int UndoDelete();
+    bool CanUndoDelete() const { return !m_deleted.empty(); }
+    void ForgetDeleted();
 
     void OpenSiteList();
     void WriteSiteList();
@@ -60,8 +93,42 @@ public:
     // The site list file: ProgramFilePath("Naslovi.kvs").
     static QString FilePath();
 
+    void SetPasswordStore(TPasswordStore* store) { m_store = store; }
+    TKeyringState KeyringState() const { return m_store ? m_keyring : TKeyringState::tksNone; }
+    QString SitePassword(int k) const;
+    TSitePasswordState PasswordState(int k) const;
+    void SetSitePassword(int k, const QString& password);
+    // The key of a record's password in the keyring.
+    static QString PasswordKey(const TSiteRecord& record);
+    std::function<void(TSiteList* sender, int k)> OnPasswordRead;
+
 private:
+    struct TPassword {
+        quint64 id = 0; // stays with its record when records move
+        QString text;   // the password, whole
+        TSitePasswordState state = TSitePasswordState::spsKnown;
+        QString storedKey;  // the key the keyring holds it under; empty: not there
+        bool typed = false; // entered this run (not read from the file's field)
+        int generation = 0; // the latest write; older answers are dropped
+    };
+    void takePassword(int k);
+    int indexOf(quint64 id) const; // record number of an id, 0 when gone
+    bool usesKeyring(const TSiteRecord& record) const;
+    void storeInKeyring(int k);
+    void keyringAnswered(TPasswordStatus status);
+    TSiteRecord fileRecord(int k) const;
+
     std::vector<TSiteRecord> m_table;
+    std::vector<TPassword> m_passwords;
+    struct TDeleted {
+        int k;
+        TSiteRecord record;
+        TPassword password;
+    };
+    std::vector<TDeleted> m_deleted;
+    TPasswordStore* m_store = nullptr;
+    TKeyringState m_keyring = TKeyringState::tksUnknown;
+    quint64 m_nextId = 1;
     int m_count = 0;
     bool m_modified = false;
     bool m_fileNotReadWhole = false; // the file holds more than the list: keep a copy before writing
