@@ -2,6 +2,7 @@
 // asks the language on its first start), the dialogs that live until the end,
 // then the event loop until the main window closes.
 #include "app/mainwindow.h"
+#include "keyring/keychainstore.h"
 #include "dialogs/uvodnizaslon.h"
 #include "widgets/accessibility.h"
 
@@ -21,7 +22,9 @@ int main(int argc, char** argv)
     TUvodniZaslon splash;
     splash.Show();
 
+    TKeychainStore keyring; // the desktop's Secret Service; outlives the window
     TGlavniObrazec window;
+    window.SetPasswordStore(&keyring);
     // The splash never covers the language question.
     window.BeforeLanguageQuestion = [&splash] { splash.Close(); };
     window.FormCreate();

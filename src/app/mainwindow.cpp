@@ -207,6 +207,19 @@ void TGlavniObrazec::buildPanes()
     }
 }
 
+void TGlavniObrazec::SetPasswordStore(TPasswordStore* store)
+{
+    m_sites.SetPasswordStore(store);
+    m_savedLogin.SetStore(store);
+    // A connect that waits for a site's password goes on when the keyring answers.
+    m_sites.OnPasswordRead = [this](TSiteList*, int site) {
+        if (site == m_siteAwaitingPassword) {
+            m_siteAwaitingPassword = 0;
+            connectToSite(site);
+        }
+    };
+}
+
 void TGlavniObrazec::FormCreate()
 {
     m_ukazi.KvadoLogo->LoadFromResource(QStringLiteral("ANIM"));
@@ -216,6 +229,7 @@ void TGlavniObrazec::FormCreate()
     QToolTip::setPalette(tips);
 
     m_posSaver.LoadSettings(m_settings);
+    m_savedLogin.Load();
     applyPaneFont();
     chooseLanguage();
     applyPlacement();

@@ -55,6 +55,7 @@ void TGlavniObrazec::HitriGumb1Click()
         m_session->CloseConnection();
     }
     form.ApplyTo(m_settings);
+    m_savedLogin.Remember();
     const QString host = m_settings.ZNaslov;
     m_session->Connect(m_settings, form.ServerKind(), form.Word(QStringLiteral("@idPov")) + host,
                        form.Word(QStringLiteral("@idPovezan")) + host);
@@ -71,12 +72,28 @@ void TGlavniObrazec::OfficeButton1Click()
 
 void TGlavniObrazec::connectToSite(int site)
 {
+    m_siteAwaitingPassword = 0;
+    const TSiteRecord& record = m_sites.SiteTable(site);
+    const bool normal = record.loginType == 1;
+    if (normal && m_sites.PasswordState(site) == TSitePasswordState::spsReading) {
+        m_siteAwaitingPassword = site; // the keyring's answer connects; the window stays live meanwhile
+        return;
+    }
     // The quick-connect question: a cancelled one changes nothing.
     if (!askConnectWhileConnected(m_sistem->ML4()->GetWord(QStringLiteral("@idPrekPov")))) {
         return;
     }
-    const TSiteRecord& record = m_sites.SiteTable(site);
-    TakeSiteAsSession(record, m_settings);
+    if (normal && m_sites.PasswordState(site) == TSitePasswordState::spsUnknown) {
+        // The keyring refused it or lost it: asked now, and kept for the next time.
+        QString password;
+        const QString prompt = ML1->GetWord(QStringLiteral("@idGeslo")).replace(QStringLiteral("%s"), record.Name());
+        if (!m_prompts->PasswordBox(QStringLiteral("Kvado"), prompt, password)) {
+            return;
+        }
+        m_sites.SetSitePassword(site, password);
+    }
+    TakeSiteAsSession(record, m_sites.SitePassword(site), m_settings);
+    m_savedLogin.Remember();
     const QString name = QStringLiteral("\"") + record.Name() + QStringLiteral("\"");
     m_session->Connect(m_settings, record.serverKind, QStringLiteral("Povezujem s ") + name,
                        QStringLiteral("Povezava vzpostavljena s ") + name);

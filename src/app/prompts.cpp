@@ -36,6 +36,16 @@ bool TWidgetPrompts::InputBox(const QString& caption, const QString& prompt, QSt
     return ok;
 }
 
+bool TWidgetPrompts::PasswordBox(const QString& caption, const QString& prompt, QString& value)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Password, value, &ok);
+    if (ok) {
+        value = answer;
+    }
+    return ok;
+}
+
 void TWidgetPrompts::ErrorBox(const QString& text)
 {
     QMessageBox::critical(m_parent, QStringLiteral("Kvado"), text);

@@ -48,6 +48,7 @@ struct TSettings {
     QString ZNaslov;                               // session: host (at most 255 characters)
     QString ZUporIme;                              // session: user name (at most 255)
     QString ZUporGeslo;                            // session: password (at most 255)
+    bool ZGesloVShrambi = false;                   // that password is kept in the keyring, not in the file
     QString ZVrata = "21";                         // session: port as typed
     int Pisanje = 1024;                            // session: send buffer size
     int Branje = 1024;                             // session: receive buffer size
