@@ -2,8 +2,8 @@
 // asks the language on its first start), the dialogs that live until the end,
 // then the event loop until the main window closes.
 #include "app/mainwindow.h"
-#include "keyring/keychainstore.h"
 #include "dialogs/uvodnizaslon.h"
+#include "keyring/keychainstore.h"
 #include "widgets/accessibility.h"
 
 #include <QApplication>

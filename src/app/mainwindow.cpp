@@ -272,7 +272,7 @@ void TGlavniObrazec::FormCreate()
     m_log.SetProgramDirectory(ProgramDirectory());
     m_log.SetLogFileName(m_settings.Dnevnik);
     if (m_settings.DANE) {
-        m_log.OdpriDnevnik();
+        openLogFile();
     }
     if (!m_settings.PrikNam) {
         m_settings.PrikNam = true;
@@ -361,9 +361,12 @@ void TGlavniObrazec::applyPaneFont()
     QFont local = m_paneFont;
     DecodeFontStyle(stored.Stil, local);
     m_local->List()->setFont(local);
-    QPalette palette = m_local->List()->palette();
-    palette.setColor(QPalette::Text, FromWinColor(stored.Barva));
-    m_local->List()->setPalette(palette);
+    // The stored colour is the font's colour in both lists.
+    for (QWidget* list : {static_cast<QWidget*>(m_local->List()), static_cast<QWidget*>(FTPDat1)}) {
+        QPalette palette = list->palette();
+        palette.setColor(QPalette::Text, FromWinColor(stored.Barva));
+        list->setPalette(palette);
+    }
 }
 
 void TGlavniObrazec::setPaneFont(const QFont& font)
@@ -396,6 +399,9 @@ void TGlavniObrazec::ML1AfterLanguageChanged()
     m_ukazi.Reapply();
     if (m_queuePane != nullptr) {
         m_queuePane->Retranslate();
+    }
+    if (m_view) {
+        m_view->RestoreCaption();
     }
     // Screen readers read the tool buttons by their hints, which the switch rewrote.
     for (TOfficeButton* button : {m_ukazi.HitriGumb1, m_ukazi.HitriGumb2, m_ukazi.STOPFTP,

@@ -150,6 +150,8 @@ private:
     bool askConnectWhileConnected(const QString& question);
     void connectToSite(int site);
     void writeSitesAndBanner();
+    void openLogFile(); // OdpriDnevnik; a file that cannot be opened is reported
+
     quint8 AskLanguageWindow();
     TPrepisiIzbira PrepisiDialog();
     TExistsAnswer AskExists(const TExistsQuestion& question);

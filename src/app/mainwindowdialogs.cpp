@@ -86,7 +86,8 @@ void TGlavniObrazec::connectToSite(int site)
     if (normal && m_sites.PasswordState(site) == TSitePasswordState::spsUnknown) {
         // The keyring refused it or lost it: asked now, and kept for the next time.
         QString password;
-        const QString prompt = ML1->GetWord(QStringLiteral("@idGeslo")).replace(QStringLiteral("%s"), record.Name());
+        const QString prompt =
+            ML1->GetWord(QStringLiteral("@idGeslo")).replace(QStringLiteral("%s"), record.Name());
         if (!m_prompts->PasswordBox(QStringLiteral("Kvado"), prompt, password)) {
             return;
         }
@@ -97,6 +98,19 @@ void TGlavniObrazec::connectToSite(int site)
     const QString name = QStringLiteral("\"") + record.Name() + QStringLiteral("\"");
     m_session->Connect(m_settings, record.serverKind, QStringLiteral("Povezujem s ") + name,
                        QStringLiteral("Povezava vzpostavljena s ") + name);
+}
+
+void TGlavniObrazec::openLogFile()
+{
+    m_log.OdpriDnevnik();
+    if (m_log.DnevnikOdprt()) {
+        return;
+    }
+    // Logging stays on, so the next start tries again; this run goes on without the file.
+    const QString text =
+        ML1->GetWord(QStringLiteral("@idDnevnikNapaka")).replace(QStringLiteral("%s"), m_log.LogFilePath());
+    m_log.KvadoUkazi(1, text, QString());
+    m_prompts->MessageBox(text, ML1->GetWord(QStringLiteral("@idOpo")), miError, mbOk);
 }
 
 void TGlavniObrazec::HelpAbout()
@@ -139,6 +153,7 @@ void TGlavniObrazec::FTPMoznostiClick()
 {
     TOknoMoznosti options(m_settings, m_paneFont, m_log.DnevnikOdprt(), m_log.LogFileName(), this);
     options.OnFontApply = [this](TOknoMoznosti*, const QFont& font) { setPaneFont(font); };
+    options.SetNoKeyring(m_sites.KeyringState() == TKeyringState::tksNone);
     const bool accepted = options.exec() == QDialog::Accepted;
     if (accepted) {
         const TLogFileAction action = options.LogFileAction();
@@ -148,7 +163,7 @@ void TGlavniObrazec::FTPMoznostiClick()
         m_settings = options.Settings();
         m_log.SetLogFileName(m_settings.Dnevnik);
         if (action == TLogFileAction::lfaReopen || action == TLogFileAction::lfaOpen) {
-            m_log.OdpriDnevnik();
+            openLogFile();
         }
         FTPInfo1->SetColours(m_settings.Barve);
         if (m_settings.Jezik == 1 || m_settings.Jezik == 2) {

@@ -8,6 +8,7 @@ TMsgResult TWidgetPrompts::MessageBox(const QString& text, const QString& title,
 {
     const QMessageBox::Icon qtIcon = icon == miQuestion      ? QMessageBox::Question
                                      : icon == miInformation ? QMessageBox::Information
+                                     : icon == miError       ? QMessageBox::Critical
                                                              : QMessageBox::Warning;
     const QMessageBox::StandardButtons qtButtons = buttons == mbYesNo
                                                        ? QMessageBox::Yes | QMessageBox::No

@@ -7,7 +7,9 @@
 
 QString TSavedLogin::Key(const QString& host, const QString& port, const QString& user)
 {
-    auto part = [](const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text.trimmed())); };
+    auto part = [](const QString& text) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(text.trimmed()));
+    };
     return QStringLiteral("login:%1@%2:%3").arg(part(user), part(host.toLower()), part(port));
 }
 
