@@ -53,7 +53,10 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    bool settle() { return PumpUntil([this] { return m_store.pending == 0; }, 5000); }
+    bool settle()
+    {
+        return PumpUntil([this] { return m_store.pending == 0; }, 5000);
+    }
 
     QTemporaryDir m_home;
     TFakePasswordStore m_store;
@@ -193,7 +196,8 @@ TEST_F(SitePasswordsTest, TheQuickConnectLoginLeavesKvadoIniOnlyForAKeyring)
         login.Load(); // a password found in the file moves
         ASSERT_TRUE(settle());
         TPosSaver().SaveSettings(settings, TWindowState());
-        const QString stored = QSettings(SettingsFilePath(), QSettings::IniFormat).value("ZUporGeslo").toString();
+        const QString stored =
+            QSettings(SettingsFilePath(), QSettings::IniFormat).value("ZUporGeslo").toString();
         EXPECT_EQ(stored, answer == TPasswordStatus::tpsOk ? "" : "Skrivno1");
 
         TSettings next;
