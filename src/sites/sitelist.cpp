@@ -207,7 +207,7 @@ TSiteRecord TSiteList::fileRecord(int k) const
     const TPassword& entry = m_passwords[std::size_t(k - 1)];
     if (!usesKeyring(record) || entry.state != TSitePasswordState::spsKnown) {
         // As it was read, or as described; an unknown password stays marked for the next start.
-        if (usesKeyring(record) || !record.PasswordInKeyring())
+        if (record.loginType == 1 || !record.PasswordInKeyring())
             return record;
         record.SetPasswordInKeyring(false);
         return record;
