@@ -115,15 +115,16 @@ void TSiteList::takePassword(int k)
     m_store->ReadPassword(key, [this, id = entry.id, key](TPasswordStatus status, const QString& password) {
         keyringAnswered(status);
         const int at = indexOf(id);
-        if (at == 0 || m_passwords[std::size_t(at - 1)].state != TSitePasswordState::spsReading)
-            return; // deleted, or given a password by the user meanwhile
-        TPassword& read = m_passwords[std::size_t(at - 1)];
+        TPassword* entry = entryOf(id, at);
+        if (!entry || entry->state != TSitePasswordState::spsReading)
+            return; // given a password by the user meanwhile
+        TPassword& read = *entry;
         read.state =
             status == TPasswordStatus::tpsOk ? TSitePasswordState::spsKnown : TSitePasswordState::spsUnknown;
         read.text = password;
         if (status == TPasswordStatus::tpsOk)
             read.storedKey = key;
-        if (OnPasswordRead)
+        if (OnPasswordRead && at != 0)
             OnPasswordRead(this, at);
     });
 }
@@ -134,6 +135,17 @@ int TSiteList::indexOf(quint64 id) const
         if (m_passwords[std::size_t(k - 1)].id == id)
             return k;
     return 0;
+}
+
+TSiteList::TPassword* TSiteList::entryOf(quint64 id, int k)
+{
+    if (k != 0)
+        return &m_passwords[std::size_t(k - 1)];
+    // A deleted site keeps its password until the delete can no longer be undone.
+    for (TDeleted& deleted : m_deleted)
+        if (deleted.password.id == id)
+            return &deleted.password;
+    return nullptr;
 }
 
 bool TSiteList::usesKeyring(const TSiteRecord& record) const
@@ -189,11 +201,10 @@ void TSiteList::storeInKeyring(int k)
     const int generation = ++entry.generation;
     m_store->WritePassword(key, entry.text, [this, id = entry.id, generation, key](TPasswordStatus status) {
         keyringAnswered(status);
-        const int at = indexOf(id);
-        if (at == 0 || m_passwords[std::size_t(at - 1)].generation != generation ||
-            status != TPasswordStatus::tpsOk)
+        TPassword* entry = entryOf(id, indexOf(id));
+        if (!entry || entry->generation != generation || status != TPasswordStatus::tpsOk)
             return;
-        TPassword& stored = m_passwords[std::size_t(at - 1)];
+        TPassword& stored = *entry;
         const QString old = std::exchange(stored.storedKey, key);
         if (!old.isEmpty() && old != key)
             m_store->DeletePassword(old, [this](TPasswordStatus answer) { keyringAnswered(answer); });

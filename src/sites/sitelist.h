@@ -113,6 +113,7 @@ private:
     };
     void takePassword(int k);
     int indexOf(quint64 id) const; // record number of an id, 0 when gone
+    TPassword* entryOf(quint64 id, int k); // record k's entry, or a deleted site's (k 0); null when gone
     bool usesKeyring(const TSiteRecord& record) const;
     void storeInKeyring(int k);
     void keyringAnswered(TPasswordStatus status);

@@ -105,6 +105,18 @@ TEST_F(SitePasswordsTest, AnOldFileMovesIntoTheKeyringAndTheNextStartReadsItBack
     next.WriteSiteList();
     EXPECT_FALSE(siteFile().contains("xxxxxxxxxx"));
 
+    // A site deleted while its password is being read gets it when the delete is undone.
+    {
+        TSiteList third;
+        third.SetPasswordStore(&m_store);
+        third.OpenSiteList();
+        third.DeleteSite(1);
+        ASSERT_TRUE(settle());
+        ASSERT_EQ(third.UndoDelete(), 1);
+        EXPECT_EQ(third.PasswordState(1), TSitePasswordState::spsKnown);
+        EXPECT_EQ(third.SitePassword(1), "skrivnost");
+    }
+
     // A delete can be undone with its password; once forgotten, the keyring forgets it too.
     next.DeleteSite(1);
     ASSERT_EQ(next.UndoDelete(), 1);
