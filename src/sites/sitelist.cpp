@@ -79,6 +79,7 @@ void TSiteList::ForgetDeleted()
 
 void TSiteList::OpenSiteList()
 {
+    probeKeyring();
     m_count = 0;
     const QFileInfo info(FilePath());
     m_fileNotReadWhole = info.exists();
@@ -94,6 +95,14 @@ void TSiteList::OpenSiteList()
     m_fileNotReadWhole = got != wanted || records > MaxSites;
     for (int k = 1; k <= m_count; ++k)
         takePassword(k);
+}
+
+void TSiteList::probeKeyring()
+{
+    // Even a list without passwords learns whether a keyring is there (the options say so).
+    if (m_store)
+        m_store->ReadPassword(QStringLiteral("probe"),
+                              [this](TPasswordStatus status, const QString&) { keyringAnswered(status); });
 }
 
 void TSiteList::takePassword(int k)

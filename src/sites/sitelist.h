@@ -44,6 +44,8 @@
 // keyring refuses is kept for this run only: the file never gets it. When no
 // keyring answers (tpsNoKeyring) everything stays in the file as described.
 // OnPasswordRead fires after each keyring read has set PasswordState(k).
+// OpenSiteList also asks the store once whether a keyring is there at all, so
+// KeyringState is known even for an empty list.
 // Anonymous logins keep their (anonymous) password in the file.
 #include "keyring/passwordstore.h"
 #include "sites/siterecord.h"
@@ -112,7 +114,8 @@ private:
         int generation = 0; // the latest write; older answers are dropped
     };
     void takePassword(int k);
-    int indexOf(quint64 id) const; // record number of an id, 0 when gone
+    void probeKeyring();
+    int indexOf(quint64 id) const;         // record number of an id, 0 when gone
     TPassword* entryOf(quint64 id, int k); // record k's entry, or a deleted site's (k 0); null when gone
     bool usesKeyring(const TSiteRecord& record) const;
     void storeInKeyring(int k);

@@ -114,7 +114,7 @@ TEST_F(SitePasswordsTest, AnOldFileMovesIntoTheKeyringAndTheNextStartReadsItBack
         ASSERT_TRUE(settle());
         ASSERT_EQ(third.UndoDelete(), 1);
         EXPECT_EQ(third.PasswordState(1), TSitePasswordState::spsKnown);
-        EXPECT_EQ(third.SitePassword(1), "skrivnost");
+        EXPECT_EQ(third.SitePassword(1), longPassword);
     }
 
     // A delete can be undone with its password; once forgotten, the keyring forgets it too.
