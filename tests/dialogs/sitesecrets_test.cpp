@@ -3,6 +3,7 @@
 // refused with their limit (a keyring keeps a long password whole), the site
 // manager shows passwords as dots, and a deleted site can be brought back.
 #include "dialogs/hitra1.h"
+#include "dialogs/oknomoznosti.h"
 #include "dialogs/sistemobrazec.h"
 #include "dialogs/urediobrazec.h"
 #include "sites/fakepasswordstore.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -149,6 +151,22 @@ TEST_P(SiteSecretsTest, PasswordsShowAsDotsAndADeletedSiteComesBackUntilTheManag
     m_manager.reject(); // closing forgets what was deleted
     EXPECT_FALSE(m_sites.CanUndoDelete());
     EXPECT_EQ(m_sites.SiteCount(), 0);
+}
+
+TEST_P(SiteSecretsTest, TheOptionsSayOnceWhenNoKeyringKeepsThePasswords)
+{
+    TSettings settings;
+    settings.Jezik = GetParam();
+    TOknoMoznosti options(settings, QFont("Technical", 11), false, QString());
+    auto* note = child<QLabel>(&options, "BrezShrambe");
+    EXPECT_TRUE(note->isHidden());
+    options.SetNoKeyring(true);
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_EQ(note->text(), english()
+                                ? "The desktop offers no keyring: saved passwords are kept in the files "
+                                  "Naslovi.kvs and Kvado.ini."
+                                : "Namizje nima shrambe gesel: shranjena gesla so v datotekah Naslovi.kvs in "
+                                  "Kvado.ini.");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, SiteSecretsTest, testing::Values(quint8(1), quint8(2)));
