@@ -24,6 +24,8 @@
 //   Deleting entry k removes record k and gives the focus mark to entry k - 1.
 //   RazveljaviStrez (and Ctrl+Z) brings deleted sites back, the last first,
 //   until the window closes (TSiteList::UndoDelete); closing forgets them.
+// - The properties panel shows the password as dots until the check box
+//   PokaziGeslo is ticked; every Begin() unticks it.
 // - The field Iskanje filters the entries as the user types (name or host
 //   contains the text, case ignored); a filtered entry keeps its record number.
 //   Up and Down there move through the list.
@@ -122,13 +124,13 @@ private:
     TMultiLang* m_ml4;
 };
 
-// Makes site the session parameters of the next connection, by the rules of
-// quick connect, with password as the site's password (the whole one the list
-// keeps; the overload without it takes the record's field). Same rules:
-// quick connect: host, port (decimal), buffers, directories, transfer and
-// login type, data connection, name encoding and encryption always; the user name unless it is "anonymous"
-// (any case) and the password unless it is the anonymous password (any case, also as cut to the record's 20
-// characters). An anonymous site never touches the stored user name and password of a normal login.
+// Makes site the session parameters of the next connection, with password as
+// the site's password (the whole one the list keeps; the overload without it
+// takes the record's field), by the rules of quick connect: host, port (decimal), buffers, directories,
+// transfer and login type, data connection, name encoding and encryption always; the user name unless it is
+// "anonymous" (any case) and the password unless it is the anonymous password (any case, also as cut to the
+// record's 20 characters). An anonymous site never touches the stored user name and password of a normal
+// login.
 struct TSettings;
 struct TSiteRecord;
 void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings);

@@ -37,12 +37,17 @@
 //     answer PasswordState is spsReading, then spsKnown, or spsUnknown when the
 //     keyring refused or lost it (the caller asks for it at connect);
 //   - moves every password it finds in a record's field into the keyring; once
-//     the keyring has it, the record's field is emptied, the record marked and
-//     SitesModified set, so the next WriteSiteList leaves no trace of it.
+//     the keyring has it, SitesModified is set and WriteSiteList writes that
+//     record with an empty password field and the mark (TSiteRecord::
+//     PasswordInKeyring); until then, or when the keyring refuses, the
+//     password stays in the file where it was.
 // SetSitePassword(k, text) after an add or edit stores the password under the
 // record's present key (and removes the one under its old key). A password the
-// keyring refuses is kept for this run only: the file never gets it. When no
+// user gave that the keyring refuses (or has not yet confirmed at writing) is
+// kept for this run only: the file gets the mark, never the password. When no
 // keyring answers (tpsNoKeyring) everything stays in the file as described.
+// A record marked for the keyring keeps its mark and empty field whenever its
+// password is unknown (also in a list without a store).
 // OnPasswordRead fires after each keyring read has set PasswordState(k).
 // OpenSiteList also asks the store once whether a keyring is there at all, so
 // KeyringState is known even for an empty list.
