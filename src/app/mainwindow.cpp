@@ -10,6 +10,7 @@
 #include "app/sessioncontroller.h"
 #include "app/transfercontroller.h"
 #include "app/transfermeter.h"
+#include "core/eventwait.h"
 #include "core/exception.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
@@ -25,6 +26,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -489,6 +491,11 @@ void TGlavniObrazec::closeEvent(QCloseEvent* event)
     state.localWidth = m_local->width();
     state.localListFont = m_local->List()->font();
     state.localListFontColour = m_settings.Pisava.Barva;
+    // The keyring's answers on their way decide what the files keep: a moment for them, never more.
+    const QDeadlineTimer keyringDeadline(3000);
+    while ((m_sites.PasswordsPending() || m_savedLogin.Pending()) && !keyringDeadline.hasExpired()) {
+        ProcessEventsOrSleep(50);
+    }
     try {
         m_posSaver.SaveSettings(m_settings, state);
     } catch (const Exception& error) {

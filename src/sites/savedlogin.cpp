@@ -27,7 +27,9 @@ void TSavedLogin::Load()
         return;
     }
     const QString key = currentKey();
+    ++m_pending;
     m_store->ReadPassword(key, [this, key](TPasswordStatus status, const QString& password) {
+        --m_pending;
         if (status != TPasswordStatus::tpsOk || key != currentKey() || !m_settings.ZUporGeslo.isEmpty())
             return;
         m_settings.ZUporGeslo = password;
@@ -41,7 +43,9 @@ void TSavedLogin::Remember()
         return;
     const QString key = currentKey();
     const QString password = m_settings.ZUporGeslo;
+    ++m_pending;
     m_store->WritePassword(key, password, [this, key, password](TPasswordStatus status) {
+        --m_pending;
         if (key != currentKey() || password != m_settings.ZUporGeslo)
             return; // the parameters changed meanwhile: a later answer decides
         m_settings.ZGesloVShrambi = status != TPasswordStatus::tpsNoKeyring;

@@ -33,6 +33,9 @@ public:
     void Load();
     void Remember();
 
+    // A keyring write or read whose answer has not come yet.
+    bool Pending() const { return m_pending > 0; }
+
     static QString Key(const QString& host, const QString& port, const QString& user);
 
 private:
@@ -41,4 +44,5 @@ private:
     TSettings& m_settings;
     TPasswordStore* m_store;
     QString m_storedKey; // the key the keyring holds the password under
+    int m_pending = 0;
 };

@@ -121,7 +121,9 @@ void TSiteList::takePassword(int k)
     }
     entry.state = TSitePasswordState::spsReading;
     const QString key = PasswordKey(record);
+    ++m_pending;
     m_store->ReadPassword(key, [this, id = entry.id, key](TPasswordStatus status, const QString& password) {
+        --m_pending;
         keyringAnswered(status);
         const int at = indexOf(id);
         TPassword* entry = entryOf(id, at);
@@ -208,7 +210,9 @@ void TSiteList::storeInKeyring(int k)
         return;
     }
     const int generation = ++entry.generation;
+    ++m_pending;
     m_store->WritePassword(key, entry.text, [this, id = entry.id, generation, key](TPasswordStatus status) {
+        --m_pending;
         keyringAnswered(status);
         TPassword* entry = entryOf(id, indexOf(id));
         if (!entry || entry->generation != generation || status != TPasswordStatus::tpsOk)

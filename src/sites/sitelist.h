@@ -108,6 +108,8 @@ public:
     // The key of a record's password in the keyring.
     static QString PasswordKey(const TSiteRecord& record);
     std::function<void(TSiteList* sender, int k)> OnPasswordRead;
+    // Keyring reads and writes whose answer has not come yet (they decide what the file keeps).
+    bool PasswordsPending() const { return m_pending > 0; }
 
 private:
     struct TPassword {
@@ -138,6 +140,7 @@ private:
     TPasswordStore* m_store = nullptr;
     TKeyringState m_keyring = TKeyringState::tksUnknown;
     quint64 m_nextId = 1;
+    int m_pending = 0;
     int m_count = 0;
     bool m_modified = false;
     bool m_fileNotReadWhole = false; // the file holds more than the list: keep a copy before writing
