@@ -18,14 +18,17 @@ TPasswordStatus statusOf(const QKeychain::Job* job)
         return TPasswordStatus::tpsNoKeyring;
     case QKeychain::OtherError: {
         // The libsecret backend reports a missing session bus ("Cannot
-        // autolaunch D-Bus ...") or a bus without a Secret Service ("The name
-        // org.freedesktop.secrets was not provided ...") as an other error;
-        // anything else is a keyring that answered and failed.
+        // autolaunch D-Bus ...", "Could not connect: ...") or a bus without a Secret Service ("The name
+        // org.freedesktop.secrets was not provided ...", ServiceUnknown) as an
+        // other error; anything else (a time-out, a locked or missing
+        // collection) is a keyring that answered and failed, and counts as a
+        // refusal, so the password never falls back to a file.
         const QString text = job->errorString();
-        return text.contains(QLatin1String("org.freedesktop.secrets")) ||
-                       text.contains(QLatin1String("D-Bus")) || text.contains(QLatin1String("DBus"))
-                   ? TPasswordStatus::tpsNoKeyring
-                   : TPasswordStatus::tpsRefused;
+        const bool noKeyring = text.contains(QLatin1String("org.freedesktop.secrets")) ||
+                               text.contains(QLatin1String("ServiceUnknown")) ||
+                               text.contains(QLatin1String("Could not connect")) ||
+                               text.contains(QLatin1String("autolaunch"), Qt::CaseInsensitive);
+        return noKeyring ? TPasswordStatus::tpsNoKeyring : TPasswordStatus::tpsRefused;
     }
     default:
         return TPasswordStatus::tpsRefused;

@@ -166,8 +166,12 @@ bool TSiteList::usesKeyring(const TSiteRecord& record) const
 
 void TSiteList::keyringAnswered(TPasswordStatus status)
 {
-    m_keyring =
-        status == TPasswordStatus::tpsNoKeyring ? TKeyringState::tksNone : TKeyringState::tksAvailable;
+    // A keyring that answered once stays this run's keyring: should it go away, passwords typed later
+    // are still kept out of the file (and asked for at the next connect).
+    if (status != TPasswordStatus::tpsNoKeyring)
+        m_keyring = TKeyringState::tksAvailable;
+    else if (m_keyring == TKeyringState::tksUnknown)
+        m_keyring = TKeyringState::tksNone;
 }
 
 QString TSiteList::PasswordKey(const TSiteRecord& record)
