@@ -3,6 +3,7 @@
 // then the event loop until the main window closes.
 #include "app/mainwindow.h"
 #include "dialogs/uvodnizaslon.h"
+#include "keyring/keychainstore.h"
 #include "widgets/accessibility.h"
 
 #include <QApplication>
@@ -21,7 +22,9 @@ int main(int argc, char** argv)
     TUvodniZaslon splash;
     splash.Show();
 
+    TKeychainStore keyring; // the desktop's Secret Service; outlives the window
     TGlavniObrazec window;
+    window.SetPasswordStore(&keyring);
     // The splash never covers the language question.
     window.BeforeLanguageQuestion = [&splash] { splash.Close(); };
     window.FormCreate();

@@ -269,7 +269,7 @@ void TLocalPane::Pla2SkociClick()
         if (ChangeDirectory(QFile::encodeName(ExpandHome(path))) == 0)
             break;
         m_prompts.MessageBox(QStringLiteral("Vnešena mapa ne obstaja!"), QStringLiteral("Kvado - Napaka"),
-                             miExclamation, mbOk);
+                             miError, mbOk);
     }
     ShowCurrentDirectory();
 }

@@ -10,6 +10,7 @@
 #include "app/sessioncontroller.h"
 #include "app/transfercontroller.h"
 #include "app/transfermeter.h"
+#include "core/eventwait.h"
 #include "core/exception.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
@@ -25,6 +26,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -207,6 +209,19 @@ void TGlavniObrazec::buildPanes()
     }
 }
 
+void TGlavniObrazec::SetPasswordStore(TPasswordStore* store)
+{
+    m_sites.SetPasswordStore(store);
+    m_savedLogin.SetStore(store);
+    // A connect that waits for a site's password goes on when the keyring answers.
+    m_sites.OnPasswordRead = [this](TSiteList*, int site) {
+        if (site == m_siteAwaitingPassword) {
+            m_siteAwaitingPassword = 0;
+            connectToSite(site);
+        }
+    };
+}
+
 void TGlavniObrazec::FormCreate()
 {
     m_ukazi.KvadoLogo->LoadFromResource(QStringLiteral("ANIM"));
@@ -216,6 +231,7 @@ void TGlavniObrazec::FormCreate()
     QToolTip::setPalette(tips);
 
     m_posSaver.LoadSettings(m_settings);
+    m_savedLogin.Load();
     applyPaneFont();
     chooseLanguage();
     applyPlacement();
@@ -258,7 +274,7 @@ void TGlavniObrazec::FormCreate()
     m_log.SetProgramDirectory(ProgramDirectory());
     m_log.SetLogFileName(m_settings.Dnevnik);
     if (m_settings.DANE) {
-        m_log.OdpriDnevnik();
+        openLogFile();
     }
     if (!m_settings.PrikNam) {
         m_settings.PrikNam = true;
@@ -347,9 +363,12 @@ void TGlavniObrazec::applyPaneFont()
     QFont local = m_paneFont;
     DecodeFontStyle(stored.Stil, local);
     m_local->List()->setFont(local);
-    QPalette palette = m_local->List()->palette();
-    palette.setColor(QPalette::Text, FromWinColor(stored.Barva));
-    m_local->List()->setPalette(palette);
+    // The stored colour is the font's colour in both lists.
+    for (QWidget* list : {static_cast<QWidget*>(m_local->List()), static_cast<QWidget*>(FTPDat1)}) {
+        QPalette palette = list->palette();
+        palette.setColor(QPalette::Text, FromWinColor(stored.Barva));
+        list->setPalette(palette);
+    }
 }
 
 void TGlavniObrazec::setPaneFont(const QFont& font)
@@ -382,6 +401,9 @@ void TGlavniObrazec::ML1AfterLanguageChanged()
     m_ukazi.Reapply();
     if (m_queuePane != nullptr) {
         m_queuePane->Retranslate();
+    }
+    if (m_view) {
+        m_view->RestoreCaption();
     }
     // Screen readers read the tool buttons by their hints, which the switch rewrote.
     for (TOfficeButton* button : {m_ukazi.HitriGumb1, m_ukazi.HitriGumb2, m_ukazi.STOPFTP,
@@ -469,6 +491,11 @@ void TGlavniObrazec::closeEvent(QCloseEvent* event)
     state.localWidth = m_local->width();
     state.localListFont = m_local->List()->font();
     state.localListFontColour = m_settings.Pisava.Barva;
+    // The keyring's answers on their way decide what the files keep: a moment for them, never more.
+    const QDeadlineTimer keyringDeadline(3000);
+    while ((m_sites.PasswordsPending() || m_savedLogin.Pending()) && !keyringDeadline.hasExpired()) {
+        ProcessEventsOrSleep(50);
+    }
     try {
         m_posSaver.SaveSettings(m_settings, state);
     } catch (const Exception& error) {

@@ -37,6 +37,7 @@
 #include "ftp/sejaview.h"
 #include "ftp/sessionlog.h"
 #include "sites/possaver.h"
+#include "sites/savedlogin.h"
 #include "sites/settings.h"
 #include "sites/sitelist.h"
 
@@ -67,6 +68,7 @@ class TTransferController;
 struct TExistsAnswer;
 struct TExistsQuestion;
 class TSistemObrazec;
+class TPasswordStore;
 
 class TGlavniObrazec : public QMainWindow {
     Q_OBJECT
@@ -76,6 +78,11 @@ public:
     ~TGlavniObrazec() override; // FormDestroy
 
     void FormCreate();
+
+    // The keyring for saved passwords (start-up gives the desktop's); without
+    // one they stay in the files, as described. Call before FormCreate; the
+    // store outlives the window.
+    void SetPasswordStore(TPasswordStore* store);
 
     // Creates the dialogs that live until the end: the file-exists dialog and
     // the site manager with its editor (the start-up calls it after FormCreate).
@@ -143,6 +150,8 @@ private:
     bool askConnectWhileConnected(const QString& question);
     void connectToSite(int site);
     void writeSitesAndBanner();
+    void openLogFile(); // OdpriDnevnik; a file that cannot be opened is reported
+
     quint8 AskLanguageWindow();
     TPrepisiIzbira PrepisiDialog();
     TExistsAnswer AskExists(const TExistsQuestion& question);
@@ -155,6 +164,8 @@ private:
     TSettings m_settings;
     TPosSaver m_posSaver;
     TSiteList m_sites;
+    TSavedLogin m_savedLogin{m_settings, nullptr};
+    int m_siteAwaitingPassword = 0; // a connect waits for this site's password from the keyring
     TSessionLog m_log;
     std::unique_ptr<TPrompts> m_ownPrompts;
     TPrompts* m_prompts;

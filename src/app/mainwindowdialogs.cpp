@@ -55,6 +55,7 @@ void TGlavniObrazec::HitriGumb1Click()
         m_session->CloseConnection();
     }
     form.ApplyTo(m_settings);
+    m_savedLogin.Remember();
     const QString host = m_settings.ZNaslov;
     m_session->Connect(m_settings, form.ServerKind(), form.Word(QStringLiteral("@idPov")) + host,
                        form.Word(QStringLiteral("@idPovezan")) + host);
@@ -71,15 +72,45 @@ void TGlavniObrazec::OfficeButton1Click()
 
 void TGlavniObrazec::connectToSite(int site)
 {
+    m_siteAwaitingPassword = 0;
+    const TSiteRecord& record = m_sites.SiteTable(site);
+    const bool normal = record.loginType == 1;
+    if (normal && m_sites.PasswordState(site) == TSitePasswordState::spsReading) {
+        m_siteAwaitingPassword = site; // the keyring's answer connects; the window stays live meanwhile
+        return;
+    }
     // The quick-connect question: a cancelled one changes nothing.
     if (!askConnectWhileConnected(m_sistem->ML4()->GetWord(QStringLiteral("@idPrekPov")))) {
         return;
     }
-    const TSiteRecord& record = m_sites.SiteTable(site);
-    TakeSiteAsSession(record, m_settings);
+    if (normal && m_sites.PasswordState(site) == TSitePasswordState::spsUnknown) {
+        // The keyring refused it or lost it: asked now, and kept for the next time.
+        QString password;
+        const QString prompt =
+            ML1->GetWord(QStringLiteral("@idGeslo")).replace(QStringLiteral("%s"), record.Name());
+        if (!m_prompts->PasswordBox(QStringLiteral("Kvado"), prompt, password)) {
+            return;
+        }
+        m_sites.SetSitePassword(site, password);
+    }
+    TakeSiteAsSession(record, m_sites.SitePassword(site), m_settings);
+    m_savedLogin.Remember();
     const QString name = QStringLiteral("\"") + record.Name() + QStringLiteral("\"");
     m_session->Connect(m_settings, record.serverKind, QStringLiteral("Povezujem s ") + name,
                        QStringLiteral("Povezava vzpostavljena s ") + name);
+}
+
+void TGlavniObrazec::openLogFile()
+{
+    m_log.OdpriDnevnik();
+    if (m_log.DnevnikOdprt()) {
+        return;
+    }
+    // Logging stays on, so the next start tries again; this run goes on without the file.
+    const QString text =
+        ML1->GetWord(QStringLiteral("@idDnevnikNapaka")).replace(QStringLiteral("%s"), m_log.LogFilePath());
+    m_log.KvadoUkazi(1, text, QString());
+    m_prompts->MessageBox(text, ML1->GetWord(QStringLiteral("@idOpo")), miError, mbOk);
 }
 
 void TGlavniObrazec::HelpAbout()
@@ -122,6 +153,7 @@ void TGlavniObrazec::FTPMoznostiClick()
 {
     TOknoMoznosti options(m_settings, m_paneFont, m_log.DnevnikOdprt(), m_log.LogFileName(), this);
     options.OnFontApply = [this](TOknoMoznosti*, const QFont& font) { setPaneFont(font); };
+    options.SetNoKeyring(m_sites.KeyringState() == TKeyringState::tksNone);
     const bool accepted = options.exec() == QDialog::Accepted;
     if (accepted) {
         const TLogFileAction action = options.LogFileAction();
@@ -131,7 +163,7 @@ void TGlavniObrazec::FTPMoznostiClick()
         m_settings = options.Settings();
         m_log.SetLogFileName(m_settings.Dnevnik);
         if (action == TLogFileAction::lfaReopen || action == TLogFileAction::lfaOpen) {
-            m_log.OdpriDnevnik();
+            openLogFile();
         }
         FTPInfo1->SetColours(m_settings.Barve);
         if (m_settings.Jezik == 1 || m_settings.Jezik == 2) {

@@ -8,6 +8,7 @@ TMsgResult TWidgetPrompts::MessageBox(const QString& text, const QString& title,
 {
     const QMessageBox::Icon qtIcon = icon == miQuestion      ? QMessageBox::Question
                                      : icon == miInformation ? QMessageBox::Information
+                                     : icon == miError       ? QMessageBox::Critical
                                                              : QMessageBox::Warning;
     const QMessageBox::StandardButtons qtButtons = buttons == mbYesNo
                                                        ? QMessageBox::Yes | QMessageBox::No
@@ -30,6 +31,16 @@ bool TWidgetPrompts::InputBox(const QString& caption, const QString& prompt, QSt
 {
     bool ok = false;
     const QString answer = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok) {
+        value = answer;
+    }
+    return ok;
+}
+
+bool TWidgetPrompts::PasswordBox(const QString& caption, const QString& prompt, QString& value)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Password, value, &ok);
     if (ok) {
         value = answer;
     }

@@ -24,6 +24,11 @@ public:
                                   TMsgButtons buttons) = 0;
     // A one-line input box with value as the initial text; true on OK (value then holds the answer).
     virtual bool InputBox(const QString& caption, const QString& prompt, QString& value) = 0;
+    // The same box for a password: the text typed is shown as dots. A recorder may leave it to InputBox.
+    virtual bool PasswordBox(const QString& caption, const QString& prompt, QString& value)
+    {
+        return InputBox(caption, prompt, value);
+    }
     // The error box of a failed file or I/O operation ("I/O error 2: No such file or directory").
     virtual void ErrorBox(const QString& text) = 0;
     // The question about a certificate that could not be verified (TPotrdilo)
@@ -46,6 +51,7 @@ public:
     TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,
                           TMsgButtons buttons) override;
     bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
+    bool PasswordBox(const QString& caption, const QString& prompt, QString& value) override;
     void ErrorBox(const QString& text) override;
     TPotrdiloIzbira AskCertificate(const TCertificateInfo& info, const QByteArray& storedSha256,
                                    int language) override;

@@ -103,6 +103,12 @@ void TSejaOkno::SetCaption(const QString& caption)
     m.window->setWindowTitle(shownCaption());
 }
 
+void TSejaOkno::RestoreCaption()
+{
+    if (!m_caption.isNull())
+        m.window->setWindowTitle(shownCaption());
+}
+
 QString TSejaOkno::shownCaption() const
 {
     if (!m_encrypted)

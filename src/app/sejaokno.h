@@ -65,6 +65,9 @@ public:
     void SetStatusPanel(int panel, const QString& text) override;
     void SetItemEnabled(TSejaItem item, bool enabled) override;
     bool ItemEnabled(TSejaItem item) override;
+    // After a language switch rewrote the window title: the caption again, with its
+    // "[host/folder]" and the encryption mark in the new language.
+    void RestoreCaption();
     void SetCaption(const QString& caption) override;
     void ShowTransferType(int choice) override;
     void ClearRemoteRows() override;

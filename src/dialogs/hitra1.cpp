@@ -121,6 +121,8 @@ void THitra1::BuildControls()
     m_vnosPisPom1 = NewNumberField("VnosPisPom1", m_ozadje);
     m_vnosFTPMapa1 = NewTextField("VnosFTPMapa1", m_ozadje);
     m_vnosLokMapa1 = NewTextField("VnosLokMapa1", m_ozadje);
+    connect(m_vnosNaslov1, &QLineEdit::textEdited, this, [this] { ServerEdited(); });
+    connect(m_vnosVrata1, &QLineEdit::textEdited, this, [this] { ServerEdited(); });
 
     // Labels above their fields; the word table gives their texts.
     auto* fields = new QGridLayout;
@@ -282,8 +284,26 @@ void THitra1::TipPrijave1Click()
     } else {
         if (!m_settings.ZUporIme.isEmpty())
             m_vnosIme1->setText(m_settings.ZUporIme);
-        m_vnosGeslo1->setText(m_settings.ZUporGeslo);
+        m_vnosGeslo1->setText(RememberedServer() ? m_settings.ZUporGeslo : QString());
     }
+}
+
+bool THitra1::RememberedServer() const
+{
+    return m_vnosNaslov1->text().trimmed().compare(m_settings.ZNaslov.trimmed(), Qt::CaseInsensitive) == 0 &&
+           m_vnosVrata1->text().trimmed() == m_settings.ZVrata.trimmed();
+}
+
+void THitra1::ServerEdited()
+{
+    // The remembered password belongs to its server: typing another host or port takes it out of the
+    // field, going back brings it again.
+    if (m_tipPrijave1->ItemIndex() != 1 || m_settings.ZUporGeslo.isEmpty())
+        return;
+    if (!RememberedServer() && m_vnosGeslo1->text() == m_settings.ZUporGeslo)
+        m_vnosGeslo1->clear();
+    else if (RememberedServer() && m_vnosGeslo1->text().isEmpty())
+        m_vnosGeslo1->setText(m_settings.ZUporGeslo);
 }
 
 void THitra1::PriporNastavitveClick()

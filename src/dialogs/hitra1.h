@@ -24,7 +24,11 @@
 // - Choosing an encryption moves the port between "21" and "990" as
 //   PortFollowsEncryption says; any other port stays as typed.
 // - Choosing a login type fills user name and password (Anonymous: "anonymous"
-//   and the default anonymous password; Normal: the stored ones).
+//   and the default anonymous password; Normal: the stored ones, the password
+//   only while host and port are those of the stored login).
+// - Typing another host or port than the stored login's empties a password
+//   field that holds the stored password; typing them back brings it again.
+//   The stored password is never offered to another server.
 // - The port and buffer fields take digits only, whether typed or pasted.
 // - Every question and message goes through AskUser (replace it in tests),
 //   also the boxes of the window's word table.
@@ -66,6 +70,8 @@ private:
     void BuildControls();
     void FormCreate();
     void TipPrijave1Click();
+    void ServerEdited();
+    bool RememberedServer() const; // the host and port fields name the server of the remembered login
     void PriporNastavitveClick();
     void Povezi1Click();
     // Shows message and puts the focus on field; always false.

@@ -142,6 +142,14 @@ QWidget* TOknoMoznosti::buildClientTab()
     grid->addLayout(logRow, 5, 0, 1, 3);
     grid->addWidget(MozShraniNast, 6, 0, 1, 3);
     grid->addWidget(MozPrikaziNam, 7, 0, 1, 3);
+    // Said once, here: without the desktop's keyring saved passwords stay in the files.
+    BrezShrambe = named(
+        new QLabel("Namizje nima shrambe gesel: shranjena gesla so v datotekah Naslovi.kvs in Kvado.ini.",
+                   page),
+        "BrezShrambe", "Brez shrambe gesel");
+    BrezShrambe->setWordWrap(true);
+    BrezShrambe->hide();
+    grid->addWidget(BrezShrambe, 9, 0, 1, 3);
     auto* transfersRow = new QHBoxLayout;
     transfersRow->addWidget(PrenosiVOzadju);
     transfersRow->addStretch(1);
@@ -456,4 +464,9 @@ void TOknoMoznosti::PrenosiVOzadjuClick()
 {
     PrenosiPovezav->setEnabled(PrenosiVOzadju->isChecked());
     findChild<QLabel*>("OznakaPrenosiPovezav")->setEnabled(PrenosiVOzadju->isChecked());
+}
+
+void TOknoMoznosti::SetNoKeyring(bool noKeyring)
+{
+    BrezShrambe->setVisible(noKeyring);
 }

@@ -64,6 +64,8 @@ enum class TLogFileAction { lfaKeep, lfaClose, lfaReopen, lfaOpen };
 class TOknoMoznosti : public QDialog {
     Q_OBJECT
 public:
+    // Shows the note that no keyring keeps the saved passwords (they stay in the files).
+    void SetNoKeyring(bool noKeyring);
     // logOpen / openLogName: whether the main window's log file is open, and the name it was opened with.
     TOknoMoznosti(const TSettings& settings, const QFont& paneFont, bool logOpen, const QString& openLogName,
                   QWidget* parent = nullptr);
@@ -152,4 +154,5 @@ private:
     QFileDialog* m_wavDialog = nullptr;
     QFileDialog* m_logDialog = nullptr;
     TMultiLang* m_ml6;
+    QLabel* BrezShrambe = nullptr;
 };

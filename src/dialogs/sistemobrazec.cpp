@@ -8,6 +8,7 @@
 #include "widgets/hetreeview.h"
 #include "widgets/panel3d.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +21,8 @@
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr QChar kDot(0x2022); // a password is shown as dots until asked for
 
 template <typename T> T* named(T* object, const char* name, const QString& accessible)
 {
@@ -80,12 +83,15 @@ void TSistemObrazec::buildComponents()
     });
 
     GroupBox1 = named(new QGroupBox(" Lastnosti ", this), "GroupBox1", "Lastnosti");
+    PokaziGeslo = named(new QCheckBox("Pokaži &geslo", this), "PokaziGeslo", "Pokaži geslo");
+    connect(PokaziGeslo, &QCheckBox::toggled, this, [this] { NasloviChange(); });
     Lastnosti = named(new TPanel3D(GroupBox1), "Lastnosti", "Lastnosti");
     Lastnosti->SetAlignment(TAlignment::taLeftJustify);
     Lastnosti->SetVertAlignment(TPanel3DVertAlignment::vaTop);
     Lastnosti->setMinimumHeight(96);
     auto* groupLayout = new QVBoxLayout(GroupBox1);
     groupLayout->addWidget(Lastnosti);
+    groupLayout->addWidget(PokaziGeslo);
 
     DodajStrez = button(this, "DodajStrez", "Dodaj nov strežnik");
     IzbrisiStrez = button(this, "IzbrisiStrez", "Izbriši strežnik");
@@ -93,6 +99,8 @@ void TSistemObrazec::buildComponents()
     PoveziStrez = button(this, "PoveziStrez", "Poveži");
     PoveziStrez->setDefault(true);
     ZapriStrez = button(this, "ZapriStrez", "Zapri");
+    RazveljaviStrez = button(this, "RazveljaviStrez", "Razveljavi brisanje");
+    connect(RazveljaviStrez, &QPushButton::clicked, this, [this] { RazveljaviStrezClick(); });
     connect(DodajStrez, &QPushButton::clicked, this, [this] { DodajStrezClick(); });
     connect(IzbrisiStrez, &QPushButton::clicked, this, [this] { IzbrisiStrezClick(); });
     connect(UrediStrez, &QPushButton::clicked, this, [this] { UrediStrezClick(); });
@@ -121,6 +129,8 @@ void TSistemObrazec::buildComponents()
     connect(del, &QShortcut::activated, this, [this] { IzbrisiStrezClick(); });
     auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), Naslovi, nullptr, nullptr, Qt::WidgetShortcut);
     connect(f2, &QShortcut::activated, this, [this] { UrediStrezClick(); });
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { RazveljaviStrezClick(); });
 
     auto* search = new QHBoxLayout;
     search->addWidget(iskanjeOznaka);
@@ -129,6 +139,7 @@ void TSistemObrazec::buildComponents()
     buttons->addWidget(DodajStrez);
     buttons->addWidget(IzbrisiStrez);
     buttons->addWidget(UrediStrez);
+    buttons->addWidget(RazveljaviStrez);
     buttons->addStretch(1);
     buttons->addWidget(PoveziStrez);
     buttons->addWidget(ZapriStrez);
@@ -207,8 +218,10 @@ void TSistemObrazec::Begin(quint8 jezik, const QString& privGeslo)
         QSignalBlocker block(Iskanje);
         Iskanje->clear();
     }
+    PokaziGeslo->setChecked(false);
     fillList();
     SelectSite(0);
+    RazveljaviStrez->setEnabled(m_sites.CanUndoDelete());
     Naslovi->setFocus();
     CentreOnScreen(this);
 }
@@ -253,11 +266,12 @@ void TSistemObrazec::SetHeaderIcon(const QIcon& icon)
         header->setIcon(0, icon);
 }
 
-QString TSistemObrazec::PropertiesText(int k) const
+QString TSistemObrazec::PropertiesText(int k, bool showPassword) const
 {
     const TSiteRecord& record = m_sites.SiteTable(k);
+    const QString password = m_sites.SitePassword(k);
     return QStringList{m_ml4->GetWord("@idNasl") + record.Host(), m_ml4->GetWord("@idUpoIme") + record.User(),
-                       m_ml4->GetWord("@idPass") + record.Password(),
+                       m_ml4->GetWord("@idPass") + (showPassword ? password : QString(password.size(), kDot)),
                        m_ml4->GetWord("@idPort") + QString::number(record.Port()),
                        m_ml4->GetWord("@idKom") + record.Comment()}
         .join('\n');
@@ -271,7 +285,7 @@ void TSistemObrazec::NasloviChange()
         return;
     }
     Naslovi->topLevelItem(k)->setText(0, m_sites.SiteTable(k).Name());
-    Lastnosti->SetCaption(PropertiesText(k));
+    Lastnosti->SetCaption(PropertiesText(k, PokaziGeslo->isChecked()));
 }
 
 void TSistemObrazec::DodajStrezClick()
@@ -317,6 +331,28 @@ void TSistemObrazec::IzbrisiStrezClick()
     Lastnosti->SetCaption(QString());
     QTreeWidgetItem* previous = Naslovi->topLevelItem(k - 1);
     SelectSite(previous && !previous->isHidden() ? k - 1 : 0);
+    RazveljaviStrez->setEnabled(true);
+}
+
+void TSistemObrazec::RazveljaviStrezClick()
+{
+    const int k = m_sites.UndoDelete();
+    RazveljaviStrez->setEnabled(m_sites.CanUndoDelete());
+    if (k == 0)
+        return;
+    {
+        const QSignalBlocker block(Naslovi);
+        Naslovi->insertTopLevelItem(k, new QTreeWidgetItem({m_sites.SiteTable(k).Name()}));
+    }
+    applyFilter();
+    SelectSite(Naslovi->topLevelItem(k)->isHidden() ? 0 : k);
+}
+
+void TSistemObrazec::done(int result)
+{
+    // Deleted sites can be brought back until the window closes; then their passwords go too.
+    m_sites.ForgetDeleted();
+    QDialog::done(result);
 }
 
 void TSistemObrazec::Povei1Click()
@@ -334,10 +370,14 @@ void TSistemObrazec::PopupMenu1Popup()
 
 void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings)
 {
+    TakeSiteAsSession(site, site.Password(), settings);
+}
+
+void TakeSiteAsSession(const TSiteRecord& site, const QString& password, TSettings& settings)
+{
     settings.ZNaslov = site.Host();
     const bool anonymousSite = site.loginType == 0;
     const QString user = site.User();
-    const QString password = site.Password();
     // The record keeps 20 characters of a password, so a longer anonymous password is stored cut.
     constexpr int kPasswordLength = 20;
     const bool anonymousPassword =

@@ -22,6 +22,10 @@
 //   added and selected. Edit (button, pop-up, F2) and Delete (button, pop-up,
 //   Del, no question) do nothing while the header or nothing is selected.
 //   Deleting entry k removes record k and gives the focus mark to entry k - 1.
+//   RazveljaviStrez (and Ctrl+Z) brings deleted sites back, the last first,
+//   until the window closes (TSiteList::UndoDelete); closing forgets them.
+// - The properties panel shows the password as dots until the check box
+//   PokaziGeslo is ticked; every Begin() unticks it.
 // - The field Iskanje filters the entries as the user types (name or host
 //   contains the text, case ignored); a filtered entry keeps its record number.
 //   Up and Down there move through the list.
@@ -35,6 +39,7 @@
 #include <QIcon>
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
@@ -63,14 +68,17 @@ public:
     // The record of the selected entry, 0 for the header or nothing.
     int SelectedSite() const;
     void SelectSite(int site);
-    // The five properties lines of record k in the active language.
-    QString PropertiesText(int k) const;
+    // The five properties lines of record k in the active language; the
+    // password in dots unless showPassword (the panel shows them in dots
+    // until the check box PokaziGeslo is ticked, each opening starts unticked).
+    QString PropertiesText(int k, bool showPassword = true) const;
     // Image 1 of the main window's image list, shown on the header entry.
     void SetHeaderIcon(const QIcon& icon);
 
     void NasloviChange();
     void DodajStrezClick();
     void IzbrisiStrezClick();
+    void RazveljaviStrezClick();
     void UrediStrezClick();
     void Povei1Click();
     void PopupMenu1Popup();
@@ -80,6 +88,7 @@ public:
     TAskBox AskUser;
 
 protected:
+    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -105,6 +114,8 @@ private:
     TButton3D* UrediStrez;
     TButton3D* PoveziStrez;
     TButton3D* ZapriStrez;
+    TButton3D* RazveljaviStrez; // brings the last deleted site back, until the window closes
+    QCheckBox* PokaziGeslo;
     QMenu* PopupMenu1;
     QAction* Povei1;
     QAction* Dodajstrenik1;
@@ -113,11 +124,14 @@ private:
     TMultiLang* m_ml4;
 };
 
-// Makes site the session parameters of the next connection, by the rules of
-// quick connect: host, port (decimal), buffers, directories, transfer and
-// login type, data connection, name encoding and encryption always; the user name unless it is "anonymous"
-// (any case) and the password unless it is the anonymous password (any case, also as cut to the record's 20
-// characters). An anonymous site never touches the stored user name and password of a normal login.
+// Makes site the session parameters of the next connection, with password as
+// the site's password (the whole one the list keeps; the overload without it
+// takes the record's field), by the rules of quick connect: host, port (decimal), buffers, directories,
+// transfer and login type, data connection, name encoding and encryption always; the user name unless it is
+// "anonymous" (any case) and the password unless it is the anonymous password (any case, also as cut to the
+// record's 20 characters). An anonymous site never touches the stored user name and password of a normal
+// login.
 struct TSettings;
 struct TSiteRecord;
 void TakeSiteAsSession(const TSiteRecord& site, TSettings& settings);
+void TakeSiteAsSession(const TSiteRecord& site, const QString& password, TSettings& settings);

@@ -18,6 +18,9 @@
 namespace {
 
 constexpr int kCommentLength = 255;
+constexpr int kHostLength = 50;
+constexpr int kUserLength = 30;
+constexpr int kPasswordLength = 20;
 
 template <typename T> T* named(T* widget, const char* name, const QString& accessible)
 {
@@ -65,11 +68,9 @@ void TUrediObrazec::buildComponents()
     ImePov2 = named(new QLineEdit(this), "ImePov2", "Ime povezave");
     ImePov2->setMaxLength(50);
     VnosNaslov2 = named(new QLineEdit(this), "VnosNaslov2", "Naslov FTP strežnika");
-    VnosNaslov2->setMaxLength(50);
+    // Host, user name and password are not cut while typed: OK names the limit of a text too long.
     VnosIme2 = named(new QLineEdit(this), "VnosIme2", "Uporabniško ime");
-    VnosIme2->setMaxLength(30);
     VnosGeslo2 = named(new QLineEdit(this), "VnosGeslo2", "Uporabniško geslo");
-    VnosGeslo2->setMaxLength(20);
     VnosGeslo2->setEchoMode(QLineEdit::Password);
     TipPrijave2 = named(new TRadioGroup(this), "TipPrijave2", "Tip prijave");
     TipPrijave2->SetCaption("Tip prijave");
@@ -231,10 +232,12 @@ void TUrediObrazec::TipPrijave2Click()
         VnosIme2->setText("anonymous");
         VnosGeslo2->setText(m_privGeslo);
     } else if (m_sites && m_site != 0) {
+        // A new site may take the selected site's user name, never its password (it may be for another host).
         const TSiteRecord& record = m_sites->SiteTable(m_site);
         VnosIme2->setText(record.User());
-        VnosGeslo2->setText(record.Password());
+        VnosGeslo2->setText(m_editing ? m_sites->SitePassword(m_site) : QString());
     }
+    m_shownPassword = VnosGeslo2->text();
 }
 
 void TUrediObrazec::PriporNastavitve2Click()
@@ -272,12 +275,30 @@ bool TUrediObrazec::checkNumber(QLineEdit* field, int low, int high, const QStri
     return false;
 }
 
+bool TUrediObrazec::checkLength(QLineEdit* field, int limit, const QString& messageKey)
+{
+    if (field->text().size() <= limit)
+        return true;
+    warn(messageKey);
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
 bool TUrediObrazec::Povezi2Click()
 {
     if (!m_sites)
         return false;
     if (!checkNumber(VnosVrata2, 1, 65535, "@idVrata") || !checkNumber(VnosBralPom2, 1, 99999, "@idPom") ||
         !checkNumber(VnosPisPom2, 1, 99999, "@idPom"))
+        return false;
+    // The record holds 50 characters of a host and 30 of a user name; a password of a normal login more
+    // than its 20 only when the keyring keeps it (an anonymous login's password is the default, as before).
+    const bool normal = TipPrijave2->ItemIndex() == 1;
+    const bool passwordInFile = m_sites->KeyringState() != TKeyringState::tksAvailable;
+    if (!checkLength(VnosNaslov2, kHostLength, "@idDolgNaslov") ||
+        !checkLength(VnosIme2, kUserLength, "@idDolgIme") ||
+        (normal && passwordInFile && !checkLength(VnosGeslo2, kPasswordLength, "@idDolgGeslo")))
         return false;
     if (!m_editing && m_sites->SiteCount() >= TSiteList::MaxSites) {
         warn("@idPolno");
@@ -306,6 +327,10 @@ bool TUrediObrazec::Povezi2Click()
     } else {
         m_site = m_sites->AddSite(record);
     }
+    // A password the keyring did not give stays where it is unless the user typed one.
+    const bool unknown = m_editing && m_sites->PasswordState(m_site) != TSitePasswordState::spsKnown;
+    if (!(unknown && VnosGeslo2->text() == m_shownPassword))
+        m_sites->SetSitePassword(m_site, VnosGeslo2->text());
     return true;
 }
 

@@ -14,8 +14,12 @@
 //   choice does. `site` is the entry selected in the site manager (0: none).
 // - Edit() = Begin() + exec(); true when OK stored the record.
 // - Povezi2Click (OK) first checks the numeric fields: port 1..65535, buffers
-//   1..99999. A bad field gets a message through AskUser, takes the focus and
-//   nothing is stored; the editor stays open. Only when every field is good is
+//   1..99999; then the texts the record cannot hold whole: a host over 50
+//   characters, a user name over 30, and, when no keyring keeps the password
+//   (TSiteList::KeyringState), a normal login's password over 20. A bad field
+//   gets a message naming the limit through AskUser, takes the focus and
+//   nothing is stored; the editor stays open. The password goes to the list
+//   whole (TSiteList::SetSitePassword). Only when every field is good is
 //   the record stored (editing: record `site`; adding: appended as record
 //   SiteCount + 1) with SitesModified set, and the editor closes with OK.
 //   When the list is full an add is refused with a message (the site manager
@@ -23,6 +27,8 @@
 // - TipPrijave2Click fires when the user changes the login type: Anonymous
 //   fills "anonymous" and the anonymous password, Normal the user name and
 //   password of the selected site (the fields stay when none is selected).
+//   Adding a site offers the selected site's user name only: its password
+//   starts empty, so no password is offered to another host.
 // - PriporNastavitve2Click asks through AskUser; Yes sets the recommended
 //   values (the port "990" when implicit TLS is chosen, else "21").
 // - Choosing an encryption moves the port between "21" and "990" as
@@ -68,6 +74,7 @@ private:
     void buildComponents();
     QLineEdit* numericField(const char* name, QWidget* parent);
     bool checkNumber(QLineEdit* field, int low, int high, const QString& messageKey);
+    bool checkLength(QLineEdit* field, int limit, const QString& messageKey);
     void limitComment();
     void warn(const QString& messageKey);
 
@@ -75,6 +82,7 @@ private:
     int m_site = 0;
     bool m_editing = false;
     QString m_privGeslo;
+    QString m_shownPassword; // what the login choice put into the password field
 
     QLineEdit* ImePov2;
     QLineEdit* VnosNaslov2;

@@ -37,7 +37,7 @@ enum TSejaItem : quint8 {
     siPla2Prenesi,    // local pane: upload
 };
 
-enum TMsgIcon : quint8 { miExclamation, miQuestion, miInformation };
+enum TMsgIcon : quint8 { miExclamation, miQuestion, miInformation, miError };
 enum TMsgButtons : quint8 { mbOk, mbYesNo };
 // Answers of MessageBox.
 enum TMsgResult : quint8 { mrOk = 1, mrNo = 7, mrYes = 6 };

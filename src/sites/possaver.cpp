@@ -190,6 +190,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.ZNaslov = base.text("ZNaslov", s.ZNaslov, kMaxSessionText);
         s.ZUporIme = base.text("ZUporIme", s.ZUporIme, kMaxSessionText);
         s.ZUporGeslo = base.text("ZUporGeslo", s.ZUporGeslo, kMaxSessionText);
+        s.ZGesloVShrambi = base.boolean("ZGesloVShrambi", s.ZGesloVShrambi);
         s.ZVrata = base.text("ZVrata", s.ZVrata);
         s.Pisanje = base.integer("Pisanje", s.Pisanje);
         s.Branje = base.integer("Branje", s.Branje);
@@ -284,7 +285,9 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.integer("TipPri", s.TipPri);
             base.text("PrivGeslo", s.PrivGeslo);
             base.text("ZUporIme", s.ZUporIme);
-            base.text("ZUporGeslo", s.ZUporGeslo);
+            // A password the keyring keeps (or refused) never goes into the file.
+            base.text("ZUporGeslo", s.ZGesloVShrambi ? QString() : s.ZUporGeslo);
+            base.boolean("ZGesloVShrambi", s.ZGesloVShrambi);
         }
         {
             StoreWriter font(store, kFont);

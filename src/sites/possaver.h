@@ -27,7 +27,9 @@
 // with ShrNast off it stops there and every other stored value keeps its text.
 // Otherwise: DANE; PozOkna from the window state; ZNaslov, ZVrata, Pisanje,
 // Branje, FTPMapa, LokMapa (the process's current directory at this moment, not
-// the field), TipPre, TipPri, PrivGeslo, ZUporIme, ZUporGeslo; Pisava from the
+// the field), TipPre, TipPri, PrivGeslo, ZUporIme, ZUporGeslo (empty when
+// ZGesloVShrambi: the keyring keeps it, see TSavedLogin), ZGesloVShrambi
+// (read after ZUporGeslo, default 0); Pisava from the
 // local list's font; TipFTP, Dnevnik; Barve; PrikNam, TimeOut, Zvok; Zvoki;
 // Ozadje, TPogledaLok, Jezik; then Kvado's own PodatkovnaPovezava (0 active,
 // 1 passive), KodiranjeImen (0 code page 1250, 1 UTF-8, 2 automatic) and

@@ -42,25 +42,26 @@ struct TLogColours {          // group "Barve": the three kinds of log line
 inline constexpr int kMaxPrenosi = 10; // most background connections for transfers
 
 struct TSettings {
-    bool ShrNast = true;                           // save settings on exit
-    QString Pot;                                   // program file's full path; read, not used
-    bool DANE = false;                             // write the session log to a file
-    QString ZNaslov;                               // session: host (at most 255 characters)
-    QString ZUporIme;                              // session: user name (at most 255)
-    QString ZUporGeslo;                            // session: password (at most 255)
-    QString ZVrata = "21";                         // session: port as typed
-    int Pisanje = 1024;                            // session: send buffer size
-    int Branje = 1024;                             // session: receive buffer size
-    QString FTPMapa;                               // session: initial remote directory, empty = none
-    QString LokMapa = QDir::homePath();            // local directory opened at start
-    quint8 TipPre = 0;                             // session: transfer type 0 auto, 1 image, 2 binary, 3 text
-    quint8 TipPri = 0;                             // session: login type 0 anonymous, 1 normal
-    QString PrivGeslo = "kvado-guest@example.org"; // password of an anonymous login
-    quint8 TipFTP = 0;                             // server kind 0 detect, 1 UNIX, 2 UNIX-compatible, 3 VMS
-    QString Dnevnik = "Dnevnik.kvl";               // log file name
-    bool PrikNam = true;                           // show hints on the four panes
-    int TimeOut = 5;                               // control connection time-out in seconds, 0 = none
-    bool Ozadje = true;                            // background pictures in quick connect and about
+    bool ShrNast = true;                     // save settings on exit
+    QString Pot;                             // program file's full path; read, not used
+    bool DANE = false;                       // write the session log to a file
+    QString ZNaslov;                         // session: host (at most 255 characters)
+    QString ZUporIme;                        // session: user name (at most 255)
+    QString ZUporGeslo;                      // session: password (at most 255)
+    bool ZGesloVShrambi = false;             // that password is kept in the keyring, not in the file
+    QString ZVrata = "21";                   // session: port as typed
+    int Pisanje = 1024;                      // session: send buffer size
+    int Branje = 1024;                       // session: receive buffer size
+    QString FTPMapa;                         // session: initial remote directory, empty = none
+    QString LokMapa = QDir::homePath();      // local directory opened at start
+    quint8 TipPre = 0;                       // session: transfer type 0 auto, 1 image, 2 binary, 3 text
+    quint8 TipPri = 0;                       // session: login type 0 anonymous, 1 normal
+    QString PrivGeslo = "kvado@example.org"; // password of an anonymous login (fits a site's 20 characters)
+    quint8 TipFTP = 0;                       // server kind 0 detect, 1 UNIX, 2 UNIX-compatible, 3 VMS
+    QString Dnevnik = "Dnevnik.kvl";         // log file name
+    bool PrikNam = true;                     // show hints on the four panes
+    int TimeOut = 5;                         // control connection time-out in seconds, 0 = none
+    bool Ozadje = true;                      // background pictures in quick connect and about
     quint8 TPogledaLok = 4;        // local list view: 1 large icons, 2 small icons, 3 list, 4 details
     quint8 Zvok = 2;               // event feedback: 0 none, 1 beep, 2 sound files
     quint8 Jezik = 0;              // language number + 1; 0 = not yet chosen

@@ -26,11 +26,43 @@
 //
 // AddSite, DeleteSite and SetSitesModified are for the site manager; an edit of
 // a record through SiteTable(k) must set SitesModified itself.
+//
+// Passwords. Without a password store (the default) a site's password is its
+// record's field, as described. With one (SetPasswordStore before
+// OpenSiteList), the passwords of normal logins live in the desktop's keyring
+// under PasswordKey(record) (the site's name, host, port and user name, so a
+// password never attaches to another site) and the list keeps them whole in
+// memory (SitePassword). OpenSiteList then:
+//   - reads the password of every record marked "in the keyring"; until the
+//     answer PasswordState is spsReading, then spsKnown, or spsUnknown when the
+//     keyring refused or lost it (the caller asks for it at connect);
+//   - moves every password it finds in a record's field into the keyring; once
+//     the keyring has it, SitesModified is set and WriteSiteList writes that
+//     record with an empty password field and the mark (TSiteRecord::
+//     PasswordInKeyring); until then, or when the keyring refuses, the
+//     password stays in the file where it was.
+// SetSitePassword(k, text) after an add or edit stores the password under the
+// record's present key (and removes the one under its old key). A password the
+// user gave that the keyring refuses (or has not yet confirmed at writing) is
+// kept for this run only: the file gets the mark, never the password. When no
+// keyring answers (tpsNoKeyring) everything stays in the file as described.
+// A record marked for the keyring keeps its mark and empty field whenever its
+// password is unknown (also in a list without a store).
+// OnPasswordRead fires after each keyring read has set PasswordState(k).
+// OpenSiteList also asks the store once whether a keyring is there at all, so
+// KeyringState is known even for an empty list.
+// Anonymous logins keep their (anonymous) password in the file.
+#include "keyring/passwordstore.h"
 #include "sites/siterecord.h"
 
 #include <QString>
 
+#include <functional>
 #include <vector>
+
+enum class TSitePasswordState { spsKnown, spsReading, spsUnknown };
+// Whether a keyring answered: unknown before the first answer.
+enum class TKeyringState { tksUnknown, tksAvailable, tksNone };
 
 class TSiteList {
 public:
@@ -51,8 +83,16 @@ public:
     int AddSite(const TSiteRecord& record);
 
     // Moves records k + 1..SiteCount one place down, lowers SiteCount and sets
-    // SitesModified. A k outside 1..SiteCount changes nothing.
+    // SitesModified. A k outside 1..SiteCount changes nothing. The record and
+    // its password are kept aside until ForgetDeleted, so UndoDelete can bring
+    // the last one back (at its old number, or at the end when the list has
+    // shrunk below it); UndoDelete returns that number, 0 when there is nothing
+    // to undo or the list is full. ForgetDeleted removes the kept passwords
+    // from the keyring too.
     void DeleteSite(int k);
+    int UndoDelete();
+    bool CanUndoDelete() const { return !m_deleted.empty(); }
+    void ForgetDeleted();
 
     void OpenSiteList();
     void WriteSiteList();
@@ -60,8 +100,47 @@ public:
     // The site list file: ProgramFilePath("Naslovi.kvs").
     static QString FilePath();
 
+    void SetPasswordStore(TPasswordStore* store) { m_store = store; }
+    TKeyringState KeyringState() const { return m_store ? m_keyring : TKeyringState::tksNone; }
+    QString SitePassword(int k) const;
+    TSitePasswordState PasswordState(int k) const;
+    void SetSitePassword(int k, const QString& password);
+    // The key of a record's password in the keyring.
+    static QString PasswordKey(const TSiteRecord& record);
+    std::function<void(TSiteList* sender, int k)> OnPasswordRead;
+    // Keyring reads and writes whose answer has not come yet (they decide what the file keeps).
+    bool PasswordsPending() const { return m_pending > 0; }
+
 private:
+    struct TPassword {
+        quint64 id = 0; // stays with its record when records move
+        QString text;   // the password, whole
+        TSitePasswordState state = TSitePasswordState::spsKnown;
+        QString storedKey;  // the key the keyring holds it under; empty: not there
+        bool typed = false; // entered this run (not read from the file's field)
+        int generation = 0; // the latest write; older answers are dropped
+    };
+    void takePassword(int k);
+    void probeKeyring();
+    int indexOf(quint64 id) const;         // record number of an id, 0 when gone
+    TPassword* entryOf(quint64 id, int k); // record k's entry, or a deleted site's (k 0); null when gone
+    bool usesKeyring(const TSiteRecord& record) const;
+    void storeInKeyring(int k);
+    void keyringAnswered(TPasswordStatus status);
+    TSiteRecord fileRecord(int k) const;
+
     std::vector<TSiteRecord> m_table;
+    std::vector<TPassword> m_passwords;
+    struct TDeleted {
+        int k;
+        TSiteRecord record;
+        TPassword password;
+    };
+    std::vector<TDeleted> m_deleted;
+    TPasswordStore* m_store = nullptr;
+    TKeyringState m_keyring = TKeyringState::tksUnknown;
+    quint64 m_nextId = 1;
+    int m_pending = 0;
     int m_count = 0;
     bool m_modified = false;
     bool m_fileNotReadWhole = false; // the file holds more than the list: keep a copy before writing

@@ -121,16 +121,27 @@ void TSiteRecord::SetSendBuffer(qint32 bytes)
 }
 
 namespace {
-constexpr quint8 kMarkBits = 0xE0; // bits 7-5
-constexpr quint8 kMark = 0xA0;     // 101 in them
+constexpr quint8 kMarkBits = 0xE0;    // bits 7-5
+constexpr quint8 kMark = 0xA0;        // 101 in them
+constexpr quint8 kKeyringMark = 0x80; // 100: the same choices, the password in the keyring
 constexpr quint8 kPassive = 0x01;
 constexpr quint8 kEncoding = 0x06;   // bits 1-2
 constexpr quint8 kEncryption = 0x18; // bits 3-4
 
 // The choice bits of a marked byte; none of an unmarked one.
+bool marked(quint8 padding)
+{
+    return (padding & kMarkBits) == kMark || (padding & kMarkBits) == kKeyringMark;
+}
+
 quint8 choices(quint8 padding)
 {
-    return (padding & kMarkBits) == kMark ? quint8(padding & ~kMarkBits) : 0;
+    return marked(padding) ? quint8(padding & ~kMarkBits) : 0;
+}
+
+bool inKeyring(quint8 padding)
+{
+    return (padding & kMarkBits) == kKeyringMark;
 }
 
 quint8 choice(quint8 padding, quint8 bits, int shift)
@@ -140,7 +151,8 @@ quint8 choice(quint8 padding, quint8 bits, int shift)
 
 void setChoice(quint8& padding, quint8 bits, int shift, quint8 value)
 {
-    padding = quint8(kMark | (choices(padding) & ~bits) | ((value << shift) & bits));
+    const quint8 mark = inKeyring(padding) ? kKeyringMark : kMark;
+    padding = quint8(mark | (choices(padding) & ~bits) | ((value << shift) & bits));
 }
 } // namespace
 
@@ -173,4 +185,14 @@ quint8 TSiteRecord::Encryption() const
 void TSiteRecord::SetEncryption(quint8 encryption)
 {
     setChoice(padding, kEncryption, 3, encryption <= 3 ? encryption : 0);
+}
+
+bool TSiteRecord::PasswordInKeyring() const
+{
+    return inKeyring(padding);
+}
+
+void TSiteRecord::SetPasswordInKeyring(bool keyring)
+{
+    padding = quint8((keyring ? kKeyringMark : kMark) | choices(padding));
 }

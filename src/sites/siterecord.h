@@ -7,7 +7,7 @@
 //        0   51  name              length + up to 50 characters
 //       51   51  host              length + up to 50
 //      102   31  user              length + up to 30
-//      133   21  password          length + up to 20 (plain text)
+//      133   21  password          length + up to 20 (plain text; empty when in the keyring)
 //      154    1  port, low 8 bits
 //      155  256  remote directory  length + up to 255
 //      411  256  local directory   length + up to 255
@@ -77,12 +77,17 @@ struct TSiteRecord {
     // name encoding; bits 3-4: the encryption. Every byte written before the
     // encryption existed (0xA0..0xA7) reads as it did, with encryption 0.
     // A setter marks the byte and keeps the other choices.
+    // The mark 100 instead of 101 says the same choices and "the password is
+    // in the desktop's keyring" (the password field is then empty): every
+    // byte written before the keyring existed has bit 5 set and reads as it did.
     quint8 DataConnection() const; // 0 active, 1 passive
     void SetDataConnection(quint8 mode);
     quint8 NameEncoding() const; // 0 code page 1250, 1 UTF-8, 2 automatic
     void SetNameEncoding(quint8 encoding);
     quint8 Encryption() const; // 0 none, 1 explicit TLS when offered, 2 explicit TLS required, 3 implicit TLS
     void SetEncryption(quint8 encryption);
+    bool PasswordInKeyring() const;
+    void SetPasswordInKeyring(bool inKeyring);
 };
 
 static_assert(sizeof(TSiteRecord) == 936);

@@ -1,7 +1,9 @@
 """A private desktop for end-to-end tests: an Xvfb display, a session bus, the
 accessibility bus (AT-SPI), a window manager (openbox) and a private
 XDG_RUNTIME_DIR and XDG data/config/cache homes, all inside one temporary
-folder. Nothing of the user's desktop is seen or touched.
+folder. Nothing of the user's desktop is seen or touched. The session bus
+starts no service by itself (a desktop's keyring installed on the machine
+stays off it); start_keyring() puts a Secret Service on it.
 
     with Desktop(workdir) as desk:
         subprocess.run(["xdotool", "key", "ctrl+p"], env=desk.env)
@@ -17,6 +19,23 @@ import tempfile
 import time
 
 ATSPI_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+# The session bus: the usual policy, but no service directories, so nothing is
+# started on demand.
+SESSION_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=%s</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
 
 
 class DesktopError(RuntimeError):
@@ -117,7 +136,10 @@ class Desktop:
         self.env["DISPLAY"] = self.display
 
     def _start_session_bus(self):
-        proc = self._spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+        config = os.path.join(self.workdir, "session-bus.conf")
+        with open(config, "w") as f:
+            f.write(SESSION_BUS_CONFIG % os.path.join(self.workdir, "runtime"))
+        proc = self._spawn("dbus", ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
                                     "--print-address=1"], stdout=subprocess.PIPE)
         os.set_blocking(proc.stdout.fileno(), False)
         got = b""
@@ -155,6 +177,27 @@ class Desktop:
             return r.returncode == 0
 
         wait_for(running, 10, "openbox to manage the screen")
+
+    def start_keyring(self, password):
+        """GNOME Keyring as the Secret Service of this desktop's session bus, its
+        login keyring (in the private data home) unlocked with password."""
+        log = open(os.path.join(self.workdir, "keyring.log"), "wb")
+        proc = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                                env=self.env, stdin=subprocess.PIPE, stdout=log, stderr=log,
+                                start_new_session=True)
+        log.close()
+        self._procs.append(("keyring", proc))
+        proc.stdin.write(password.encode())
+        proc.stdin.close()
+
+        def owned():
+            r = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                                "string:org.freedesktop.secrets"], env=self.env,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=5)
+            return b"boolean true" in r.stdout
+
+        wait_for(owned, 15, "the keyring (org.freedesktop.secrets) on the session bus")
 
     # -- use -----------------------------------------------------------------
 
