@@ -1,5 +1,6 @@
 #include "app/localpane.h"
 
+#include "app/columnfit.h"
 #include "app/localpanedelete.h"
 #include "app/localpanefs.h"
 #include "app/prompts.h"
@@ -14,6 +15,9 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QHeaderView>
+#include <QStyle>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -210,6 +214,34 @@ void TLocalPane::SetLanguage(int language)
         m_list->SetColumnWidth(fiSize, 85);
     }
     m_list->BuildColumns();
+}
+
+void TLocalPane::FitColumns()
+{
+    QTreeView* view = m_list->ReportView();
+    m_list->Items().Flush();
+    const std::pair<TFileInfo, QStringList> columns[] = {
+        {fiName, {}},
+        {fiSize, {QStringLiteral("9999999999")}},
+        {fiType, {}},
+        {fiModified, {WidestShortDateTime() + QStringLiteral("  ")}},
+        {fiAttributes, {QStringLiteral("DARSHT")}},
+    };
+    for (const auto& [kind, samples] : columns) {
+        const int column = m_list->ColumnOf(kind);
+        if (column < 0 || view->isColumnHidden(column))
+            continue;
+        const int width = FittedColumnWidth(*view, column, samples);
+        if (width > view->columnWidth(column))
+            m_list->SetColumnWidth(kind, width);
+    }
+}
+
+int TLocalPane::ColumnsWidth() const
+{
+    const QTreeView* view = m_list->ReportView();
+    return view->header()->length() + 2 * view->frameWidth() +
+           view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
 }
 
 bool TLocalPane::IsDirectoryRow(const TListItem* item) const

@@ -76,6 +76,12 @@ public:
     // Column captions for language 0 (Slovenian) or 1 (English) and the size column 85 wide;
     // the columns are rebuilt for any language.
     void SetLanguage(int language);
+    // Widens the report columns to their captions, the rows shown and the widest size, attribute and
+    // date texts (a 10-digit size never reads "99999…"); the window calls it after a language or font
+    // change, and at a first start once the rows are read.
+    void FitColumns();
+    // The width the list needs to show every report column, its frame and vertical scroll bar.
+    int ColumnsWidth() const;
 
     // Commands.
     void Odpri();            // enter the selected folder, or open the selected file

@@ -129,6 +129,10 @@ private:
     void connectCommands();
     void chooseLanguage();
     void applyPlacement();
+    // With no stored placement: wide enough for every column of both panes (as far as the
+    // screen's available area allows), three quarters of its height, centred.
+    void fitFirstWindow();
+    void fitMeter(); // the meter's time-left word and a width for its longest text
     void FormShow();
     void FormActivate();
     void ML1AfterLanguageChanged();
