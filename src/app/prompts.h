@@ -1,6 +1,7 @@
 #pragma once
 // TPrompts: the modal questions and messages of the main window and its parts
-// (message boxes, one-line input boxes, error boxes, the question about a
+// (message boxes, one-line input boxes wide enough for a path and their
+// title, password boxes, error boxes, the question about a
 // server certificate). The window uses
 // TWidgetPrompts, which shows real modal Qt dialogs parented to the window;
 // tests put in a recorder that answers from a script.
@@ -24,6 +25,15 @@ public:
                                   TMsgButtons buttons) = 0;
     // A one-line input box with value as the initial text; true on OK (value then holds the answer).
     virtual bool InputBox(const QString& caption, const QString& prompt, QString& value) = 0;
+    // The same with the answer hidden as it is typed (a password); a recorder that does not script it
+    // cancels.
+    virtual bool PasswordBox(const QString& caption, const QString& prompt, QString& value)
+    {
+        Q_UNUSED(caption);
+        Q_UNUSED(prompt);
+        Q_UNUSED(value);
+        return false;
+    }
     // The error box of a failed file or I/O operation ("I/O error 2: No such file or directory").
     virtual void ErrorBox(const QString& text) = 0;
     // The question about a certificate that could not be verified (TPotrdilo)
@@ -46,6 +56,7 @@ public:
     TMsgResult MessageBox(const QString& text, const QString& title, TMsgIcon icon,
                           TMsgButtons buttons) override;
     bool InputBox(const QString& caption, const QString& prompt, QString& value) override;
+    bool PasswordBox(const QString& caption, const QString& prompt, QString& value) override;
     void ErrorBox(const QString& text) override;
     TPotrdiloIzbira AskCertificate(const TCertificateInfo& info, const QByteArray& storedSha256,
                                    int language) override;
