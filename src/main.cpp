@@ -1,12 +1,14 @@
 // Kvado's start: the splash, the application title, the main window (which
 // asks the language on its first start), the dialogs that live until the end,
 // then the event loop until the main window closes.
+#include "app/layoutreport.h"
 #include "app/mainwindow.h"
 #include "dialogs/uvodnizaslon.h"
 #include "widgets/accessibility.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -31,6 +33,17 @@ int main(int argc, char** argv)
         window.OnFirstShown = [&started] {
             std::fprintf(stderr, "kvado: main window shown after %lld ms\n",
                          static_cast<long long>(started.elapsed()));
+        };
+    }
+    if (qEnvironmentVariableIsSet("KVADO_REPORT_LAYOUT")) {
+        // For the end-to-end check of the first window: its size and every column's width against
+        // what its caption and rows need, once the window manager has placed the window.
+        window.OnFirstShown = [&window] {
+            QTimer::singleShot(1500, &window, [&window] {
+                for (const QString& line : LayoutReport(window))
+                    std::fprintf(stderr, "kvado layout: %s\n", qPrintable(line));
+                std::fflush(stderr);
+            });
         };
     }
     window.show();

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/columnfit.h"
 #include "app/localpane.h"
 #include "app/logview.h"
 #include "app/panedragdrop.h"
@@ -332,11 +333,17 @@ void TGlavniObrazec::fitMeter()
 void TGlavniObrazec::fitFirstWindow()
 {
     m_local->FitColumns();
+    FTPDat1->setFont(m_paneFont); // as the first show will: the columns are measured in it
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // The window manager's frame is not known before the first show: leave room for a usual one.
     const QSize frame(16, 48);
     const int local = m_local->ColumnsWidth();
+    if (local + WinSplit2->width() + FTPDat1->ColumnsWidth() > area.width() - frame.width()) {
+        // Short of room: the description column, which no listing fills, gives up all but its caption.
+        FTPDat1->setColumnWidth(TRemoteModel::kDescriptionColumn,
+                                NeededColumnWidth(*FTPDat1, TRemoteModel::kDescriptionColumn));
+    }
     const int remote = FTPDat1->ColumnsWidth();
     const int wanted = qMax(local + WinSplit2->width() + remote,
                             local + FTPDat1->columnWidth(0) + m_panels[2]->minimumWidth());

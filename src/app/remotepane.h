@@ -58,6 +58,7 @@ public:
     explicit TRemoteModel(QObject* parent = nullptr);
 
     static constexpr int kColumns = 5;
+    static constexpr int kDescriptionColumn = 3; // never filled
     static constexpr int kDateColumn = 4;
 
     void Show(const TRemoteListing& table);
