@@ -1,6 +1,7 @@
 // Kvado's start: the splash, the application title, the main window (which
 // asks the language on its first start), the dialogs that live until the end,
-// then the event loop until the main window closes.
+// then the event loop until the main window closes. An ftp:// or ftps:// link
+// among the arguments is opened in the window once it is up.
 #include "app/layoutreport.h"
 #include "app/mainwindow.h"
 #include "dialogs/uvodnizaslon.h"
@@ -46,7 +47,19 @@ int main(int argc, char** argv)
             });
         };
     }
+    // An ftp:// or ftps:// link (a browser's or file manager's, through the desktop entry's %u) is opened
+    // once the window is up, as quick connect would.
+    QString link;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (argument.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive) ||
+            argument.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive)) {
+            link = argument;
+        }
+    }
     window.show();
+    if (!link.isEmpty()) {
+        QTimer::singleShot(800, &window, [&window, link] { window.OpenFtpUrl(link); });
+    }
     splash.raise(); // until its time is up the splash stays in front
     return QApplication::exec();
 }

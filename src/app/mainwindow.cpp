@@ -75,6 +75,10 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     parts.efekti = [this](int event) { Efekti(event); };
     parts.prepisi = [this] { return PrepisiDialog(); };
     parts.listed = [this] {
+        if (!m_urlName.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this] { followUrlName(); }, Qt::QueuedConnection);
+        }
         // Not from inside the engine's listing: the queue may start the session's next command.
         QMetaObject::invokeMethod(
             this, [this] { m_transfers->SessionReady(); }, Qt::QueuedConnection);

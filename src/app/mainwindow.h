@@ -115,6 +115,10 @@ public:
     void PlavajociMenu1Popup();
     void PlavajociMenu2Popup();
     void Efekti(int event);
+    // Connects to an ftp:// or ftps:// link as quick connect would (mainwindowurl.cpp): a password the
+    // link lacks is asked for a named user; a link to a file offers to download it into the local folder
+    // once the server has listed its folder; a bad link gets a message and changes nothing.
+    void OpenFtpUrl(const QString& link);
     void ToggleHints();
 
 protected:
@@ -155,6 +159,7 @@ private:
     void showQueue();
     void showTotals();
     void HidePrepisiDialog();
+    void followUrlName(); // after a listing: the file or folder the link named
 
     TSettings m_settings;
     TPosSaver m_posSaver;
@@ -189,6 +194,7 @@ private:
     TPrepisiDialog1* m_prepisi = nullptr;
     TSistemObrazec* m_sistem = nullptr;
 
+    QString m_urlName; // the last part of the link being opened, until its folder is listed
     QFont m_paneFont;
     bool m_hintsShown = true;
     bool m_shown = false;

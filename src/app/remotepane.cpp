@@ -454,6 +454,15 @@ void TRemotePane::SetRowSelected(int entry, bool selected)
                                  QItemSelectionModel::Rows);
 }
 
+void TRemotePane::FocusEntry(int entry)
+{
+    const int row = m_model.RowOfEntry(entry);
+    if (row >= 0) {
+        selectionModel()->setCurrentIndex(m_model.index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
 void TRemotePane::SelectAllButParent()
 {
     const int rows = m_model.rowCount();

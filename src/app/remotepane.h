@@ -119,6 +119,7 @@ public:
     std::vector<int> SelectedRows() const; // the selected entries, in table order
     void SetRowSelected(int entry, bool selected);
     void SelectAllButParent();
+    void FocusEntry(int entry); // current and the only one selected
     QString RowCaption(int entry) const { return m_model.RowCaption(entry); }
     void SetBusyCursor(bool busy);
     // As a click on the column's header.
