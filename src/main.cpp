@@ -1,9 +1,11 @@
 // Kvado's start: the splash, the application title, the main window (which
 // asks the language on its first start), the dialogs that live until the end,
 // then the event loop until the main window closes. An ftp:// or ftps:// link
-// among the arguments is opened in the window once it is up.
+// among the arguments is opened in the window once it is up, or handed to the
+// Kvado already running in this desktop session (TSingleInstance).
 #include "app/layoutreport.h"
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
 #include "dialogs/uvodnizaslon.h"
 #include "widgets/accessibility.h"
 
@@ -21,6 +23,21 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KVADO_VERSION));
     InstallAccessibility();
 
+    // An ftp:// or ftps:// link (a browser's or file manager's, through the desktop entry's %u) goes to
+    // the Kvado already running in this session when there is one; otherwise this one opens it once its
+    // window is up, as quick connect would.
+    QString link;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (argument.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive) ||
+            argument.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive)) {
+            link = argument;
+        }
+    }
+    TSingleInstance instance;
+    if (!instance.Serve() && !link.isEmpty() && TSingleInstance::HandOver(link)) {
+        return 0;
+    }
+
     TUvodniZaslon splash;
     splash.Show();
 
@@ -29,6 +46,12 @@ int main(int argc, char** argv)
     window.BeforeLanguageQuestion = [&splash] { splash.Close(); };
     window.FormCreate();
     window.CreateDialogs();
+    instance.OnOpen = [&window](const QString& handed) {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+        window.OpenFtpUrl(handed);
+    };
     if (qEnvironmentVariableIsSet("KVADO_REPORT_STARTUP")) {
         // For the start-up benchmark: the time from process start to the first shown main window.
         window.OnFirstShown = [&started] {
@@ -46,15 +69,6 @@ int main(int argc, char** argv)
                 std::fflush(stderr);
             });
         };
-    }
-    // An ftp:// or ftps:// link (a browser's or file manager's, through the desktop entry's %u) is opened
-    // once the window is up, as quick connect would.
-    QString link;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        if (argument.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive) ||
-            argument.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive)) {
-            link = argument;
-        }
     }
     window.show();
     if (!link.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/columnfit.h"
+#include "app/desktopnotifier.h"
 #include "app/localpane.h"
 #include "app/logview.h"
 #include "app/panedragdrop.h"
@@ -86,6 +87,7 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     m_view = std::make_unique<TSejaOkno>(parts);
     m_session = std::make_unique<TSessionController>(*m_view, *m_prompts);
     buildQueue();
+    m_notifier = std::make_unique<TDesktopNotifier>();
     m_log.OnLine = [this](TSessionLog*, TLogColour colour, const QString& line) {
         FTPInfo1->Append(colour, line);
     };

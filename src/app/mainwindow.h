@@ -40,6 +40,7 @@
 #include "sites/settings.h"
 #include "sites/sitelist.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
@@ -67,6 +68,7 @@ class TTransferController;
 struct TExistsAnswer;
 struct TExistsQuestion;
 class TSistemObrazec;
+class TDesktopNotifier;
 
 class TGlavniObrazec : public QMainWindow {
     Q_OBJECT
@@ -158,6 +160,9 @@ private:
     void queueChanged();
     void showQueue();
     void showTotals();
+    // The taskbar's progress while transfers run; when a run longer than 10 s ends while the window
+    // is not active, a desktop notification of what was transferred or what failed (Obvestila on).
+    void noticeTransfers();
     void HidePrepisiDialog();
     void followUrlName(); // after a listing: the file or folder the link named
 
@@ -194,6 +199,11 @@ private:
     TPrepisiDialog1* m_prepisi = nullptr;
     TSistemObrazec* m_sistem = nullptr;
 
+    std::unique_ptr<TDesktopNotifier> m_notifier;
+    QElapsedTimer m_runClock; // since the transfers of this run began
+    int m_runDone = 0;        // files done and failed before it
+    int m_runFailed = 0;
+    bool m_runOn = false;
     QString m_urlName; // the last part of the link being opened, until its folder is listed
     QFont m_paneFont;
     bool m_hintsShown = true;
