@@ -132,7 +132,8 @@ void TGlavniObrazec::noticeTransfers()
     }
     m_runOn = false;
     m_notifier->SetProgress(0.0, false);
-    if (!m_settings.Obvestila || m_runClock.elapsed() < 10000 || isActiveWindow()) {
+    // A minimised window may keep the keyboard focus on some desktops: it is out of sight all the same.
+    if (!m_settings.Obvestila || m_runClock.elapsed() < 10000 || (isActiveWindow() && !isMinimized())) {
         return;
     }
     const int done = qMax(0, totals.filesDone - m_runDone);
