@@ -211,10 +211,6 @@ void TGlavniObrazec::buildPanes()
         // The last panel takes the rest of the line: state texts are longer than 50 pixels.
         status->addPermanentWidget(m_panels[i], i == 2 ? 1 : 0);
     }
-    // Never so narrow that the bytes of a 10-digit transfer are cut.
-    m_panels[2]->setMinimumWidth(
-        QFontMetrics(bold).horizontalAdvance(QStringLiteral("9,999,999,999/9,999,999,999")) +
-        2 * m_panels[2]->frameWidth() + 8);
     setStatusBar(status);
 
     m_ukazi.Build(this, FTPDat1, m_local->List(), FTPInfo1, MPanel1);
@@ -351,8 +347,12 @@ void TGlavniObrazec::fitFirstWindow()
                                 NeededColumnWidth(*FTPDat1, TRemoteModel::kDescriptionColumn));
     }
     const int remote = FTPDat1->ColumnsWidth();
-    const int wanted = qMax(local + WinSplit2->width() + remote,
-                            local + FTPDat1->columnWidth(0) + m_panels[2]->minimumWidth());
+    // The third status panel shows the bytes of a transfer: room for two 10-digit sizes.
+    const int bytesPanel =
+        QFontMetrics(statusBar()->font()).horizontalAdvance(QStringLiteral("9,999,999,999/9,999,999,999")) +
+        12;
+    const int wanted =
+        qMax(local + WinSplit2->width() + remote, local + FTPDat1->columnWidth(0) + bytesPanel);
     const int width = qMin(wanted, area.width() - frame.width());
     // On a narrow screen both panes give up room in proportion to what they need.
     setLocalWidth(wanted <= width ? local : qMax(1, (width - WinSplit2->width()) * local / (local + remote)));
