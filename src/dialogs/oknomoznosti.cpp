@@ -122,7 +122,7 @@ QWidget* TOknoMoznosti::buildClientTab()
     MozPrikaziNam = named(new QCheckBox("Prikaži namige", page), "MozPrikaziNam", "Prikaži namige");
     PrenosiVOzadju = named(new QCheckBox("Prenosi v &ozadju", page), "PrenosiVOzadju", "Prenosi v ozadju");
     connect(PrenosiVOzadju, &QCheckBox::toggled, this, [this] { PrenosiVOzadjuClick(); });
-    PrenosiPovezav = named(new QSpinBox(page), "PrenosiPovezav", "Število povezav za prenose");
+    PrenosiPovezav = named(new QSpinBox(page), "PrenosiPovezav", "Število povezav"); // as its label
     PrenosiPovezav->setRange(1, kMaxPrenosi);
     Obvestila = named(new QCheckBox("Obvesti namizje o končanih &prenosih", page), "Obvestila",
                       "Obvesti namizje o končanih prenosih");
