@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include <cmath>
+
 QString TTransferMeter::Size(qint64 bytes)
 {
     static const char* const units[] = {"B", "kB", "MB", "GB", "TB"};
@@ -32,7 +34,8 @@ QString TTransferMeter::Text(qint64 bytes, qint64 total, double bytesPerSecond) 
         text += QStringLiteral("   ") + Size(qint64(bytesPerSecond)) + QStringLiteral("/s");
         if (total > bytes) {
             const double left = double(total - bytes) / bytesPerSecond;
-            text += QStringLiteral("   ") + m_leftFormat.arg(Duration(qint64(qMin(left, 359999.0)) + 1));
+            text +=
+                QStringLiteral("   ") + m_leftFormat.arg(Duration(qint64(std::ceil(qMin(left, 359999.0)))));
         }
     }
     return text;
