@@ -72,7 +72,11 @@ int main(int argc, char** argv)
     }
     window.show();
     if (!link.isEmpty()) {
-        QTimer::singleShot(800, &window, [&window, link] { window.OpenFtpUrl(link); });
+        // The splash gives way to the link's questions (a password, a file to download).
+        QTimer::singleShot(800, &window, [&window, &splash, link] {
+            splash.Close();
+            window.OpenFtpUrl(link);
+        });
     }
     splash.raise(); // until its time is up the splash stays in front
     return QApplication::exec();

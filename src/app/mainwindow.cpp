@@ -328,6 +328,7 @@ void TGlavniObrazec::fitMeter()
 {
     if (ML1 != nullptr) {
         m_meter->SetLeftFormat(ML1->GetWord(QStringLiteral("@idPreostalo")));
+        m_meterLabel->setAccessibleName(ML1->GetWord(QStringLiteral("@idPrenosMeter")));
     }
     m_meterLabel->setMinimumWidth(m_meterLabel->fontMetrics().horizontalAdvance(m_meter->WidestText()) + 8);
 }
