@@ -22,11 +22,15 @@ TFtpUrl TFtpUrl::Parse(const QString& text, TFtpUrlFault* fault)
         *fault = why;
         return TFtpUrl{};
     };
-    const QUrl parsed(text.trimmed(), QUrl::StrictMode);
-    const QString scheme = parsed.scheme().toLower();
-    if (!parsed.isValid() || (scheme != QLatin1String("ftp") && scheme != QLatin1String("ftps")))
+    const QString trimmed = text.trimmed();
+    url.Secure = trimmed.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive);
+    if (!url.Secure && !trimmed.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
         return refuse(fuScheme);
-    url.Secure = scheme == QLatin1String("ftps");
+    const QUrl parsed(trimmed, QUrl::StrictMode);
+    if (!parsed.isValid())
+        return refuse(parsed.errorString().contains(QLatin1String("port"), Qt::CaseInsensitive)
+                          ? fuPort
+                          : fuCharacters);
     url.Host = parsed.host(QUrl::FullyDecoded);
     if (url.Host.isEmpty())
         return refuse(fuHost);

@@ -5,7 +5,7 @@
 // percent-decoded; ";type=a" or ";type=i" at the end of the path is dropped.
 // A link is refused (Parse returns an empty Host and names the fault) when
 // the scheme is another, the host is missing, the port is not 1..65535, or a
-// part holds a control character (a command argument with CR or LF is never
+// part holds a control character or a character no link may hold (a command argument with CR or LF is never
 // sent). Pure value; no I/O.
 #include <QString>
 

@@ -30,6 +30,8 @@ TEST(FtpUrl, LinksAreTakenApartOrRefusedWithTheirFault)
         {"not a link", fuScheme, false, "", "", false, "", 21, "", "", ""},
         {"ftp:///pub", fuHost, false, "", "", false, "", 21, "", "", ""},
         {"ftp://host:0/", fuPort, false, "", "", false, "", 21, "", "", ""},
+        {"ftp://host:99999/", fuPort, false, "", "", false, "", 21, "", "", ""},
+        {"ftp://ho st/", fuCharacters, false, "", "", false, "", 21, "", "", ""},
         {"ftp://host/a%0D%0ADELE%20b", fuCharacters, false, "", "", false, "", 21, "", "", ""},
         {"ftp://us%0Aer@host/", fuCharacters, false, "", "", false, "", 21, "", "", ""},
     };
