@@ -12,6 +12,7 @@
 #include "widgets/wallpaper.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
@@ -134,6 +135,11 @@ void TLocalPane::ConnectList()
     m_drive->OnChange = [this](TDriveComboBox*) { Medij1Change(); };
     connect(m_path, &QLineEdit::returnPressed, this, [this] { GoToTypedPath(); });
     m_watch->OnChanged = [this](TFolderWatch*) { FollowDisk(); };
+    // A column the user drags (or double-clicks) to a width keeps it.
+    connect(m_list->ReportView()->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (QApplication::mouseButtons() != Qt::NoButton)
+            m_userSized.insert(m_list->KindOfColumn(column));
+    });
 }
 
 void TLocalPane::resizeEvent(QResizeEvent* event)
@@ -194,6 +200,7 @@ void TLocalPane::ShowCurrentDirectory()
     m_watch->Hold(true);
     m_list->SetDirectoryBytes(m_directory);
     m_watch->Hold(false);
+    WidenToRows();
     NoteSelectionChange();
 }
 
@@ -256,6 +263,23 @@ void TLocalPane::FitColumns()
         const int width = FittedColumnWidth(*view, column, samples);
         if (width > view->columnWidth(column))
             m_list->SetColumnWidth(kind, width);
+    }
+}
+
+void TLocalPane::WidenToRows()
+{
+    // Names and kinds of a new folder may be longer than the last one's: their columns grow to show
+    // them (up to half the pane), unless the user has sized the column by hand.
+    QTreeView* view = m_list->ReportView();
+    m_list->Items().Flush();
+    for (TFileInfo kind : {fiName, fiType}) {
+        const int column = m_list->ColumnOf(kind);
+        if (column < 0 || view->isColumnHidden(column) || m_userSized.contains(kind))
+            continue;
+        const int wanted =
+            qMin(NeededColumnWidth(*view, column), qMax(view->columnWidth(column), width() / 2));
+        if (wanted > view->columnWidth(column))
+            m_list->SetColumnWidth(kind, wanted);
     }
 }
 

@@ -30,6 +30,9 @@
 // "/", NUL or control characters, an existing name); afterwards the list is
 // read again and the row selected, and a refusal or failure is reported.
 //
+// The name and kind columns widen to the rows of each folder read (up to half
+// the pane) unless the user has sized them by hand.
+//
 // The list follows the disk by itself (TFolderWatch): entries added, removed
 // or renamed outside Kvado show after a short wait, the selection and the
 // focused row kept by name; never while a caption is being edited (then
@@ -45,9 +48,11 @@
 //   stayed the same).
 // - OpenUrl(url): hands a file or folder to the desktop's opener; true when it
 //   was taken (default QDesktopServices::openUrl).
+#include "files/filetypes.h"
 #include "ftp/sejaview.h"
 
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -144,6 +149,7 @@ private:
     bool IsDirectoryRow(const TListItem* item) const;
     void NoteSelectionChange();
     void GoToTypedPath();
+    void WidenToRows();
     void FollowDisk();
 
     TPrompts& m_prompts;
@@ -152,7 +158,8 @@ private:
     TFileList* m_list;
     QLineEdit* m_path;
     TFolderWatch* m_watch;
-    QByteArray m_directory; // what the list shows: the current directory
+    QSet<TFileInfo> m_userSized; // columns sized by hand: never widened to the rows
+    QByteArray m_directory;      // what the list shows: the current directory
     int m_viewStyle = 4;
     int m_runningDeletes = 0;
     bool m_countPending = false;

@@ -604,6 +604,13 @@ TEST_F(LocalPaneTest, ThePathFieldAndTheListFollowTheDisk)
     ASSERT_TRUE(PumpUntil([&] { return Row(QStringLiteral("burst199")) != nullptr; }));
     EXPECT_LE(readings, 5);
 
+    // A folder's longer names widen their column (the pane is 400 wide: up to 200).
+    Write(QStringLiteral("sub/deeper/a-rather-long-name-for-file.txt"), "l");
+    QTreeView* report = pane.List()->ReportView();
+    const int nameWidth =
+        report->fontMetrics().horizontalAdvance(QStringLiteral("a-rather-long-name-for-file.txt"));
+    ASSERT_LT(nameWidth, 180);
+    ASSERT_GT(nameWidth, report->columnWidth(0)) << "the name must not fit the column as it is";
     // A typed path: Enter goes there; a wrong one is refused with the text kept for mending.
     const struct {
         QString typed;
@@ -620,6 +627,8 @@ TEST_F(LocalPaneTest, ThePathFieldAndTheListFollowTheDisk)
         EXPECT_EQ(QFile::decodeName(CurrentDir()) + QLatin1Char('/'), pane.Directory());
     }
     EXPECT_EQ(prompts.Last(QStringLiteral("message")), QStringLiteral("Vnešena mapa ne obstaja!"));
+    pane.Start(work + QStringLiteral("/sub/deeper"));
+    EXPECT_GE(report->columnWidth(0), nameWidth);
     QTest::keyClick(pane.PathField(), Qt::Key_Escape);
     EXPECT_EQ(pane.PathField()->text(), pane.Directory());
 }
