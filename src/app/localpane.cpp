@@ -1,6 +1,5 @@
 #include "app/localpane.h"
 
-#include "app/columnfit.h"
 #include "app/localpanedelete.h"
 #include "app/localpanefs.h"
 #include "app/prompts.h"
@@ -21,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSet>
-#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 
@@ -243,51 +241,6 @@ void TLocalPane::SetLanguage(int language)
         m_list->SetColumnWidth(fiSize, 85);
     }
     m_list->BuildColumns();
-}
-
-void TLocalPane::FitColumns()
-{
-    QTreeView* view = m_list->ReportView();
-    m_list->Items().Flush();
-    const std::pair<TFileInfo, QStringList> columns[] = {
-        {fiName, {}},
-        {fiSize, {QStringLiteral("9999999999")}},
-        {fiType, {}},
-        {fiModified, {WidestShortDateTime() + QStringLiteral("  ")}},
-        {fiAttributes, {QStringLiteral("DARSHT")}},
-    };
-    for (const auto& [kind, samples] : columns) {
-        const int column = m_list->ColumnOf(kind);
-        if (column < 0 || view->isColumnHidden(column))
-            continue;
-        const int width = FittedColumnWidth(*view, column, samples);
-        if (width > view->columnWidth(column))
-            m_list->SetColumnWidth(kind, width);
-    }
-}
-
-void TLocalPane::WidenToRows()
-{
-    // Names and kinds of a new folder may be longer than the last one's: their columns grow to show
-    // them (up to half the pane), unless the user has sized the column by hand.
-    QTreeView* view = m_list->ReportView();
-    m_list->Items().Flush();
-    for (TFileInfo kind : {fiName, fiType}) {
-        const int column = m_list->ColumnOf(kind);
-        if (column < 0 || view->isColumnHidden(column) || m_userSized.contains(kind))
-            continue;
-        const int wanted =
-            qMin(NeededColumnWidth(*view, column), qMax(view->columnWidth(column), width() / 2));
-        if (wanted > view->columnWidth(column))
-            m_list->SetColumnWidth(kind, wanted);
-    }
-}
-
-int TLocalPane::ColumnsWidth() const
-{
-    const QTreeView* view = m_list->ReportView();
-    return view->header()->length() + 2 * view->frameWidth() +
-           view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
 }
 
 bool TLocalPane::IsDirectoryRow(const TListItem* item) const
