@@ -13,10 +13,13 @@ namespace {
 enum TToolIcon { tiConnect, tiDisconnect, tiStop, tiType, tiSettings, tiSites };
 
 // The tool buttons' pictures, drawn here so that Kvado ships no picture from
-// elsewhere. The top-left pixel holds the transparent colour.
-QImage ToolIcon(TToolIcon icon)
+// elsewhere, at the screen's density (24 x 24 device-independent pixels). The
+// top-left pixel holds the transparent colour.
+QImage ToolIcon(TToolIcon icon, qreal ratio)
 {
-    QImage image(24, 24, QImage::Format_RGB32);
+    const int side = qRound(24 * ratio);
+    QImage image(side, side, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(QColor(255, 0, 255));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -107,7 +110,7 @@ TOfficeButton* TGlavniUkazi::button(const char* name, const QString& hint, int i
 {
     auto* b = new TOfficeButton(m_panel);
     b->setObjectName(QString::fromLatin1(name));
-    b->SetBitmap(ToolIcon(TToolIcon(icon)));
+    b->SetBitmap(ToolIcon(TToolIcon(icon), m_panel->devicePixelRatioF()));
     b->SetHint(hint);
     b->SetShowHint(true);
     b->setAccessibleName(hint);

@@ -7,13 +7,20 @@
 #include "core/utf8kept.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
+#include "files/folderwatch.h"
 #include "widgets/wallpaper.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSet>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -54,7 +61,7 @@ QByteArray LastName(const QByteArray& directory)
 
 TLocalPane::TLocalPane(TPrompts& prompts, QWidget* parent)
     : QWidget(parent), m_prompts(prompts), m_bar(new TWallpaper(this)), m_drive(new TDriveComboBox(m_bar)),
-      m_list(new TFileList(this))
+      m_list(new TFileList(this)), m_path(new QLineEdit(m_bar)), m_watch(new TFolderWatch(this))
 {
     setObjectName(QStringLiteral("ScrollBox1"));
     m_bar->setObjectName(QStringLiteral("Wallpaper1"));
@@ -62,7 +69,10 @@ TLocalPane::TLocalPane(TPrompts& prompts, QWidget* parent)
     m_list->setObjectName(QStringLiteral("LokalneDat1"));
     m_drive->setToolTip(QStringLiteral("Izberi lokalno enoto"));
     m_list->setToolTip(QStringLiteral("Lokalne mape in datoteke"));
-    for (QWidget* control : {static_cast<QWidget*>(m_drive), static_cast<QWidget*>(m_list)}) {
+    m_path->setObjectName(QStringLiteral("LokalnaPot"));
+    m_path->setToolTip(QStringLiteral("Pot lokalne mape"));
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_drive), static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_path)}) {
         control->setAccessibleName(control->toolTip());
         control->installEventFilter(this);
     }
@@ -121,22 +131,36 @@ void TLocalPane::ConnectList()
     m_list->OnChange = [this](TFileListView*, TListItem*, TItemChange) { NoteSelectionChange(); };
     m_list->OnEdited = [this](TFileListView*, TListItem* item, QString& text) { Renamed(item, text); };
     m_drive->OnChange = [this](TDriveComboBox*) { Medij1Change(); };
+    connect(m_path, &QLineEdit::returnPressed, this, [this] { GoToTypedPath(); });
+    m_watch->OnChanged = [this](TFolderWatch*) { FollowDisk(); };
+    // A column the user drags (or double-clicks) to a width keeps it.
+    connect(m_list->ReportView()->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (QApplication::mouseButtons() != Qt::NoButton)
+            m_userSized.insert(m_list->KindOfColumn(column));
+    });
 }
 
 void TLocalPane::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // Placed by hand: a layout would give the pane the selector's width as its minimum.
-    const int barHeight = std::max(BarHeight, m_drive->sizeHint().height());
+    const int barHeight = std::max({BarHeight, m_drive->sizeHint().height(), m_path->sizeHint().height()});
     m_bar->setGeometry(0, 0, width(), barHeight);
     m_drive->setGeometry(0, 0, DriveWidth, barHeight);
+    m_path->setGeometry(DriveWidth + 2, 0, std::max(0, width() - DriveWidth - 2), barHeight);
     m_list->setGeometry(0, barHeight, width(), std::max(0, height() - barHeight));
 }
 
 bool TLocalPane::eventFilter(QObject* watched, QEvent* event)
 {
     // The accessible name follows the hint, which the language switch rewrites.
-    if (event->type() == QEvent::ToolTipChange && (watched == m_drive || watched == m_list)) {
+    if (watched == m_path && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        m_path->setText(Directory());
+        return true;
+    }
+    if (event->type() == QEvent::ToolTipChange &&
+        (watched == m_drive || watched == m_list || watched == m_path)) {
         auto* control = static_cast<QWidget*>(watched);
         control->setAccessibleName(control->toolTip());
     }
@@ -169,7 +193,12 @@ void TLocalPane::ShowCurrentDirectory()
     }
     m_directory = directory.isEmpty() ? QByteArray("/") : directory;
     m_drive->SelectDriveOf(QFile::decodeName(m_directory));
+    m_path->setText(Directory());
+    m_watch->SetFolder(Directory());
+    m_watch->Hold(true);
     m_list->SetDirectoryBytes(m_directory);
+    m_watch->Hold(false);
+    WidenToRows();
     NoteSelectionChange();
 }
 
@@ -207,6 +236,8 @@ void TLocalPane::SetLanguage(int language)
         const TFileInfo kinds[] = {fiName, fiSize, fiType, fiModified, fiAttributes};
         for (int i = 0; i < 5; ++i)
             m_list->SetColumnCaption(kinds[i], captions[i]);
+        m_path->setToolTip(language == 0 ? QStringLiteral("Pot lokalne mape")
+                                         : QStringLiteral("Local folder path"));
         m_list->SetColumnWidth(fiSize, 85);
     }
     m_list->BuildColumns();
@@ -255,6 +286,49 @@ void TLocalPane::GoUp()
 void TLocalPane::Medij1Change()
 {
     ChangeTo(QFile::encodeName(m_drive->Drive()));
+}
+
+void TLocalPane::GoToTypedPath()
+{
+    const QString typed = m_path->text().trimmed();
+    if (typed.isEmpty() || ChangeDirectory(QFile::encodeName(ExpandHome(typed))) != 0) {
+        // The typed text stays, so that a typo can be mended.
+        m_prompts.MessageBox(QStringLiteral("Vnešena mapa ne obstaja!"), QStringLiteral("Kvado - Napaka"),
+                             miExclamation, mbOk);
+        return;
+    }
+    ShowCurrentDirectory();
+    m_list->setFocus();
+}
+
+void TLocalPane::FollowDisk()
+{
+    auto* view = qobject_cast<QAbstractItemView*>(m_list->CurrentView());
+    const QWidget* inner = view != nullptr ? view->focusWidget() : nullptr;
+    if (inner != nullptr && inner != view && inner->isVisible()) {
+        m_watch->Hold(true); // a caption is being edited: read the folder once the editor has closed
+        m_watch->NoteChange();
+        connect(
+            view->itemDelegate(), &QAbstractItemDelegate::closeEditor, m_watch,
+            [this] { m_watch->Hold(false); }, Qt::SingleShotConnection);
+        return;
+    }
+    QSet<QByteArray> selected;
+    for (const TListItem* item : m_list->SelectedItems())
+        selected.insert(item->NameBytes());
+    const QModelIndex current = m_list->Items().SelectionModel()->currentIndex();
+    const QByteArray focused =
+        current.isValid() ? m_list->Items().Item(current.row())->NameBytes() : QByteArray();
+    ShowCurrentDirectory();
+    TListItems& rows = m_list->Items();
+    rows.Flush();
+    for (int i = 0; i < rows.Count(); ++i) {
+        TListItem* item = rows.Item(i);
+        if (selected.contains(item->NameBytes()))
+            item->SetSelected(true);
+        if (!focused.isEmpty() && item->NameBytes() == focused)
+            rows.SelectionModel()->setCurrentIndex(rows.index(i, 0), QItemSelectionModel::NoUpdate);
+    }
 }
 
 void TLocalPane::Pla2SkociClick()

@@ -1,8 +1,10 @@
 #pragma once
 // TLocalPane: the local pane of the main window (the container ScrollBox1): a
 // bar Wallpaper1 (21 pixels, or the selector's height when the style needs
-// more) holding the drive selector Medij1 (150 wide) and, under it, the local
-// file list LokalneDat1 filling the rest. The pane has no minimum size, so a
+// more) holding the drive selector Medij1 (150 wide) and beside it the path
+// field LokalnaPot (the folder shown; Enter goes to a typed path with the
+// checks of "Skoči v", Escape puts the shown path back) and, under it, the
+// local file list LokalneDat1 filling the rest. The pane has no minimum size, so a
 // splitter may narrow it to one pixel. The list shows folders and every file
 // whatever its name (also names without a dot), in details view at start.
 //
@@ -28,6 +30,14 @@
 // "/", NUL or control characters, an existing name); afterwards the list is
 // read again and the row selected, and a refusal or failure is reported.
 //
+// The name and kind columns widen to the rows of each folder read (up to half
+// the pane) unless the user has sized them by hand.
+//
+// The list follows the disk by itself (TFolderWatch): entries added, removed
+// or renamed outside Kvado show after a short wait, the selection and the
+// focused row kept by name; never while a caption is being edited (then
+// after it), and at most one reading at a time.
+//
 // Deleting runs on a worker thread (TLocalPaneDelete); when it ends, the
 // failures are reported and the list is read again. Destroying the pane
 // stops a running delete after its current entry.
@@ -38,16 +48,20 @@
 //   stayed the same).
 // - OpenUrl(url): hands a file or folder to the desktop's opener; true when it
 //   was taken (default QDesktopServices::openUrl).
+#include "files/filetypes.h"
 #include "ftp/sejaview.h"
 
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
 
 class QUrl;
+class QLineEdit;
 class TDriveComboBox;
 class TFileList;
+class TFolderWatch;
 class TListItem;
 class TPrompts;
 class TWallpaper;
@@ -63,6 +77,8 @@ public:
     TFileList* List() const { return m_list; }
     TDriveComboBox* Drive() const { return m_drive; }
     TWallpaper* Bar() const { return m_bar; }
+    QLineEdit* PathField() const { return m_path; }
+    TFolderWatch* Watch() const { return m_watch; }
 
     // Makes lokMapa current (the home folder when it cannot be) and shows it.
     void Start(const QString& lokMapa);
@@ -76,6 +92,12 @@ public:
     // Column captions for language 0 (Slovenian) or 1 (English) and the size column 85 wide;
     // the columns are rebuilt for any language.
     void SetLanguage(int language);
+    // Widens the report columns to their captions, the rows shown and the widest size, attribute and
+    // date texts (a 10-digit size never reads "99999…"); the window calls it after a language or font
+    // change, and at a first start once the rows are read.
+    void FitColumns();
+    // The width the list needs to show every report column, its frame and vertical scroll bar.
+    int ColumnsWidth() const;
 
     // Commands.
     void Odpri();            // enter the selected folder, or open the selected file
@@ -126,12 +148,18 @@ private:
     void SelectRow(const QByteArray& name);
     bool IsDirectoryRow(const TListItem* item) const;
     void NoteSelectionChange();
+    void GoToTypedPath();
+    void WidenToRows();
+    void FollowDisk();
 
     TPrompts& m_prompts;
     TWallpaper* m_bar;
     TDriveComboBox* m_drive;
     TFileList* m_list;
-    QByteArray m_directory; // what the list shows: the current directory
+    QLineEdit* m_path;
+    TFolderWatch* m_watch;
+    QSet<TFileInfo> m_userSized; // columns sized by hand: never widened to the rows
+    QByteArray m_directory;      // what the list shows: the current directory
     int m_viewStyle = 4;
     int m_runningDeletes = 0;
     bool m_countPending = false;

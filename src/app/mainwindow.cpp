@@ -1,9 +1,12 @@
 #include "app/mainwindow.h"
 
+#include "app/columnfit.h"
+#include "app/desktopnotifier.h"
 #include "app/localpane.h"
 #include "app/logview.h"
 #include "app/panedragdrop.h"
 #include "app/prompts.h"
+#include "app/qttranslator.h"
 #include "app/queuepane.h"
 #include "app/remotepane.h"
 #include "app/sejaokno.h"
@@ -14,6 +17,7 @@
 #include "core/exception.h"
 #include "files/drivecombobox.h"
 #include "files/filelist.h"
+#include "files/shellinfo.h"
 #include "lang/multilang.h"
 #include "sites/programpaths.h"
 #include "widgets/custompanel.h"
@@ -50,7 +54,7 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     font.setPointSize(8);
     setFont(font);
     buildPanes();
-    resize(593, 354);
+    resize(593, 354); // the designed size; a first start fits the window to its panes and screen
 
     ML1 = new TMultiLang(this);
     ML1->setObjectName(QStringLiteral("ML1"));
@@ -74,6 +78,10 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     parts.efekti = [this](int event) { Efekti(event); };
     parts.prepisi = [this] { return PrepisiDialog(); };
     parts.listed = [this] {
+        if (!m_urlName.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this] { followUrlName(); }, Qt::QueuedConnection);
+        }
         // Not from inside the engine's listing: the queue may start the session's next command.
         QMetaObject::invokeMethod(
             this, [this] { m_transfers->SessionReady(); }, Qt::QueuedConnection);
@@ -81,6 +89,7 @@ TGlavniObrazec::TGlavniObrazec(TPrompts* prompts, QWidget* parent) : QMainWindow
     m_view = std::make_unique<TSejaOkno>(parts);
     m_session = std::make_unique<TSessionController>(*m_view, *m_prompts);
     buildQueue();
+    m_notifier = std::make_unique<TDesktopNotifier>();
     m_log.OnLine = [this](TSessionLog*, TLogColour colour, const QString& line) {
         FTPInfo1->Append(colour, line);
     };
@@ -144,7 +153,15 @@ void TGlavniObrazec::buildPanes()
     Gauge1->SetBarColor(0xFF0000); // blue
     Gauge1->SetShowText(false);
     Gauge1->setAccessibleName(QStringLiteral("Gauge1"));
-    gaugeBox->addWidget(Gauge1);
+    gaugeBox->addWidget(Gauge1, 1);
+    // Bytes done, speed and time left of the running transfer, beside the bar.
+    m_meterLabel = new QLabel(Panel4);
+    m_meterLabel->setObjectName(QStringLiteral("PrenosHitrost"));
+    m_meterLabel->setAccessibleName(QStringLiteral("Prenos"));
+    m_meterLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    gaugeBox->addWidget(m_meterLabel);
+    m_meter = std::make_unique<TTransferMeter>(m_meterLabel);
+    fitMeter();
     column->addWidget(Panel4);
 
     FTPInfo1 = new TLogView(central);
@@ -196,11 +213,6 @@ void TGlavniObrazec::buildPanes()
         // The last panel takes the rest of the line: state texts are longer than 50 pixels.
         status->addPermanentWidget(m_panels[i], i == 2 ? 1 : 0);
     }
-    m_meterLabel = new QLabel(status);
-    m_meterLabel->setObjectName(QStringLiteral("PrenosHitrost"));
-    m_meterLabel->setAccessibleName(QStringLiteral("Prenos"));
-    status->addPermanentWidget(m_meterLabel);
-    m_meter = std::make_unique<TTransferMeter>(m_meterLabel);
     setStatusBar(status);
 
     m_ukazi.Build(this, FTPDat1, m_local->List(), FTPInfo1, MPanel1);
@@ -251,6 +263,9 @@ void TGlavniObrazec::FormCreate()
     m_panels[1]->setFixedWidth(qMax(1, FTPDat1->width() / 2));
 
     m_local->Start(m_settings.LokMapa);
+    if (!m_settings.PozOkna.Stored) {
+        fitFirstWindow();
+    }
     for (QAction* item : {m_ukazi.Pla1Prenesi, m_ukazi.Pla1Izbrisi, m_ukazi.Pla1UsMapo, m_ukazi.Pla1Skoci,
                           m_ukazi.Pla1IzberiVse, m_ukazi.Pla1OsveziFTP}) {
         item->setEnabled(false);
@@ -302,6 +317,9 @@ void TGlavniObrazec::applyPlacement()
     const TWindowPlacement& p = m_settings.PozOkna;
     setLogHeight(qMax(2, p.WinSplit1));
     setLocalWidth(qMax(1, p.WinSplit2));
+    if (!p.Stored) {
+        return; // fitFirstWindow, once the local rows are read
+    }
     QRect bounds(p.Levo, p.Zgoraj, qMax(200, p.Sirina), qMax(150, p.Visina));
     const QScreen* screen = QGuiApplication::screenAt(bounds.center());
     if (screen == nullptr) {
@@ -320,6 +338,46 @@ void TGlavniObrazec::applyPlacement()
     if (p.Max) {
         setWindowState(windowState() | Qt::WindowMaximized);
     }
+}
+
+void TGlavniObrazec::fitMeter()
+{
+    if (ML1 != nullptr) {
+        m_meter->SetLeftFormat(ML1->GetWord(QStringLiteral("@idPreostalo")));
+        m_meterLabel->setAccessibleName(ML1->GetWord(QStringLiteral("@idPrenosMeter")));
+    }
+    m_meterLabel->setMinimumWidth(m_meterLabel->fontMetrics().horizontalAdvance(m_meter->WidestText()) + 8);
+}
+
+void TGlavniObrazec::fitFirstWindow()
+{
+    m_local->FitColumns();
+    FTPDat1->setFont(m_paneFont); // as the first show will: the columns are measured in it
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // The window manager's frame is not known before the first show: leave room for a usual one.
+    const QSize frame(16, 48);
+    const int local = m_local->ColumnsWidth();
+    if (local + WinSplit2->width() + FTPDat1->ColumnsWidth() > area.width() - frame.width()) {
+        // Short of room: the description column, which no listing fills, gives up all but its caption.
+        FTPDat1->setColumnWidth(TRemoteModel::kDescriptionColumn,
+                                NeededColumnWidth(*FTPDat1, TRemoteModel::kDescriptionColumn));
+    }
+    const int remote = FTPDat1->ColumnsWidth();
+    // The third status panel shows the bytes of a transfer: room for two 10-digit sizes.
+    const int bytesPanel =
+        QFontMetrics(statusBar()->font()).horizontalAdvance(QStringLiteral("9,999,999,999/9,999,999,999")) +
+        12;
+    const int wanted =
+        qMax(local + WinSplit2->width() + remote, local + FTPDat1->columnWidth(0) + bytesPanel);
+    const int width = qMin(wanted, area.width() - frame.width());
+    // On a narrow screen both panes give up room in proportion to what they need.
+    setLocalWidth(wanted <= width ? local : qMax(1, (width - WinSplit2->width()) * local / (local + remote)));
+    const int height = qBound(354, area.height() * 3 / 4, area.height() - frame.height());
+    resize(width, height);
+    move(area.left() + (area.width() - width - frame.width()) / 2,
+         area.top() + (area.height() - height - frame.height()) / 2);
+    centralWidget()->layout()->activate();
 }
 
 void TGlavniObrazec::showEvent(QShowEvent* event)
@@ -393,8 +451,16 @@ void TGlavniObrazec::FormActivate()
 
 void TGlavniObrazec::ML1AfterLanguageChanged()
 {
+    // Qt's own texts, dates and the desktop's file kinds follow the interface's language.
+    SetInterfaceLanguage(ML1->ActiveLanguage());
+    RereadShellTexts();
     m_log.ReadPrefixes([this](const QString& key) { return ML1->GetWord(key); });
     m_local->SetLanguage(ML1->ActiveLanguage());
+    if (!m_local->DirectoryBytes().isEmpty()) {
+        m_local->Refresh(); // kinds and dates in the new language
+    }
+    m_local->FitColumns();
+    fitMeter();
     if (m_activated) { // the remote captions are first set at the first activation
         FTPDat1->SetLanguage(ML1->ActiveLanguage());
     }

@@ -41,6 +41,7 @@
 #include "sites/settings.h"
 #include "sites/sitelist.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
@@ -69,6 +70,7 @@ struct TExistsAnswer;
 struct TExistsQuestion;
 class TSistemObrazec;
 class TPasswordStore;
+class TDesktopNotifier;
 
 class TGlavniObrazec : public QMainWindow {
     Q_OBJECT
@@ -122,6 +124,10 @@ public:
     void PlavajociMenu1Popup();
     void PlavajociMenu2Popup();
     void Efekti(int event);
+    // Connects to an ftp:// or ftps:// link as quick connect would (mainwindowurl.cpp): a password the
+    // link lacks is asked for a named user; a link to a file offers to download it into the local folder
+    // once the server has listed its folder; a bad link gets a message and changes nothing.
+    void OpenFtpUrl(const QString& link);
     void ToggleHints();
 
 protected:
@@ -136,6 +142,10 @@ private:
     void connectCommands();
     void chooseLanguage();
     void applyPlacement();
+    // With no stored placement: wide enough for every column of both panes (as far as the
+    // screen's available area allows), three quarters of its height, centred.
+    void fitFirstWindow();
+    void fitMeter(); // the meter's time-left word and a width for its longest text
     void FormShow();
     void FormActivate();
     void ML1AfterLanguageChanged();
@@ -159,7 +169,11 @@ private:
     void queueChanged();
     void showQueue();
     void showTotals();
+    // The taskbar's progress while transfers run; when a run longer than 10 s ends while the window
+    // is not active, a desktop notification of what was transferred or what failed (Obvestila on).
+    void noticeTransfers();
     void HidePrepisiDialog();
+    void followUrlName(); // after a listing: the file or folder the link named
 
     TSettings m_settings;
     TPosSaver m_posSaver;
@@ -196,6 +210,12 @@ private:
     TPrepisiDialog1* m_prepisi = nullptr;
     TSistemObrazec* m_sistem = nullptr;
 
+    std::unique_ptr<TDesktopNotifier> m_notifier;
+    QElapsedTimer m_runClock; // since the transfers of this run began
+    int m_runDone = 0;        // files done and failed before it
+    int m_runFailed = 0;
+    bool m_runOn = false;
+    QString m_urlName; // the last part of the link being opened, until its folder is listed
     QFont m_paneFont;
     bool m_hintsShown = true;
     bool m_shown = false;

@@ -1,6 +1,7 @@
 // The main window's transfer queue: its pane under the file panes, its totals
 // in the status line, the drag and drop of the panes, and the file-exists
 // question of the queue's jobs.
+#include "app/desktopnotifier.h"
 #include "app/localpane.h"
 #include "app/mainwindow.h"
 #include "app/panedragdrop.h"
@@ -105,6 +106,59 @@ void TGlavniObrazec::showTotals()
     const QString text = m_transfers->Scheduler().Busy() ? m_transfers->TotalsText() : QString();
     m_totalsLabel->setText(text);
     m_totalsLabel->setVisible(!text.isEmpty());
+    noticeTransfers();
+}
+
+void TGlavniObrazec::noticeTransfers()
+{
+    const TTransferQueue& queue = m_transfers->Queue();
+    const TQueueTotals totals = queue.Totals();
+    const bool running = totals.running > 0 || m_transfers->Busy();
+    if (running) {
+        if (!m_runOn) {
+            m_runOn = true;
+            m_runClock.start();
+            m_runDone = totals.filesDone;
+            m_runFailed = totals.failed;
+        }
+        if (m_settings.Obvestila) {
+            m_notifier->SetProgress(totals.bytes > 0 ? double(totals.bytesDone) / double(totals.bytes) : 0.0,
+                                    true);
+        }
+        return;
+    }
+    if (!m_runOn) {
+        return;
+    }
+    m_runOn = false;
+    m_notifier->SetProgress(0.0, false);
+    // A minimised window may keep the keyboard focus on some desktops: it is out of sight all the same.
+    if (!m_settings.Obvestila || m_runClock.elapsed() < 10000 || (isActiveWindow() && !isMinimized())) {
+        return;
+    }
+    const int done = qMax(0, totals.filesDone - m_runDone);
+    const int failed = qMax(0, totals.failed - m_runFailed);
+    // The last file done and the last that failed name the run (the newest rows are last).
+    QString lastDone;
+    QString lastFailed;
+    for (int row = queue.Count() - 1; row >= 0 && (lastDone.isEmpty() || lastFailed.isEmpty()); --row) {
+        const TQueueItem& item = queue.At(row);
+        if (item.kind != ikFile) {
+            continue;
+        }
+        if (item.state == tsDone && lastDone.isEmpty()) {
+            lastDone = item.Name();
+        } else if (item.state == tsFailed && lastFailed.isEmpty()) {
+            lastFailed = item.Name() + QStringLiteral(": ") + item.reason;
+        }
+    }
+    QString body = done == 1 ? lastDone : ML1->GetWord(QStringLiteral("@idObvDatotek")).arg(done);
+    if (failed > 0) {
+        body +=
+            QLatin1Char('\n') + ML1->GetWord(QStringLiteral("@idObvNeuspelo")).arg(failed).arg(lastFailed);
+    }
+    m_notifier->Notify(
+        ML1->GetWord(failed > 0 ? QStringLiteral("@idObvNeuspeh") : QStringLiteral("@idObvKoncano")), body);
 }
 
 void TGlavniObrazec::OknoSkrijVrstoClick()

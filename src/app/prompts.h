@@ -1,6 +1,7 @@
 #pragma once
 // TPrompts: the modal questions and messages of the main window and its parts
-// (message boxes, one-line input boxes, error boxes, the question about a
+// (message boxes, one-line input boxes wide enough for a path and their
+// title, password boxes, error boxes, the question about a
 // server certificate). The window uses
 // TWidgetPrompts, which shows real modal Qt dialogs parented to the window;
 // tests put in a recorder that answers from a script.

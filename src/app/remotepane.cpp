@@ -1,5 +1,7 @@
 #include "app/remotepane.h"
 
+#include "app/columnfit.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QHeaderView>
@@ -243,7 +245,7 @@ QString TRemoteModel::dateText(int entry) const
     if (listed.modifiedUtc) {
         time = time.toLocalTime();
     }
-    const QLocale locale = QLocale::system();
+    const QLocale locale; // the interface's language (the window sets the default locale)
     if (listed.modifiedDayOnly) {
         return locale.toString(time.date(), QLocale::ShortFormat);
     }
@@ -421,6 +423,7 @@ void TRemotePane::SetLanguage(int language)
 {
     if (language == 0 || language == 1) {
         m_model.SetCaptions(captionsOf(language));
+        widenColumns();
     }
 }
 
@@ -449,6 +452,15 @@ void TRemotePane::SetRowSelected(int entry, bool selected)
     selectionModel()->select(m_model.index(row, 0),
                              (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                  QItemSelectionModel::Rows);
+}
+
+void TRemotePane::FocusEntry(int entry)
+{
+    const int row = m_model.RowOfEntry(entry);
+    if (row >= 0) {
+        selectionModel()->setCurrentIndex(m_model.index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
 }
 
 void TRemotePane::SelectAllButParent()
@@ -508,6 +520,23 @@ void TRemotePane::fitColumns()
     for (int column = 0; column < TRemoteModel::kColumns; ++column) {
         setColumnWidth(column, int(kColumnWidths[column] * scale));
     }
+    widenColumns();
+}
+
+void TRemotePane::widenColumns()
+{
+    // The widest texts a column shows: a 10-digit size with its separators, a full attribute text, a date.
+    const QStringList samples[TRemoteModel::kColumns] = {
+        {}, {QStringLiteral("9,999,999,999")}, {QStringLiteral("drwxrwxrwx")}, {}, {WidestShortDateTime()}};
+    for (int column = 0; column < TRemoteModel::kColumns; ++column) {
+        setColumnWidth(column, FittedColumnWidth(*this, column, samples[column]));
+    }
+}
+
+int TRemotePane::ColumnsWidth() const
+{
+    return header()->length() + 2 * frameWidth() +
+           style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 }
 
 void TRemotePane::changeEvent(QEvent* event)

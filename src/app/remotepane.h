@@ -30,13 +30,16 @@
 //   column's width changed or the mouse moved over the list. Handlers may
 //   call any method of the pane, Show and Clear included.
 // - Columns: name, size, attributes, description (never filled) and the
-//   modification date in this computer's short locale format: a time the
+//   modification date in the short format of the interface's
+//   language (the default QLocale): a time the
 //   listing gave in UTC (machine listing) is converted to local time, a
 //   server's wall-clock time is shown as listed, a day without a time shows
 //   the date alone, an entry without a date shows nothing.
 // - The columns start at their designed widths (160, 71, 70, 250, 120 for a 13-pixel
-//   font) and widen in proportion to a larger font, so sizes and attributes
-//   stay readable; the user may resize them.
+//   font), widen in proportion to a larger font, and are never narrower than
+//   their caption, a 10-digit size with separators, "drwxrwxrwx" or a date in
+//   the interface's language; a switch of language widens them again. The
+//   user may resize them.
 // - Ctrl+A is never handled by the view itself (the window's "select all"
 //   leaves the ".." row out), and F2 does not start an edit (it refreshes).
 #include "ftp/remotelisting.h"
@@ -55,6 +58,7 @@ public:
     explicit TRemoteModel(QObject* parent = nullptr);
 
     static constexpr int kColumns = 5;
+    static constexpr int kDescriptionColumn = 3; // never filled
     static constexpr int kDateColumn = 4;
 
     void Show(const TRemoteListing& table);
@@ -106,12 +110,16 @@ public:
     // Column captions: 0 Slovenian, 1 English (any other value keeps them).
     void SetLanguage(int language);
 
+    // The width that shows every column, the frame and a vertical scroll bar.
+    int ColumnsWidth() const;
+
     // Rows and entries are as many.
     int RowCount() const { return m_model.rowCount(); }
     int FocusedRow() const;                // the focused entry, -1 when none
     std::vector<int> SelectedRows() const; // the selected entries, in table order
     void SetRowSelected(int entry, bool selected);
     void SelectAllButParent();
+    void FocusEntry(int entry); // current and the only one selected
     QString RowCaption(int entry) const { return m_model.RowCaption(entry); }
     void SetBusyCursor(bool busy);
     // As a click on the column's header.
@@ -134,6 +142,7 @@ protected:
 private:
     static void fire(const std::function<void()>& event);
     // The designed column widths, widened in proportion when the font is larger than the designed one.
-    void fitColumns();
+    void fitColumns();   // designed widths for the font, then widened
+    void widenColumns(); // each column at least as wide as its caption and widest texts
     TRemoteModel m_model;
 };

@@ -295,15 +295,8 @@ QString TTransferController::TotalsText() const
     if (totals.running == 0) {
         return {};
     }
-    QString left = QStringLiteral("?");
-    if (totals.secondsLeft >= 0) {
-        const qint64 s = totals.secondsLeft;
-        left = s >= 3600 ? QStringLiteral("%1:%2:%3")
-                               .arg(s / 3600)
-                               .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                               .arg(s % 60, 2, 10, QLatin1Char('0'))
-                         : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-    }
+    const QString left =
+        totals.secondsLeft >= 0 ? TTransferMeter::Duration(totals.secondsLeft) : QStringLiteral("?");
     return word("@idVrSkupaj")
         .arg(totals.filesDone)
         .arg(totals.files)

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include <cmath>
+
 QString TTransferMeter::Size(qint64 bytes)
 {
     static const char* const units[] = {"B", "kB", "MB", "GB", "TB"};
@@ -15,13 +17,36 @@ QString TTransferMeter::Size(qint64 bytes)
     return QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(QLatin1String(units[unit]));
 }
 
-QString TTransferMeter::Text(qint64 bytes, qint64 total, double bytesPerSecond)
+QString TTransferMeter::Duration(qint64 seconds)
+{
+    const qint64 hours = seconds / 3600;
+    const QString minutesAndSeconds =
+        QStringLiteral("%1:%2")
+            .arg(hours > 0 ? (seconds / 60) % 60 : seconds / 60, hours > 0 ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return hours > 0 ? QStringLiteral("%1:%2").arg(hours).arg(minutesAndSeconds) : minutesAndSeconds;
+}
+
+QString TTransferMeter::Text(qint64 bytes, qint64 total, double bytesPerSecond) const
 {
     QString text = total > 0 ? Size(bytes) + QStringLiteral(" / ") + Size(total) : Size(bytes);
     if (bytesPerSecond > 0) {
         text += QStringLiteral("   ") + Size(qint64(bytesPerSecond)) + QStringLiteral("/s");
+        if (total > bytes) {
+            const double left = double(total - bytes) / bytesPerSecond;
+            text +=
+                QStringLiteral("   ") + m_leftFormat.arg(Duration(qint64(std::ceil(qMin(left, 359999.0)))));
+        }
     }
     return text;
+}
+
+QString TTransferMeter::WidestText() const
+{
+    // 8 is the widest digit in most fonts; three-digit amounts in their longest units, the longest time left.
+    const QString amount = Size(888'000'000'000LL);
+    return amount + QStringLiteral(" / ") + amount + QStringLiteral("   ") + amount +
+           QStringLiteral("/s   ") + m_leftFormat.arg(QStringLiteral("88:88:88"));
 }
 
 void TTransferMeter::Progress(qint64 bytes, qint64 total)

@@ -122,8 +122,10 @@ QWidget* TOknoMoznosti::buildClientTab()
     MozPrikaziNam = named(new QCheckBox("Prikaži namige", page), "MozPrikaziNam", "Prikaži namige");
     PrenosiVOzadju = named(new QCheckBox("Prenosi v &ozadju", page), "PrenosiVOzadju", "Prenosi v ozadju");
     connect(PrenosiVOzadju, &QCheckBox::toggled, this, [this] { PrenosiVOzadjuClick(); });
-    PrenosiPovezav = named(new QSpinBox(page), "PrenosiPovezav", "Število povezav za prenose");
+    PrenosiPovezav = named(new QSpinBox(page), "PrenosiPovezav", "Število povezav"); // as its label
     PrenosiPovezav->setRange(1, kMaxPrenosi);
+    Obvestila = named(new QCheckBox("Obvesti namizje o končanih &prenosih", page), "Obvestila",
+                      "Obvesti namizje o končanih prenosih");
 
     auto* grid = new QGridLayout(page);
     grid->addWidget(label(page, "OznakaMozGeslo1", "P&rivzeto geslo za anonymous dostop", MozGeslo1), 0, 0, 1,
@@ -156,7 +158,8 @@ QWidget* TOknoMoznosti::buildClientTab()
     transfersRow->addWidget(label(page, "OznakaPrenosiPovezav", "Število &povezav", PrenosiPovezav));
     transfersRow->addWidget(PrenosiPovezav);
     grid->addLayout(transfersRow, 8, 0, 1, 3);
-    grid->setRowStretch(9, 1);
+    grid->addWidget(Obvestila, 9, 0, 1, 3);
+    grid->setRowStretch(10, 1);
     grid->setColumnStretch(1, 1);
     return page;
 }
@@ -285,6 +288,7 @@ void TOknoMoznosti::fill()
     showColours();
     MozShraniNast->setChecked(m_settings.ShrNast);
     MozPrikaziNam->setChecked(m_settings.PrikNam);
+    Obvestila->setChecked(m_settings.Obvestila);
     PrenosiVOzadju->setChecked(m_settings.Prenosi > 0);
     PrenosiPovezav->setValue(m_settings.Prenosi > 0 ? m_settings.Prenosi : kSuggestedPrenosi);
     PrenosiVOzadjuClick();
@@ -338,6 +342,7 @@ bool TOknoMoznosti::OKBtnClick()
     m_settings.TimeOut = timeOut;
     m_settings.Ozadje = MozOzadje1->isChecked();
     m_settings.Prenosi = quint8(PrenosiVOzadju->isChecked() ? PrenosiPovezav->value() : 0);
+    m_settings.Obvestila = Obvestila->isChecked();
     return true;
 }
 

@@ -16,9 +16,10 @@
 //   value gets a message through AskUser and the window stays open with
 //   nothing stored. Otherwise it stores steps 1 and 5 to 11 into Settings()
 //   (DANE, Dnevnik, Jezik as 1 or 2, Zvok, both sound names, PrivGeslo, Barve,
-//   ShrNast, PrikNam, TimeOut, Ozadje, and Prenosi: 0 when PrenosiVOzadju is
-//   off, else the count of PrenosiPovezav), decides steps 2 to 4 into
-//   LogFileAction() and closes with Accepted. The main window then:
+//   ShrNast, PrikNam, TimeOut, Ozadje, Prenosi: 0 when PrenosiVOzadju is
+//   off, else the count of PrenosiPovezav, and Obvestila from its check
+//   box), decides steps 2 to 4 into LogFileAction() and closes with
+//   Accepted. The main window then:
 //     1. does LogFileAction() with its TSessionLog: lfaClose = the three-line
 //        closing banner (CloseWithSwitchBanner) and close; lfaReopen = the
 //        same, then open Settings().Dnevnik with OdpriDnevnik; lfaOpen = open
@@ -135,6 +136,7 @@ private:
     QCheckBox* MozShraniNast;
     QCheckBox* MozPrikaziNam;
     QCheckBox* PrenosiVOzadju;
+    QCheckBox* Obvestila; // desktop notification and taskbar progress of finished transfers
     QSpinBox* PrenosiPovezav;
     QLabel* KvadoTest;
     TButton3D* MozIzberiPis1;

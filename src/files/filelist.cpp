@@ -260,7 +260,7 @@ void TFileList::Reload()
     });
 
     Items().Clear();
-    const QLocale locale = QLocale::system();
+    const QLocale locale; // the default locale: the interface's language
     m_dateFormat = locale.dateFormat(QLocale::ShortFormat);
     m_timeFormat = WithoutSeconds(locale.timeFormat(QLocale::ShortFormat));
     m_timeTexts.clear();
@@ -366,7 +366,7 @@ QString TFileList::TimeText(std::int64_t seconds)
     if (found != m_timeTexts.constEnd())
         return found.value();
     const QDateTime time = QDateTime::fromSecsSinceEpoch(minute * 60).toLocalTime();
-    const QLocale locale = QLocale::system();
+    const QLocale locale;
     const QString text = locale.toString(time.date(), m_dateFormat) + QStringLiteral("  ") +
                          locale.toString(time.time(), m_timeFormat);
     m_timeTexts.insert(minute, text);

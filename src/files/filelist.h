@@ -7,7 +7,8 @@
 // A row's caption is the entry's name; its sub-items are the size text
 // ("%10d", empty for a directory) and then one text per shown column from
 // fiType on, so that sub-item k is always the text of list column k + 1. Type,
-// Modified (short date, two spaces, time without seconds), Last Access (the same
+// Modified (short date, two spaces, time without seconds, in the default
+// QLocale: the interface's language), Last Access (the same
 // form), Attributes (letters D A R S H T) and Path (the directory) are filled;
 // Created, Dos Name and Dos Ext have no counterpart here and stay empty. Rows
 // are filled for the columns in force when they are read, so set ViewColumns

@@ -350,6 +350,11 @@ QWidget* TFileListView::CurrentView() const
     return m_stack->currentWidget();
 }
 
+QTreeView* TFileListView::ReportView() const
+{
+    return m_report;
+}
+
 void TFileListView::SetColumns(std::vector<TListColumn> columns)
 {
     m_items->SetColumns(std::move(columns));
@@ -476,7 +481,8 @@ void TFileListView::FocusMoved(bool in)
     FireEvent(in ? OnEnter : OnExit, this);
 }
 
-void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event, const TNotifyEventOf<TFileListView>& handler)
+void TFileListView::ForwardThenFire(QObject* viewport, QEvent* event,
+                                    const TNotifyEventOf<TFileListView>& handler)
 {
     // The view handles the click first (selection, current row), so that the handler sees its outcome.
     viewport->removeEventFilter(this);

@@ -138,6 +138,8 @@ public:
 
     // The widget that shows the current view style (for tests and the gallery).
     QWidget* CurrentView() const;
+    // The table of the report style, also while another style is shown (to measure its columns).
+    QTreeView* ReportView() const;
 
 protected:
     // Adds a row for the entry name in directory (bytes, ending in "/") with the icon of its type,

@@ -20,6 +20,12 @@ public:
         return found.value();
     }
 
+    void RereadTexts()
+    {
+        for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry)
+            entry->TypeText = m_database.mimeTypeForName(entry.key()).comment();
+    }
+
     std::vector<QIcon> Icons;
 
 private:
@@ -52,6 +58,11 @@ TShellCache& Cache()
 TShellEntry ShellInfoFor(const QString& fileName, bool isDirectory)
 {
     return Cache().For(fileName, isDirectory);
+}
+
+void RereadShellTexts()
+{
+    Cache().RereadTexts();
 }
 
 const std::vector<QIcon>& ShellIcons()

@@ -333,6 +333,36 @@ void TMultiLang::SetDefaultEnabled(bool enabled)
     switchTo(m_activeLanguage);
 }
 
+namespace {
+
+// Accessible names set from a caption or hint of the table keep the language they were set in; after a
+// switch every name in the window that is one of the table's texts (in any language, "&" left out)
+// becomes that group's text in the new language, so screen readers hear the language shown.
+void FollowAccessibleNames(QWidget* window, const QStringList& words, int languages, int active)
+{
+    auto plain = [](QString text) { return text.remove(QLatin1Char('&')).trimmed(); };
+    QHash<QString, QString> names;
+    for (qsizetype group = 0; group + languages < words.size(); group += languages + 1) {
+        const QString now = plain(words[group + 1 + active]);
+        if (now.isEmpty())
+            continue;
+        for (int language = 0; language < languages; ++language) {
+            const QString text = plain(words[group + 1 + language]);
+            if (!text.isEmpty() && !names.contains(text))
+                names.insert(text, now);
+        }
+    }
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* widget : widgets) {
+        const auto found = names.constFind(widget->accessibleName());
+        if (found != names.constEnd() && found.value() != widget->accessibleName())
+            widget->setAccessibleName(found.value());
+    }
+}
+
+} // namespace
+
 void TMultiLang::switchTo(quint8 language)
 {
     if (language >= m_languages) {
@@ -347,8 +377,10 @@ void TMultiLang::switchTo(quint8 language)
     if (!allowIt)
         return;
     m_activeLanguage = language;
-    if (QWidget* window = owner())
+    if (QWidget* window = owner()) {
         Walk(m_words, m_languages, m_activeLanguage, m_defaultLanguage, m_defaultEnabled, window).run();
+        FollowAccessibleNames(window, m_words, m_languages, m_activeLanguage);
+    }
     if (AfterLanguageChanged)
         AfterLanguageChanged(this, language);
 }

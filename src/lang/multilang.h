@@ -29,7 +29,9 @@
 //   2. BeforeLanguageChange(L, allowIt); allowIt false stops without change.
 //   3. ActiveLanguage := L; walk the groups, writing each component's texts;
 //      an exception thrown while writing ends the walk silently.
-//   4. AfterLanguageChanged(L).
+//   4. Accessible names of the window's widgets that equal one of the table's
+//      texts in any language ("&" left out) become that group's text in L.
+//   5. AfterLanguageChanged(L).
 // The walk is synchronous; the handlers may read the new texts but must not
 // change Words or the language from inside a switch.
 //

@@ -184,6 +184,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.PozOkna.WinSplit1 = place.integer("WinSplit1", s.PozOkna.WinSplit1);
         s.PozOkna.WinSplit2 = place.integer("WinSplit2", s.PozOkna.WinSplit2);
         s.PozOkna.Max = place.boolean("Max", s.PozOkna.Max);
+        s.PozOkna.Stored = store.contains(QStringLiteral("Sirina")); // inside the group
     }
     {
         StoreReader base(store, kBase);
@@ -232,6 +233,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         const quint8 encryption = base.byte("Sifriranje", s.Sifriranje);
         s.Sifriranje = encryption <= 3 ? encryption : 0;
         s.Prenosi = quint8(qBound(0, base.integer("Prenosi", s.Prenosi), kMaxPrenosi));
+        s.Obvestila = base.boolean("Obvestila", s.Obvestila);
     }
     {
         StoreReader sounds(store, kSounds);
@@ -328,6 +330,7 @@ void TPosSaver::SaveSettings(const TSettings& s, const TWindowState& w) const
             base.integer("KodiranjeImen", s.KodiranjeImen);
             base.integer("Sifriranje", s.Sifriranje);
             base.integer("Prenosi", s.Prenosi);
+            base.boolean("Obvestila", s.Obvestila);
         }
     }
     std::optional<TReplacingFile> file;

@@ -36,7 +36,9 @@
 // Sifriranje (0 none, 1 explicit TLS when offered, 2 explicit TLS required,
 // 3 implicit TLS); any other stored value of these three reads as 0; and
 // Prenosi (0 transfers in the browsing session, 1..10 background connections),
-// clamped to 0..10 on reading.
+// clamped to 0..10 on reading; Obvestila (1 notify the desktop of finished
+// transfers, the default; 0 never). PozOkna.Stored tells whether the store held
+// a window width at all (a first start then fits the window to the screen).
 // The file is rewritten through a temporary file and a rename (TReplacingFile),
 // every line SaveSettings does not write kept byte for byte (TIniText), so a
 // failure leaves the previous file whole. Failures throw Exception:

@@ -24,6 +24,7 @@ struct TWindowPlacement { // group "PozOkna"
     int WinSplit1 = 89;   // height of the log pane FTPInfo1
     int WinSplit2 = 200;  // width of the local pane ScrollBox1
     bool Max = false;     // window was maximised
+    bool Stored = false;  // the store held a window size (not a key: a first start fits the window instead)
 };
 
 struct TPaneFont {             // group "Pisava": the font of the three panes
@@ -71,6 +72,7 @@ struct TSettings {
                                    // 2 explicit TLS required, 3 implicit TLS
     quint8 Prenosi = 0;            // transfers: 0 in the browsing session (the default), 1..kMaxPrenosi on
                                    // that many background connections of their own
+    bool Obvestila = true;         // desktop notification and taskbar progress of finished transfers
 
     TWindowPlacement PozOkna;
     TPaneFont Pisava;

@@ -383,7 +383,7 @@ TOfficeButtonGeometry TOfficeButton::Geometry() const
     in.gap = in.caption.isEmpty() ? 0 : 2;
     in.hasBitmap = !m_bitmap.isNull();
     in.popupMark = ShowsPopupMark();
-    in.image = in.hasBitmap ? m_bitmap.size() + QSize(in.popupMark ? 10 : 0, 0) : QSize(0, 0);
+    in.image = in.hasBitmap ? BitmapSize() + QSize(in.popupMark ? 10 : 0, 0) : QSize(0, 0);
     in.wordWrap = m_wordWrap;
     in.layout = m_layout;
     in.alignment = m_alignment;
@@ -430,7 +430,7 @@ void TOfficeButton::paintEvent(QPaintEvent*)
         if (!ShowsPopupMark())
             return;
         if (hasBitmap)
-            DrawDropDownMark(painter, g.image.left() + m_bitmap.width() + 3 + extra,
+            DrawDropDownMark(painter, g.image.left() + BitmapSize().width() + 3 + extra,
                              g.image.top() + g.image.height() / 2 + extra, color);
         else
             DrawDropDownMark(painter, g.caption.right() + 1 + 3 + extra,

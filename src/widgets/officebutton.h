@@ -82,7 +82,10 @@ public:
     TBevelStyle BevelStyle() const { return m_bevelStyle; }
     void SetBevelStyle(TBevelStyle style);
     QImage Bitmap() const { return m_bitmap; }
+    // An image with a device pixel ratio above 1 is drawn at that density (sharp on a scaled screen);
+    // its size on the button is its device-independent size.
     void SetBitmap(const QImage& bitmap);
+    QSize BitmapSize() const { return m_bitmap.deviceIndependentSize().toSize(); }
     QImage NoFocusBitmap() const { return m_noFocusBitmap; }
     void SetNoFocusBitmap(const QImage& bitmap);
     QImage DisabledBitmap() const { return m_disabledBitmap; }

@@ -27,6 +27,18 @@ int ProgressPercent(int progress, int minValue, int maxValue)
     return int(RoundHalfEven((qint64(progress) - minValue) * 100, qint64(maxValue) - minValue));
 }
 
+QColor TextColourOver(const QColor& bar, const QColor& font)
+{
+    // Contrast by perceived lightness: the font colour when it differs enough, else black or white.
+    auto lightness = [](const QColor& c) {
+        return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    };
+    const int barLight = lightness(bar);
+    if (qAbs(lightness(font) - barLight) >= 96)
+        return font;
+    return barLight >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
 int ProgressBarLength(int length, int percent)
 {
     return int(RoundHalfEven(qint64(length) * percent, 100));
@@ -184,12 +196,21 @@ void ProgressBar3D::paintEvent(QPaintEvent*)
         }
     }
     if (m_showText) {
+        // The text in the font colour over the empty part and, where the bar covers it, in a colour
+        // that stands out from the bar's (blue text on a blue bar would vanish past the middle).
         const QString text = Text();
         const QFontMetrics metrics = fontMetrics();
         const int x = (r + 1 - l - metrics.horizontalAdvance(text)) / 2;
         const int y = (b - t - metrics.height() + 1) / 2;
-        painter.setClipRect(rect());
+        const QPoint at(x, y + metrics.ascent());
+        const QRegion barRegion = bar.isEmpty() ? QRegion() : QRegion(bar);
+        painter.setClipRegion(QRegion(rect()).subtracted(barRegion));
         painter.setPen(Resolve(m_fontColor));
-        painter.drawText(QPoint(x, y + metrics.ascent()), text);
+        painter.drawText(at, text);
+        if (!bar.isEmpty()) {
+            painter.setClipRegion(barRegion);
+            painter.setPen(TextColourOver(Resolve(m_barColor), Resolve(m_fontColor)));
+            painter.drawText(at, text);
+        }
     }
 }

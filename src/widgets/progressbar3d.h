@@ -1,6 +1,9 @@
 #pragma once
 // ProgressBar3D: a raised 3D progress bar with an optional percentage text.
 //
+// The percentage stays readable over both parts: over the bar it is drawn in
+// TextColourOver(bar colour, font colour).
+//
 // Contract: Progress takes a new value only within MinValue..MaxValue
 // (inclusive); other values are ignored. Every change repaints. The size is
 // kept to the orientation's rule (see ProgressBarSize) when the orientation
@@ -15,6 +18,10 @@ qint64 RoundHalfEven(qint64 num, qint64 den);
 
 // The percentage shown for progress: 0 when max equals min.
 int ProgressPercent(int progress, int minValue, int maxValue);
+
+// The colour of the percentage text where it lies over the bar: the font colour when it stands out
+// from the bar colour by lightness, else black over a light bar and white over a dark one.
+QColor TextColourOver(const QColor& bar, const QColor& font);
 
 // The bar's length for the control's length (width or height) and a percentage.
 int ProgressBarLength(int length, int percent);

@@ -315,6 +315,32 @@ TEST(MultiLangWalk, WindowNameAndShortTablesAndUnknownKeys)
     EXPECT_EQ(w.form.windowTitle(), "Title");
 }
 
+TEST(MultiLangWalk, AccessibleNamesFollowTheSwitch)
+{
+    Window w;
+    TMultiLang ml(&w.form);
+    ml.SetWords({"Gumb1", "&Poveži", "&Connect", "Oznaka1", "Naslov strežnika", "Host address"});
+    // Names given from the table's texts in either language ("&" left out), and one of the program's own.
+    w.button->setAccessibleName(QStringLiteral("Poveži"));
+    w.label->setAccessibleName(QStringLiteral("Host address"));
+    auto* field = new QLineEdit(&w.form);
+    field->setAccessibleName(QStringLiteral("Naslov strežnika")); // named after its label
+    auto* own = new QLineEdit(&w.form);
+    own->setAccessibleName(QStringLiteral("Vrata"));
+    const struct {
+        quint8 language;
+        QString button, label;
+    } switches[] = {
+        {1, "Connect", "Host address"}, {0, "Poveži", "Naslov strežnika"}, {1, "Connect", "Host address"}};
+    for (const auto& s : switches) {
+        ml.SetActiveLanguage(s.language);
+        EXPECT_EQ(w.button->accessibleName(), s.button);
+        EXPECT_EQ(w.label->accessibleName(), s.label);
+        EXPECT_EQ(field->accessibleName(), s.label);
+        EXPECT_EQ(own->accessibleName(), "Vrata") << "a name that is no text of the table stays";
+    }
+}
+
 TEST(MultiLangWalk, AnOwnedDialogKeepsItsComponentsAndAnEmptyMemoTakesNoLine)
 {
     QWidget form;

@@ -275,6 +275,32 @@ TEST_F(PosSaverTest, TransfersRoundTripAndReadClamped)
     }
 }
 
+// Notifications default to on and keep what was saved; a window size in the store marks a stored placement.
+TEST_F(PosSaverTest, NotificationsAndWhetherAPlacementWasStored)
+{
+    const struct {
+        QByteArray stored;
+        bool obvestila;
+        bool placement;
+    } cases[] = {
+        {"", true, false},
+        {"[General]\nObvestila=0\n", false, false},
+        {"[General]\nObvestila=1\n[PozOkna]\nSirina=800\n", true, true},
+        {"[PozOkna]\nLevo=5\n", true, false}, // no width: the first start's fitted size
+    };
+    for (const auto& c : cases) {
+        writeIni(c.stored);
+        const TSettings s = load();
+        EXPECT_EQ(s.Obvestila, c.obvestila) << c.stored.toStdString();
+        EXPECT_EQ(s.PozOkna.Stored, c.placement) << c.stored.toStdString();
+    }
+    TSettings off;
+    off.Obvestila = false;
+    TPosSaver().SaveSettings(off, TWindowState());
+    EXPECT_FALSE(load().Obvestila);
+    EXPECT_TRUE(load().PozOkna.Stored) << "a saved window is placed as saved at the next start";
+}
+
 TEST(FontStyle, EncodesExactlyBoldItalicOrBothAndDecodesOrLeavesAlone)
 {
     EXPECT_EQ(EncodeFontStyle(font("A", 9, true, false)), "b");

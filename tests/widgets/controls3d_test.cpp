@@ -46,6 +46,39 @@ TEST(ProgressBar3D, ProgressOutsideTheRangeIsIgnored)
     EXPECT_EQ(bar.BarRect(), QRect(0, 133 - 66, 25, 66)); // 66.5 goes to 66
 }
 
+TEST(ProgressBar3D, ThePercentageStaysReadableOverTheBar)
+{
+    // The main window's bar: blue bar, blue text. Past the middle the text lies on the bar.
+    ProgressBar3D bar;
+    bar.resize(200, 24);
+    bar.SetBarColor(0xFF0000);
+    bar.SetFontColor(0xFF0000);
+    const QColor blue(0, 0, 255);
+    for (int progress : {0, 50, 100}) {
+        bar.SetProgress(progress);
+        bar.SetShowText(false);
+        const QImage plain = bar.grab().toImage();
+        bar.SetShowText(true);
+        const QImage text = bar.grab().toImage();
+        int strokes = 0; // pixels the text changed, and those that stand out from the colour beneath
+        int clear = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x) {
+                const QColor under = plain.pixelColor(x, y), over = text.pixelColor(x, y);
+                if (under == over)
+                    continue;
+                ++strokes;
+                clear += qAbs(under.lightness() - over.lightness()) >= 96 ? 1 : 0;
+            }
+        EXPECT_GT(strokes, 20) << progress;
+        EXPECT_GE(clear, 8) << "the text is lost in the colour under it at " << progress;
+    }
+    EXPECT_EQ(TextColourOver(blue, blue), QColor(Qt::white));
+    EXPECT_EQ(TextColourOver(QColor(Qt::yellow), QColor(Qt::yellow)), QColor(Qt::black));
+    EXPECT_EQ(TextColourOver(blue, QColor(Qt::yellow)), QColor(Qt::yellow))
+        << "a contrasting font colour is kept";
+}
+
 TEST(ProgressBar3D, SizeRuleOfEachOrientation)
 {
     const auto horizontal = ProgressBar3DOrientation::BarHorizontal;
