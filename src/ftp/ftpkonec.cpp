@@ -28,7 +28,14 @@ void TFtpSeja::Nadzor()
     // In active mode a server that was given the transfer command but has
     // neither connected back nor answered it gets one passive try.
     if (!(m_odgovori.UkazPrenosaCaka() && m_prenos.koncniOdgovor == 0 && PoskusiPasivno(0)))
-        KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
+        CasPotekel();
+}
+
+void TFtpSeja::CasPotekel()
+{
+    if (m_odgovori.CakaTekoci()) // a command of it the server may still be inside
+        Uskladi();
+    KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
 }
 
 QString TFtpSeja::OpisPrenosa() const
@@ -74,6 +81,8 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
     const bool sprejeto = m_prenos.sprejeto;
     const bool odgovorjeno = m_prenos.koncniOdgovor / 100 == 2;
     const QString vrstica = m_prenos.koncniOdgovor ? m_prenos.koncnaVrstica : QString();
+    if (!uspeh && m_odgovori.PrenosCaka()) // given up before the server answered its command
+        Uskladi();
     // A queue operation's transfer: the verdict is all; the user's after-effects do not follow.
     const bool zaVrsto = ZaVrsto() && (m_opravilo.korak == kkPrenos || m_opravilo.korak == kkSeznam);
     PozabiPrenos(); // its late replies act no more

@@ -45,6 +45,13 @@
 // - A stall: while a transfer is prepared, no data and no reply for the
 //   connection time-out (TimeOut) ends it as failed (@idCasPotekel); a
 //   transfer whose data keeps flowing never times out.
+// - When the session gives up by itself while the server still owes a reply
+//   (a stall, a connect that timed out or failed, a transfer failed before
+//   its command was answered, a fall-back to passive after a 1xx), it sends
+//   ABOR; until the server has answered what it owed (TFtpOdgovori::Uskladi)
+//   every other command waits and goes out in order afterwards, and Busy()
+//   holds. With no answer within the time-out the connection ends with a
+//   status (@idNeusklajen); the part received stays for a resume.
 // - A 230, 257 or 450 (not answering a transfer command) that arrives while
 //   a transfer runs is acted on once it has ended (PoPrenosu), so it cannot
 //   close the running transfer's data connection.
@@ -77,7 +84,9 @@
 // - In active mode, a PORT refused with 5xx followed by a refused transfer
 //   command, a 425 to the transfer command, or no connection from the server
 //   within the time-out retries the same transfer once in passive mode; the
-//   session then stays passive and a status line says so (@idPasivno).
+//   session then stays passive and a status line says so (@idPasivno). When
+//   the server then refuses both EPSV and PASV, the transfer is retried in
+//   active mode, which stays for the rest of the session (@idAktivno, once).
 // - A name received from the server is never used as a local file name unless
 //   IsSafeLocalName accepts it, and no command containing CR, LF or NUL is
 //   ever sent: both are refused with a status line.
@@ -354,6 +363,8 @@ public:
 
     // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
     static QString PortArgument(quint32 address, int port);
+    // The directory a 257 reply line names ("" when it names none).
+    static QString Pot257(const QString& vrstica);
 
     TBasicClientSocket Odjemalec1;
     // Whether this session's data connections are passive now.
@@ -403,6 +414,13 @@ private:
     void KoncajNesifrirano(const QString& razlog); // ends the connection: it cannot go on encrypted
     void PodatkovnaBrezTls(const QString& razlog); // a data connection's handshake failed
     void KonecSifriranja();                        // the control connection closed
+    // After giving up with a command unanswered (ftpuskladitev.cpp): ABOR, and
+    // every other command waits until the server has answered what it owed;
+    // with no answer within the time-out the connection ends.
+    void Uskladi();
+    void OdgovorUskladitve(int koda);
+    void KonecUskladitve();
+    void ZapriKontrolno(const QString& razlog); // ends the connection with this status
     // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
     bool Preberi(const QString& vrstica);
 
@@ -415,6 +433,7 @@ private:
     // (the local refresh, the listing after an upload, the parsed listing).
     void KoncajPrenos(bool uspeh, const QString& status = {});
     void PrekiniPrenos(); // the control connection is gone: a running transfer has failed
+    void CasPotekel();    // a stall or a data connect timed out: the transfer has failed
     void Dejavnost();     // the transfer moved: its stall deadline starts again
     void Nadzor();        // the stall check, every 200 ms while a transfer is prepared
     void
@@ -562,6 +581,12 @@ private:
     bool m_userCaka = false; // the 220 came while the handshake or the certificate was pending
     quint32 m_povezava = 0;  // counts connections: a late handshake end of an earlier one is ignored
     QTimer m_tlsRok;         // a server silent during the control handshake
+
+    bool m_uskladitev = false; // catching up after ABOR (Uskladi)
+    QTimer m_rokUskladitve;
+    std::vector<std::pair<QString, TOdgovorZa>> m_zadrzano; // commands given meanwhile
+    bool m_padecPasivno = false;  // passive only since active failed in this session
+    bool m_brezPasivnega = false; // passive was refused after that: active for good
 
     TOpravilo m_opravilo;
     bool m_ozadje = false;         // a background connection (SetBackground)

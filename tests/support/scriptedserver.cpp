@@ -76,9 +76,9 @@ ServerScript& ServerScript::DataOpen(const QByteArray& from, const QString& name
     return add({{"data_open", bytesValue(from)}, {"name", name}});
 }
 
-ServerScript& ServerScript::PassiveListen(const QByteArray& reply)
+ServerScript& ServerScript::PassiveListen(const QByteArray& reply, bool full)
 {
-    return add({{"passive_listen", bytesValue(reply)}});
+    return add({{"passive_listen", bytesValue(reply)}, {"full", full}});
 }
 
 ServerScript& ServerScript::DataAccept(const QString& name)

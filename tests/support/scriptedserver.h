@@ -54,7 +54,8 @@ public:
     ServerScript& DataOpen(const QByteArray& from = {}, const QString& name = kData);
     // Passive mode: listens on 127.0.0.1 at a free port and sends `reply` with
     // "{port}" replaced by the port and "{p1},{p2}" by its two bytes.
-    ServerScript& PassiveListen(const QByteArray& reply);
+    // full: the port's accept queue is kept full, so a connect there hangs.
+    ServerScript& PassiveListen(const QByteArray& reply, bool full = false);
     // Accepts the client's connection at the last PassiveListen port; records
     // "data-open NAME" (fails after the step's time-out).
     ServerScript& DataAccept(const QString& name = kData);

@@ -31,7 +31,9 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
                                           any, e.g. "127.0.0.2" for a third host)
   {"passive_listen": "227 x ({p1},{p2})"} listen on the control address at a free
                                           port and send the line with "{port}"
-                                          and "{p1},{p2}" filled in (CR LF added)
+                                          and "{p1},{p2}" filled in (CR LF added);
+                                          "full": true keeps its accept queue
+                                          full (a connect there hangs)
   {"data_accept": true, "name": "data"}   accept a connection at that port
   {"data_send": "bytes", "name": "data"}  send bytes on a data connection
   {"data_recv": "file", "name": "data"}   receive until the client closes, store
@@ -163,8 +165,16 @@ class Session:
                 self.passive.close()
             self.passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             self.passive.bind((self.control.getsockname()[0], 0))
-            self.passive.listen(1)
+            self.passive.listen(0 if step.get("full") else 1)
             port = self.passive.getsockname()[1]
+            if step.get("full"):  # connections of its own fill the accept queue
+                self.fillers = []
+                for _ in range(2):
+                    filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+                    filler.setblocking(False)
+                    filler.connect_ex(("127.0.0.1", port))
+                    self.fillers.append(filler)
+                time.sleep(0.2)
             line = step["passive_listen"].replace("{port}", str(port))
             self.send_lines([line.replace("{p1},{p2}", "%d,%d" % (port // 256, port % 256))])
         elif "data_accept" in step:
