@@ -66,6 +66,9 @@ void TFtpSeja::PreveriPrenos()
         return KoncajPrenos(false, Neuspeh(m_prenos.koncnaVrstica));
     case sdNeuspehDatoteka:
         return KoncajPrenos(false, Neuspeh(m_prenos.lokalnaPot));
+    case sdNepotrjen:
+        return KoncajPrenos(false, Beseda("@idNepotrjenKonec") + OpisPrenosa() +
+                                       QStringLiteral(" (%1)").arg(m_prenos.prejeto));
     case sdNepopoln:
         return KoncajPrenos(false,
                             Beseda("@idNepopoln") + m_prenos.lokalnaPot +

@@ -41,6 +41,11 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
         PodatkovnaBrezTls(razlog);
     };
     Podatkovna.OnNeuspeh = [this](TSockCtrl*, TSocketBase* k) { PasivnaNeuspela(k); };
+    Podatkovna.OnTujePotrdilo = [this](const QString& kontrolno, const QString& podatkovno) {
+        if (m_prenos.vrsta == fzNic)
+            return ZapriStreznik();
+        KoncajPrenos(false, Beseda("@idTujePotrdilo").arg(kontrolno, podatkovno));
+    };
     Podatkovna.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
         if (m_prenos.vrsta != fzNic && !m_prenos.sprejeto)
             CasPotekel();

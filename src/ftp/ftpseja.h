@@ -143,6 +143,11 @@
 //   every data connection completes a TLS handshake (resuming the control
 //   connection's session) before any byte of a transfer moves; one that fails
 //   ends its transfer as failed with nothing written, never in the clear.
+//   A data connection must present the control connection's certificate
+//   (the same SHA-256), else its transfer fails with nothing written and a
+//   status naming both fingerprints (@idTujePotrdilo). One that ends without
+//   the server's close_notify is cut off (@idNepotrjenKonec, the part stays
+//   for a resume) unless it carried exactly the size announced or listed.
 //   Explicit TLS when offered (1) goes on in the clear after a refused AUTH
 //   TLS or PROT P, with a status line saying so; required (2) and implicit (3)
 //   end the connection instead, and also at a failed data handshake, so USER,

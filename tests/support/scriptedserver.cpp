@@ -101,6 +101,21 @@ ServerScript& ServerScript::DataClose(const QString& name)
     return add({{"data_close", true}, {"name", name}});
 }
 
+ServerScript& ServerScript::DataCut(const QString& name)
+{
+    return add({{"data_cut", true}, {"name", name}});
+}
+
+ServerScript& ServerScript::Tls(const QString& pemFile)
+{
+    return add({{"tls", pemFile}});
+}
+
+ServerScript& ServerScript::DataTls(const QString& pemFile, const QString& name)
+{
+    return add({{"data_tls", pemFile}, {"name", name}});
+}
+
 ServerScript& ServerScript::DataReset(const QString& name)
 {
     return add({{"data_reset", true}, {"name", name}});
