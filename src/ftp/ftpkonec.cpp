@@ -126,6 +126,8 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
         break;
     }
     JaviKonec(uspeh, false, status.isEmpty() && !uspeh ? vrstica : status);
+    if (m_utisano && Odjemalec1.Connected()) // a flood of replies waited for this listing's end
+        return ZapriKontrolno(Beseda("@idPredolgOdgovor"));
     IzvediPoPrenosu();
     JaviPripravljen();
 }

@@ -265,6 +265,10 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     if (m_odgovori.Steje(vrstica.size()))
         return true;
     m_utisano = true;
+    // A listing its 226 has declared complete is read to its end and shown
+    // first (KoncajPrenos then ends the connection).
+    if (m_prenos.vrsta == fzLIST && m_prenos.koncniOdgovor / 100 == 2 && m_prenos.podatkovna)
+        return false;
     ZapriKontrolno(Beseda("@idPredolgOdgovor"));
     return false;
 }

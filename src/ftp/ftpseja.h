@@ -60,7 +60,8 @@
 //   than kNajvecVrstic lines or kNajvecOdgovor bytes since the last reply that
 //   answered something (an endless multi-line reply, a stream of replies nobody
 //   asked for) end the connection with a status (@idPredolgOdgovor); the log
-//   keeps the first lines.
+//   keeps the first lines. A listing whose 2xx has come is first read to the
+//   end of its data connection and shown.
 // - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
 //   connection is closed and a status says the listing was cut. The table
 //   holds at most kNajvecVnosov entries (@idPreveVnosov beyond).
