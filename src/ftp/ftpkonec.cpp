@@ -148,6 +148,8 @@ void TFtpSeja::Ponovi450(const QString& vrstica)
 
 void TFtpSeja::PonoviPrenos(int ponovitve450)
 {
+    if (!Odjemalec1.Connected())
+        return PrekiniPrenos();
     const TFaza vrsta = m_prenos.vrsta;
     const QString pot = m_prenos.lokalnaPot;
     const bool oddaja = JeOddaja();

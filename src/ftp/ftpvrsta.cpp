@@ -334,6 +334,9 @@ void TFtpSeja::Zaprto(const QString& razlog, bool prevec)
     m_uskladitev = false; // nothing is owed on a closed connection
     m_rokUskladitve.stop();
     m_zadrzano.clear();
+    // No transfer outlives its connection, whichever of their events came first.
+    if (m_prenosTece || m_oddajaTece || m_prenos.vrsta != fzNic || m_prenos.cakaKonec)
+        PocistiPrenos();
     if (ZaVrsto()) {
         m_opravilo.vrni = false;
         KoncajOpravilo(Neuspelo(razlog));
