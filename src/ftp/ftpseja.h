@@ -420,9 +420,7 @@ private:
     void KoncajNesifrirano(const QString& razlog); // ends the connection: it cannot go on encrypted
     void PodatkovnaBrezTls(const QString& razlog); // a data connection's handshake failed
     void KonecSifriranja();                        // the control connection closed
-    // After giving up with a command unanswered (ftpuskladitev.cpp): ABOR, and
-    // every other command waits until the server has answered what it owed;
-    // with no answer within the time-out the connection ends.
+    // Catching up after giving up (ftpuskladitev.cpp; see the contract).
     void Uskladi();
     void OdgovorUskladitve(int koda);
     void KonecUskladitve();
