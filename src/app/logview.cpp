@@ -28,7 +28,7 @@ void TLogView::Append(TLogColour colour, const QString& line)
     if (!document()->isEmpty()) {
         cursor.insertBlock();
     }
-    cursor.insertText(line, format);
+    cursor.insertText(TSessionLog::EscapeControls(line), format); // whoever the line came from
     // The oldest lines go in steps: removing lines lays the whole view out
     // again, so one removal of TrimStep lines costs what one of a single line does.
     if (document()->blockCount() > MaxLines + TrimStep) {

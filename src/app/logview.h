@@ -5,8 +5,9 @@
 //
 // Contract:
 // - Append adds one line in the colour of its kind (command, status or normal,
-//   from SetColours); lines already shown keep their colour when the colours
-//   change. The view scrolls to the end once the event loop runs again, one
+//   from SetColours), its controls and bidirectional overrides escaped as
+//   TSessionLog escapes them; lines already shown keep their colour when the
+//   colours change. The view scrolls to the end once the event loop runs again, one
 //   scroll for a burst of lines.
 // - The view holds MaxLines to MaxLines + TrimStep lines: the oldest go first,
 //   TrimStep at a time, so a server that never stops talking cannot grow

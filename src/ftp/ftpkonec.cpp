@@ -28,7 +28,14 @@ void TFtpSeja::Nadzor()
     // In active mode a server that was given the transfer command but has
     // neither connected back nor answered it gets one passive try.
     if (!(m_odgovori.UkazPrenosaCaka() && m_prenos.koncniOdgovor == 0 && PoskusiPasivno(0)))
-        KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
+        CasPotekel();
+}
+
+void TFtpSeja::CasPotekel()
+{
+    if (m_odgovori.CakaTekoci()) // a command of it the server may still be inside
+        Uskladi();
+    KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
 }
 
 QString TFtpSeja::OpisPrenosa() const
@@ -59,6 +66,9 @@ void TFtpSeja::PreveriPrenos()
         return KoncajPrenos(false, Neuspeh(m_prenos.koncnaVrstica));
     case sdNeuspehDatoteka:
         return KoncajPrenos(false, Neuspeh(m_prenos.lokalnaPot));
+    case sdNepotrjen:
+        return KoncajPrenos(false, Beseda("@idNepotrjenKonec") + OpisPrenosa() +
+                                       QStringLiteral(" (%1)").arg(m_prenos.prejeto));
     case sdNepopoln:
         return KoncajPrenos(false,
                             Beseda("@idNepopoln") + m_prenos.lokalnaPot +
@@ -74,6 +84,8 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
     const bool sprejeto = m_prenos.sprejeto;
     const bool odgovorjeno = m_prenos.koncniOdgovor / 100 == 2;
     const QString vrstica = m_prenos.koncniOdgovor ? m_prenos.koncnaVrstica : QString();
+    if (!uspeh && m_odgovori.PrenosCaka()) // given up before the server answered its command
+        Uskladi();
     // A queue operation's transfer: the verdict is all; the user's after-effects do not follow.
     const bool zaVrsto = ZaVrsto() && (m_opravilo.korak == kkPrenos || m_opravilo.korak == kkSeznam);
     PozabiPrenos(); // its late replies act no more
@@ -114,6 +126,8 @@ void TFtpSeja::KoncajPrenos(bool uspeh, const QString& status)
         break;
     }
     JaviKonec(uspeh, false, status.isEmpty() && !uspeh ? vrstica : status);
+    if (m_utisano && Odjemalec1.Connected()) // a flood of replies waited for this listing's end
+        return ZapriKontrolno(Beseda("@idPredolgOdgovor"));
     IzvediPoPrenosu();
     JaviPripravljen();
 }
@@ -134,6 +148,8 @@ void TFtpSeja::Ponovi450(const QString& vrstica)
 
 void TFtpSeja::PonoviPrenos(int ponovitve450)
 {
+    if (!Odjemalec1.Connected())
+        return PrekiniPrenos();
     const TFaza vrsta = m_prenos.vrsta;
     const QString pot = m_prenos.lokalnaPot;
     const bool oddaja = JeOddaja();

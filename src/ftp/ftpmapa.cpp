@@ -2,12 +2,31 @@
 // where the connection has it, else LIST) read into the remote pane.
 #include "ftp/ftpseja.h"
 
+QString TFtpSeja::Pot257(const QString& vrstica)
+{
+    // RFC 959: the name opens with a quote after a blank, a doubled quote
+    // inside it stands for one, and a single quote closes it; the closing
+    // quote must be followed by a blank (a name without one stays unread).
+    const qsizetype odprt = vrstica.indexOf(QLatin1String(" \""));
+    if (odprt < 0)
+        return {};
+    QString pot;
+    for (qsizetype i = odprt + 2; i < vrstica.size(); ++i) {
+        if (vrstica.at(i) != QLatin1Char('"')) {
+            pot += vrstica.at(i);
+        } else if (i + 1 < vrstica.size() && vrstica.at(i + 1) == QLatin1Char('"')) {
+            pot += QLatin1Char('"');
+            ++i;
+        } else {
+            return i + 1 < vrstica.size() && vrstica.at(i + 1) == QLatin1Char(' ') ? pot : QString();
+        }
+    }
+    return {};
+}
+
 void TFtpSeja::Trenutna257(const QString& line)
 {
-    const QString vrstica = line.left(255);
-    const int p = int(vrstica.indexOf(QLatin1String(" \""))) + 1; // positions count from 1, 0 = absent
-    const int q = int(vrstica.indexOf(QLatin1String("\" "))) + 1;
-    QString mapa = q - 6 > 0 ? vrstica.mid(p + 1, q - 6) : QString();
+    QString mapa = Pot257(line.left(255));
     // Some servers name a new directory relative to the current one: it is shown whole.
     if (m_faza == fzMKD && !mapa.isEmpty() && !mapa.startsWith(QLatin1Char('/')) &&
         m_trenutnaMapa.startsWith(QLatin1Char('/')))

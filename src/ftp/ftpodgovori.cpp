@@ -73,6 +73,37 @@ bool TFtpOdgovori::UkazPrenosaCaka() const
                        [this](const TDolg& d) { return d.za == ozPrenos && d.prenos == m_stevilkaPrenosa; });
 }
 
+bool TFtpOdgovori::PrenosCaka() const
+{
+    return std::any_of(m_dolgovani.begin(), m_dolgovani.end(), [this](const TDolg& d) {
+        return (d.za == ozPrenos || d.za == ozREST) && d.prenos == m_stevilkaPrenosa;
+    });
+}
+
+bool TFtpOdgovori::Uskladi(int koda)
+{
+    Odgovorjeno();
+    const auto abor =
+        std::find_if(m_dolgovani.rbegin(), m_dolgovani.rend(), [](const TDolg& d) { return d.za == ozABOR; });
+    if (koda == 225 || abor == m_dolgovani.rend() || (m_dolgovani.size() == 1 && koda != 226)) {
+        m_dolgovani.clear(); // the ABOR's own reply: the server has left every command before it
+        return true;
+    }
+    const auto mejaAbor = abor.base() - 1;
+    if (koda == 226) {
+        const auto prenos =
+            std::find_if(m_dolgovani.begin(), mejaAbor, [](const TDolg& d) { return d.za == ozPrenos; });
+        if (prenos == mejaAbor) { // no transfer left to end: the ABOR's
+            m_dolgovani.clear();
+            return true;
+        }
+        m_dolgovani.erase(m_dolgovani.begin(), prenos + 1);
+    } else {
+        m_dolgovani.pop_front();
+    }
+    return m_dolgovani.size() == 1 && koda == 226;
+}
+
 bool TFtpOdgovori::CakaTekoci() const
 {
     return std::any_of(m_dolgovani.begin(), m_dolgovani.end(),

@@ -22,6 +22,11 @@
 //   225, or with one 226 for both. So an ABOR that is the oldest command owed
 //   when a final reply other than 225 or 226 arrives has been answered
 //   already: it is forgotten, and the reply answers the next command.
+// - Catching up after the session's own ABOR (Uskladi): 225 answers that
+//   ABOR and everything before it; 226 answers the transfer command still owed
+//   before it (the ABOR then stays owed, answered or not: see above), else the
+//   ABOR; any other final reply answers the oldest command owed. True once
+//   nothing but that ABOR is owed and its reply may have come.
 // - NovPrenos starts a new transfer number: replies owed to commands of the
 //   one before no longer count as its own.
 // - Steje counts the lines and bytes read since the last reply that answered
@@ -58,6 +63,10 @@ public:
     TOdgovorZa Za(int koda, bool prenosCaka);
     // Whether the current transfer's own command has been sent and not answered.
     bool UkazPrenosaCaka() const;
+    // The same, REST of a resume included.
+    bool PrenosCaka() const;
+    // A final reply while catching up after ABOR (see above); true once in step.
+    bool Uskladi(int koda);
     // Whether the oldest reply owed is FEAT's (its feature lines are being read).
     bool CakaFeat() const { return !m_dolgovani.empty() && m_dolgovani.front().za == ozFEAT; }
     bool Prazno() const { return m_dolgovani.empty(); }

@@ -53,6 +53,13 @@ void TFtpSeja::OdgovorPasivno(int koda, const QString& vrstica)
         m_bezEpsv = true;
         return ZahtevajPasivno();
     }
+    if (koda >= 500 && m_padecPasivno) { // passive came from a failed active transfer: back to active
+        m_pasivno = false;
+        m_padecPasivno = false;
+        m_brezPasivnega = true;
+        Stanje(Beseda("@idAktivno"));
+        return PonoviPrenos(m_prenos.ponovitve450);
+    }
     if (koda >= 300)
         return KoncajPrenos(false, Neuspeh(vrstica));
     const int vrata = PasivnaVrata(koda, vrstica);
@@ -77,7 +84,7 @@ void TFtpSeja::PasivnaNeuspela(TSocketBase* socket)
 bool TFtpSeja::PoskusiPasivno(int koda)
 {
     // Only a transfer whose server never connected back, in active mode.
-    if (m_pasivno || m_prenos.sprejeto || m_prenos.vrsta == fzNic ||
+    if (m_pasivno || m_brezPasivnega || m_prenos.sprejeto || m_prenos.vrsta == fzNic ||
         (koda != 0 && koda != 425 && !m_prenos.portZavrnjen))
         return false;
     PreklopiNaPasivno();
@@ -86,7 +93,10 @@ bool TFtpSeja::PoskusiPasivno(int koda)
 
 void TFtpSeja::PreklopiNaPasivno()
 {
+    if (m_odgovori.CakaTekoci()) // the server may still wait to connect back for it
+        Uskladi();
     m_pasivno = true;
+    m_padecPasivno = true;
     Stanje(Beseda("@idPasivno"));
     PonoviPrenos(m_prenos.ponovitve450);
 }

@@ -386,6 +386,7 @@ void TFtpSeja::Streznik1Disconnect(TSockCtrl*, TSocketBase* socket)
         return;
     if (ponastavljena && !TPodatkovnaPovezava::KonecPotrjen(socket))
         m_prenos.napaka = true;
+    m_prenos.nepotrjen = TPodatkovnaPovezava::KonecNepotrjen(socket);
     ZakljuciPodatkovno();
 }
 

@@ -54,7 +54,7 @@ void TFtpSeja::Pla1PrenesiClick()
         m_view->SetRemoteRowSelected(vrstica, false);
         if (vnos.kind != ekFile || !PreveriIme(vnos.name))
             continue;
-        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec && !ZaVrsto(); }) || !*alive ||
+        if (!Pocakaj([this] { return !m_prenosTece && !PrenosZaseden() && !ZaVrsto(); }) || !*alive ||
             !Odjemalec1.Connected())
             return;
         m_prenosTece = true;
@@ -127,7 +127,7 @@ void TFtpSeja::Pla2PrenesiClick()
     const std::shared_ptr<bool> alive = m_alive;
     for (const TLokalniVnos& vnos : izbrani) {
         m_view->DeselectLocalEntry(vnos.caption);
-        if (!Pocakaj([this] { return !m_prenosTece && !m_prenos.cakaKonec && !ZaVrsto(); }) || !*alive ||
+        if (!Pocakaj([this] { return !m_prenosTece && !PrenosZaseden() && !ZaVrsto(); }) || !*alive ||
             !Odjemalec1.Connected())
             return;
         m_faza = fzOddaja;

@@ -41,9 +41,14 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
         PodatkovnaBrezTls(razlog);
     };
     Podatkovna.OnNeuspeh = [this](TSockCtrl*, TSocketBase* k) { PasivnaNeuspela(k); };
+    Podatkovna.OnTujePotrdilo = [this](const QString& kontrolno, const QString& podatkovno) {
+        if (m_prenos.vrsta == fzNic)
+            return ZapriStreznik();
+        KoncajPrenos(false, Beseda("@idTujePotrdilo").arg(kontrolno, podatkovno));
+    };
     Podatkovna.OnTimeOut = [this](TSockCtrl*, TSocketBase*) {
         if (m_prenos.vrsta != fzNic && !m_prenos.sprejeto)
-            KoncajPrenos(false, Beseda("@idCasPotekel") + OpisPrenosa());
+            CasPotekel();
     };
     Podatkovna.OnRead = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Read(s, k); };
     Podatkovna.OnWrite = [this](TSockCtrl* s, TSocketBase* k) { Streznik1Write(s, k); };
@@ -55,6 +60,10 @@ TFtpSeja::TFtpSeja(TSejaView* view, QObject* parent)
         if (m_tlsFaza == tfRokovanje)
             KoncajNesifrirano(Beseda("@idTlsCas"));
     });
+
+    // A server that answers not even the ABOR of a command given up.
+    m_rokUskladitve.setSingleShot(true);
+    connect(&m_rokUskladitve, &QTimer::timeout, this, [this] { ZapriKontrolno(Beseda("@idNeusklajen")); });
 
     m_vrata.Nova();
     gsSamodejnoClick();
@@ -86,6 +95,8 @@ void TFtpSeja::Povezi()
     m_odgovori.Odgovorjeno();
     m_utisano = false;
     m_pasivno = m_parametri.dataConnection == 1;
+    m_padecPasivno = false;
+    m_brezPasivnega = false;
     m_bezEpsv = false;
     m_utf8 = m_parametri.nameEncoding == 1;
     m_featUtf8 = false;
@@ -254,18 +265,18 @@ bool TFtpSeja::Preberi(const QString& vrstica)
     if (m_odgovori.Steje(vrstica.size()))
         return true;
     m_utisano = true;
-    Stanje(Beseda("@idPredolgOdgovor"));
-    Omogoci({siHitriGumb2, siSTOPFTP, siGumbTipPrenosa}, false);
-    Odjemalec1.Close();
-    m_odgovori.Pocisti();
-    m_poPrenosu.clear();
-    PrekiniPrenos();
-    Zaprto(Beseda("@idPredolgOdgovor"));
+    // A listing its 226 has declared complete is read to its end and shown
+    // first (KoncajPrenos then ends the connection).
+    if (m_prenos.vrsta == fzLIST && m_prenos.koncniOdgovor / 100 == 2 && m_prenos.podatkovna)
+        return false;
+    ZapriKontrolno(Beseda("@idPredolgOdgovor"));
     return false;
 }
 
 void TFtpSeja::Odgovor(int koda, const QString& vrstica)
 {
+    if (m_uskladitev && koda != 421) // what the server owed before the ABOR: consumed
+        return OdgovorUskladitve(koda);
     if (koda == 220 || (koda == 331 && !m_odgovori.Prazno()))
         return Prijava(koda);
     const TOdgovorZa za = m_odgovori.Za(koda, m_prenos.cakaKonec && !m_prenos.cakaNaslov);
@@ -429,7 +440,7 @@ void TFtpSeja::Reply1xx(const QString& vrstica)
 bool TFtpSeja::PrenosZaseden() const
 {
     // A data connection of no transfer (a server that connects at PORT) holds nothing up.
-    return m_prenos.vrsta != fzNic || m_prenos.cakaKonec;
+    return m_prenos.vrsta != fzNic || m_prenos.cakaKonec || m_uskladitev;
 }
 
 void TFtpSeja::PoPrenosu(std::function<void()> action)
@@ -510,6 +521,10 @@ bool TFtpSeja::Poslji(const QString& line, TOdgovorZa za)
 {
     if (!VeljavenUkaz(line) || !Odjemalec1.Connected())
         return false;
+    if (m_uskladitev) { // sent once the server has caught up
+        m_zadrzano.emplace_back(line, za);
+        return true;
+    }
     TLineSocketBase* vrstice = Odjemalec1.LineSocket();
     if (vrstice && vrstice->WriteStr(Kodiraj(line), "\r\n")) {
         m_odgovori.Dolguje(za);

@@ -45,6 +45,13 @@
 // - A stall: while a transfer is prepared, no data and no reply for the
 //   connection time-out (TimeOut) ends it as failed (@idCasPotekel); a
 //   transfer whose data keeps flowing never times out.
+// - When the session gives up by itself while the server still owes a reply
+//   (a stall, a connect that timed out or failed, a transfer failed before
+//   its command was answered, a fall-back to passive after a 1xx), it sends
+//   ABOR; until the server has answered what it owed (TFtpOdgovori::Uskladi)
+//   every other command waits and goes out in order afterwards, and Busy()
+//   holds. With no answer within the time-out the connection ends with a
+//   status (@idNeusklajen); the part received stays for a resume.
 // - A 230, 257 or 450 (not answering a transfer command) that arrives while
 //   a transfer runs is acted on once it has ended (PoPrenosu), so it cannot
 //   close the running transfer's data connection.
@@ -53,7 +60,8 @@
 //   than kNajvecVrstic lines or kNajvecOdgovor bytes since the last reply that
 //   answered something (an endless multi-line reply, a stream of replies nobody
 //   asked for) end the connection with a status (@idPredolgOdgovor); the log
-//   keeps the first lines.
+//   keeps the first lines. A listing whose 2xx has come is first read to the
+//   end of its data connection and shown.
 // - The raw listing is capped at kNajvecjiSeznam bytes: beyond that the data
 //   connection is closed and a status says the listing was cut. The table
 //   holds at most kNajvecVnosov entries (@idPreveVnosov beyond).
@@ -77,7 +85,9 @@
 // - In active mode, a PORT refused with 5xx followed by a refused transfer
 //   command, a 425 to the transfer command, or no connection from the server
 //   within the time-out retries the same transfer once in passive mode; the
-//   session then stays passive and a status line says so (@idPasivno).
+//   session then stays passive and a status line says so (@idPasivno). When
+//   the server then refuses both EPSV and PASV, the transfer is retried in
+//   active mode, which stays for the rest of the session (@idAktivno, once).
 // - A name received from the server is never used as a local file name unless
 //   IsSafeLocalName accepts it, and no command containing CR, LF or NUL is
 //   ever sent: both are refused with a status line.
@@ -134,6 +144,11 @@
 //   every data connection completes a TLS handshake (resuming the control
 //   connection's session) before any byte of a transfer moves; one that fails
 //   ends its transfer as failed with nothing written, never in the clear.
+//   A data connection must present the control connection's certificate
+//   (the same SHA-256), else its transfer fails with nothing written and a
+//   status naming both fingerprints (@idTujePotrdilo). One that ends without
+//   the server's close_notify is cut off (@idNepotrjenKonec, the part stays
+//   for a resume) unless it carried exactly the size announced or listed.
 //   Explicit TLS when offered (1) goes on in the clear after a refused AUTH
 //   TLS or PROT P, with a status line saying so; required (2) and implicit (3)
 //   end the connection instead, and also at a failed data handshake, so USER,
@@ -354,6 +369,8 @@ public:
 
     // The PORT argument of an IPv4 address (host order) and a port: "h1,h2,h3,h4,p1,p2".
     static QString PortArgument(quint32 address, int port);
+    // The directory a 257 reply line names ("" when it names none).
+    static QString Pot257(const QString& vrstica);
 
     TBasicClientSocket Odjemalec1;
     // Whether this session's data connections are passive now.
@@ -403,6 +420,11 @@ private:
     void KoncajNesifrirano(const QString& razlog); // ends the connection: it cannot go on encrypted
     void PodatkovnaBrezTls(const QString& razlog); // a data connection's handshake failed
     void KonecSifriranja();                        // the control connection closed
+    // Catching up after giving up (ftpuskladitev.cpp; see the contract).
+    void Uskladi();
+    void OdgovorUskladitve(int koda);
+    void KonecUskladitve();
+    void ZapriKontrolno(const QString& razlog); // ends the connection with this status
     // A reply line as the log and the multi-line bound see it; false when it must not be acted on.
     bool Preberi(const QString& vrstica);
 
@@ -415,6 +437,7 @@ private:
     // (the local refresh, the listing after an upload, the parsed listing).
     void KoncajPrenos(bool uspeh, const QString& status = {});
     void PrekiniPrenos(); // the control connection is gone: a running transfer has failed
+    void CasPotekel();    // a stall or a data connect timed out: the transfer has failed
     void Dejavnost();     // the transfer moved: its stall deadline starts again
     void Nadzor();        // the stall check, every 200 ms while a transfer is prepared
     void
@@ -562,6 +585,12 @@ private:
     bool m_userCaka = false; // the 220 came while the handshake or the certificate was pending
     quint32 m_povezava = 0;  // counts connections: a late handshake end of an earlier one is ignored
     QTimer m_tlsRok;         // a server silent during the control handshake
+
+    bool m_uskladitev = false; // catching up after ABOR (Uskladi)
+    QTimer m_rokUskladitve;
+    std::vector<std::pair<QString, TOdgovorZa>> m_zadrzano; // commands given meanwhile
+    bool m_padecPasivno = false;  // passive only since active failed in this session
+    bool m_brezPasivnega = false; // passive was refused after that: active for good
 
     TOpravilo m_opravilo;
     bool m_ozadje = false;         // a background connection (SetBackground)

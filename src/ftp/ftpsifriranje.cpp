@@ -55,6 +55,7 @@ void TFtpSeja::TlsKoncan(quint32 povezava, const TTlsOutcome& izid)
             return KoncajNesifrirano(Beseda("@idPotrdiloZavrnjeno"));
     }
     m_tlsFaza = tfSifrirano;
+    Podatkovna.Potrdilo = potrdilo.sha256; // every data connection must present this one
     m_view->ShowEncryption(&potrdilo);
     // Explicit TLS has had its greeting; implicit TLS logs in once the (encrypted) 220 is here.
     if (m_parametri.encryption != 3 || m_userCaka)
@@ -143,6 +144,7 @@ void TFtpSeja::KonecSifriranja()
 {
     m_tlsRok.stop();
     Podatkovna.Sifriranje = nullptr;
+    Podatkovna.Potrdilo.clear();
     m_userCaka = false;
     const bool bilo = m_tlsFaza == tfSifrirano;
     m_tlsFaza = tfBrez;

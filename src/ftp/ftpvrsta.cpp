@@ -51,7 +51,8 @@ bool TFtpSeja::PrevecPovezav(const QString& vrstica)
 bool TFtpSeja::Busy() const
 {
     return m_prenosTece || m_oddajaTece || m_prenos.vrsta != fzNic || m_prenos.cakaKonec || ZaVrsto() ||
-           m_ukaziTecejo > 0 || m_vecBrisanje || !m_poPrenosu.empty() || m_odgovori.CakaTekoci();
+           m_uskladitev || m_ukaziTecejo > 0 || m_vecBrisanje || !m_poPrenosu.empty() ||
+           m_odgovori.CakaTekoci();
 }
 
 void TFtpSeja::JaviPripravljen()
@@ -330,6 +331,12 @@ void TFtpSeja::JaviKonec(bool uspeh, bool ustavljeno, const QString& razlog)
 
 void TFtpSeja::Zaprto(const QString& razlog, bool prevec)
 {
+    m_uskladitev = false; // nothing is owed on a closed connection
+    m_rokUskladitve.stop();
+    m_zadrzano.clear();
+    // No transfer outlives its connection, whichever of their events came first.
+    if (m_prenosTece || m_oddajaTece || m_prenos.vrsta != fzNic || m_prenos.cakaKonec)
+        PocistiPrenos();
     if (ZaVrsto()) {
         m_opravilo.vrni = false;
         KoncajOpravilo(Neuspelo(razlog));

@@ -105,10 +105,16 @@ void TPodatkovnaPovezava::ZacniTls(TSockCtrl* sender, TSocketBase* socket)
             k->AbortiveClose();
             return ZapriVse();
         }
-        if (izid.Ok && OnPripravljena)
+        if (!izid.Ok) {
+            if (OnTlsNeuspeh)
+                OnTlsNeuspeh(s, k, izid.Error);
+        } else if (!Potrdilo.isEmpty() && izid.Certificate.sha256 != Potrdilo) {
+            if (OnTujePotrdilo) // the control connection's, and the one presented here
+                OnTujePotrdilo(QString::fromLatin1(Potrdilo.toHex(':').toUpper()),
+                               izid.Certificate.FingerprintText());
+        } else if (OnPripravljena) {
             OnPripravljena(s, k);
-        else if (!izid.Ok && OnTlsNeuspeh)
-            OnTlsNeuspeh(s, k, izid.Error);
+        }
     };
     TStreamSocket* povezava = TStreamSocket::Of(socket);
     try {
@@ -128,6 +134,12 @@ bool TPodatkovnaPovezava::KonecPotrjen(TSocketBase* socket)
 {
     const TStreamSocket* povezava = TStreamSocket::Of(socket);
     return povezava && povezava->EndConfirmed();
+}
+
+bool TPodatkovnaPovezava::KonecNepotrjen(TSocketBase* socket)
+{
+    const TStreamSocket* povezava = TStreamSocket::Of(socket);
+    return povezava && povezava->Tls() && !povezava->EndConfirmed();
 }
 
 void TPodatkovnaPovezava::SetKontrola(quint32 lokalni, quint32 streznik)

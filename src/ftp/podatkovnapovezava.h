@@ -30,7 +30,10 @@
 //   connection's latest session, to resume). OnPripravljena fires only once
 //   it has succeeded, so no byte of a transfer moves in the clear. A
 //   handshake that fails fires OnTlsNeuspeh with the reason instead (the
-//   connection is left open for the handler to close). Poslusaj, Povezi and
+//   connection is left open for the handler to close). With Potrdilo set (the
+//   control connection's certificate, SHA-256), a data connection presenting
+//   any other certificate fires OnTujePotrdilo with both fingerprints instead
+//   of OnPripravljena (also left open for the handler to close). Poslusaj, Povezi and
 //   Zapri start over: the next connection waits for its own Dovoli.
 // - Zapri closes the data connection and stops listening (a connection closed
 //   so hands its unread input to OnRead first: handlers must ignore a socket
@@ -66,6 +69,9 @@ public:
     // The server confirmed in band that the data is complete (TLS
     // close_notify), so a reset that followed cut nothing off.
     static bool KonecPotrjen(TSocketBase* socket);
+    // A TLS data connection that ended without the server's close_notify: its
+    // data may have been cut off by a third party.
+    static bool KonecNepotrjen(TSocketBase* socket);
     // The transfer command has gone out on the control connection.
     void UkazPoslan();
     // The server has answered the transfer command with 1xx: a TLS handshake may start.
@@ -77,6 +83,8 @@ public:
     using TTlsNeuspehEvent =
         std::function<void(TSockCtrl* sender, TSocketBase* socket, const QString& razlog)>;
     TTlsNeuspehEvent OnTlsNeuspeh;
+    QByteArray Potrdilo; // the certificate every data connection must present (empty: any)
+    std::function<void(const QString& kontrolno, const QString& podatkovno)> OnTujePotrdilo;
 
     TSocketEvent OnPripravljena;
     TSocketEvent OnNeuspeh;

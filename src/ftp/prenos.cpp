@@ -35,6 +35,7 @@ void TPrenos::Pripravi(TFaza kind, const QString& path)
     }
     lokalnaPot = path;
     napaka = false;
+    nepotrjen = false;
     koncniOdgovor = 0;
     koncnaVrstica.clear();
     odprt = false;
@@ -139,8 +140,10 @@ TSodba TPrenos::Sodba(bool prirezan, bool oddajaTece) const
     if (!sprejeto || podatkovna)
         return sdCakaj; // its data connection has not come, or still runs
     if (vrsta == fzLIST)
-        return sdUspeh;
+        return nepotrjen ? sdNepotrjen : sdUspeh;
     if (napaka)
         return sdNeuspehDatoteka;
+    if (nepotrjen && !(Napovedano() > 0 && prejeto == Napovedano()))
+        return sdNepotrjen;
     return PrekratekPrejem() ? sdNepopoln : sdUspeh;
 }

@@ -18,7 +18,10 @@
 //   a resume.
 // - Sodba decides the verdict from what is known now: whether to wait (no
 //   final reply yet, or a download's data connection still runs), and else
-//   success or which failure. It changes nothing.
+//   success or which failure. A TLS data connection that ended without the
+//   server's close_notify counts as cut off (a listing always; a download
+//   unless its bytes are exactly the size announced or listed). It changes
+//   nothing.
 // - No events and no sockets of its own: podatkovna is the session's admitted
 //   data connection (nullptr when none), closed by the session.
 #include "ftp/ftpodgovori.h"
@@ -67,6 +70,7 @@ enum TSodba : quint8 {
     sdNeuspehOdgovor,  // refused: the final reply says why
     sdNeuspehDatoteka, // failed: the local file is named
     sdNepopoln,        // a download ended short of the size announced
+    sdNepotrjen,       // a TLS data connection ended without close_notify, not at a size known
 };
 
 class TPrenos {
@@ -102,6 +106,7 @@ public:
     TSocketBase* podatkovna = nullptr; // the admitted data connection
     bool sprejeto = false;     // a data connection came since the transfer was prepared (or the last PORT)
     bool napaka = false;       // the data connection was reset, or a receive or write failed
+    bool nepotrjen = false;    // its TLS data connection ended without the server's close_notify
     bool cakaKonec = false;    // its command awaits the final reply
     bool cakaNaslov = false;   // passive: its command waits for the EPSV/PASV reply
     bool oddajaZaceta = false; // the server has answered the STOR with 1xx

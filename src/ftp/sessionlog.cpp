@@ -120,17 +120,31 @@ QString TSessionLog::TimeStamp(const QDateTime& when)
            locale.toString(when.time(), timeFormat.trimmed());
 }
 
+namespace {
+// Characters that can split a line or make it read as something else: C0 and
+// C1 controls, line and paragraph separators, and the marks, embeddings,
+// overrides and isolates of bidirectional text.
+bool isHidden(char16_t u)
+{
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F ||
+           (u >= 0x2028 && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+} // namespace
+
 QString TSessionLog::EscapeControls(const QString& text)
 {
     QString escaped;
     escaped.reserve(text.size());
     for (QChar ch : text) {
         const char16_t u = ch.unicode();
-        if (u < 0x20 || u == 0x7F)
+        if (!isHidden(u))
+            escaped += ch;
+        else if (u <= 0xFF)
             escaped +=
                 QLatin1String("\\x") + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
         else
-            escaped += ch;
+            escaped +=
+                QLatin1String("\\u") + QString::number(u, 16).toUpper().rightJustified(4, QLatin1Char('0'));
     }
     return escaped;
 }

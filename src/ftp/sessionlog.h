@@ -13,8 +13,12 @@
 //   written line by line and flushed, so it survives a crash. Errors while
 //   opening or writing are ignored, except at the closing with the exit banner,
 //   which throws Exception ("I/O error %d ...").
-// - Control characters in any line are shown escaped ("\x0D"), so a hostile
-//   reply or remote name can never split or forge a log line. The argument of
+// - Control characters in any line are shown escaped ("\x0D", C1 controls
+//   too: "\x85"), and so are the line and paragraph separators and the
+//   bidirectional marks, embeddings, overrides and isolates ("\u202E"), in
+//   the view and in the file alike, so a hostile reply or remote name can
+//   never split, forge or reorder a log line. What goes on the wire is not
+//   changed. The argument of
 //   a USER or PASS line is never shown or written.
 // - The prefixes are the words "@idUkaz" and "@idStan" of the active language;
 //   the window sets them again after every change of language, which changes

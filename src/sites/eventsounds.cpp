@@ -3,8 +3,51 @@
 #include "sites/programpaths.h"
 
 #include <QApplication>
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QFile>
 #include <QFileInfo>
-#include <QSoundEffect>
+#include <QMediaDevices>
+#include <QtEndian>
+
+namespace {
+// The samples of a PCM WAV file (8, 16 or 32-bit integers, or 32-bit float)
+// and their format; an invalid format for anything else.
+QAudioFormat readWav(const QByteArray& file, QByteArray& samples)
+{
+    QAudioFormat format;
+    if (file.size() < 12 || !file.startsWith("RIFF") || file.mid(8, 4) != "WAVE")
+        return format;
+    bool haveFormat = false;
+    for (qsizetype at = 12; at + 8 <= file.size();) {
+        const QByteArray id = file.mid(at, 4);
+        const qint64 size = qFromLittleEndian<quint32>(file.constData() + at + 4);
+        const qsizetype body = at + 8;
+        if (size > file.size() - body)
+            return QAudioFormat();
+        if (id == "fmt " && size >= 16) {
+            const char* f = file.constData() + body;
+            const quint16 kind = qFromLittleEndian<quint16>(f);
+            const quint16 bits = qFromLittleEndian<quint16>(f + 14);
+            format.setChannelCount(qFromLittleEndian<quint16>(f + 2));
+            format.setSampleRate(int(qFromLittleEndian<quint32>(f + 4)));
+            format.setSampleFormat(kind == 3 && bits == 32 ? QAudioFormat::Float
+                                   : kind != 1             ? QAudioFormat::Unknown
+                                   : bits == 8             ? QAudioFormat::UInt8
+                                   : bits == 16            ? QAudioFormat::Int16
+                                   : bits == 32            ? QAudioFormat::Int32
+                                                           : QAudioFormat::Unknown);
+            haveFormat = true;
+        } else if (id == "data" && haveFormat) {
+            samples = file.mid(body, size);
+            return format.isValid() ? format : QAudioFormat();
+        }
+        at = body + size + (size & 1); // chunks are padded to an even size
+    }
+    return QAudioFormat();
+}
+} // namespace
 
 TEventSounds& TEventSounds::Shared()
 {
@@ -62,15 +105,33 @@ QUrl TEventSounds::SoundSource(const QString& fileName)
 
 void TEventSounds::play(const QUrl& source)
 {
-    if (!m_effect) {
-        if (!QCoreApplication::instance())
-            return;
-        // Owned by the application object and deleted while it still exists, so the
-        // audio system can still end the stream then.
-        m_effect = new QSoundEffect(QCoreApplication::instance());
-        qAddPostRoutine([] { delete Shared().m_effect.data(); });
+    stop();
+    if (!QCoreApplication::instance())
+        return;
+    QFile file(source.scheme() == QLatin1String("qrc") ? QLatin1Char(':') + source.path()
+                                                       : source.toLocalFile());
+    QByteArray samples;
+    const QAudioFormat format =
+        file.open(QIODevice::ReadOnly) ? readWav(file.readAll(), samples) : QAudioFormat();
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (!format.isValid() || device.isNull())
+        return;
+    static const bool ended = [] { // before the application object goes
+        qAddPostRoutine([] { Shared().stop(); });
+        return true;
+    }();
+    Q_UNUSED(ended);
+    m_samples.setData(samples);
+    m_samples.open(QIODevice::ReadOnly);
+    m_sink = new QAudioSink(device, format, QCoreApplication::instance());
+    m_sink->start(&m_samples);
+}
+
+void TEventSounds::stop()
+{
+    if (m_sink) {
+        m_sink->stop();
+        delete m_sink.data();
     }
-    m_effect->stop();
-    m_effect->setSource(source);
-    m_effect->play();
+    m_samples.close();
 }

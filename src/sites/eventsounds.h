@@ -16,8 +16,12 @@
 // Shared() is the one player of the program: a new sound stops the one still
 // playing before it starts. The outputs are replaceable for tests: BeepOutput
 // is called for a beep, PlayOutput with the resolved source for a sound; both
-// default to the real output (QApplication::beep and one QSoundEffect owned by
-// the application object). UI thread only.
+// default to the real output (QApplication::beep, and the file's PCM samples
+// read here and handed to one audio sink; a file that is no PCM WAV file is
+// silent). Nothing of a sound outlives the application object: the sink is
+// stopped and deleted while it still exists, and no loader thread is ever
+// started, so closing never waits on a sound. UI thread only.
+#include <QBuffer>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -25,7 +29,7 @@
 
 #include <functional>
 
-class QSoundEffect;
+class QAudioSink;
 
 class TEventSounds {
 public:
@@ -45,6 +49,8 @@ public:
 private:
     TEventSounds();
     void play(const QUrl& source);
+    void stop();
 
-    QPointer<QSoundEffect> m_effect;
+    QPointer<QAudioSink> m_sink;
+    QBuffer m_samples; // what the sink plays
 };

@@ -28,17 +28,84 @@ bool isHexDigit(char16_t c)
 TIniText::TIniText(const QByteArray& text)
 {
     m_sections.push_back(Section{});
-    QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        const QByteArray line = text.mid(start, end - start);
+        start = end + (text.mid(end, 2) == "\r\n" ? 2 : 1); // LF, CR LF or a CR alone
         const QByteArray name = sectionName(line);
         if (!name.isEmpty())
             m_sections.push_back(Section{name, {}});
         m_sections.back().lines.push_back(line);
     }
+}
+
+std::optional<QString> TIniText::Value(const QString& group, const QString& key) const
+{
+    const QByteArray wanted = group.isEmpty() ? QByteArray("General") : group.toUtf8();
+    const QByteArray name = key.toUtf8();
+    std::optional<QByteArray> raw;
+    for (const Section& s : m_sections) {
+        if (s.name != wanted && !(s.name.isEmpty() && wanted == "General"))
+            continue;
+        for (const QByteArray& line : s.lines)
+            if (sectionName(line).isEmpty() && keyOf(line) == name)
+                raw = line.mid(line.indexOf('=') + 1);
+    }
+    return raw ? Unquoted(*raw) : std::nullopt;
+}
+
+std::optional<QString> TIniText::Unquoted(const QByteArray& raw)
+{
+    const QString text = QString::fromUtf8(raw).trimmed();
+    const bool quoted = text.startsWith('"');
+    QString out;
+    for (qsizetype i = quoted ? 1 : 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if ((ch == '"' && quoted) || (ch == ';' && !quoted))
+            break;
+        if (ch != '\\' || i + 1 == text.size()) {
+            out += ch;
+            continue;
+        }
+        const QChar next = text[++i];
+        switch (next.unicode()) {
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'a':
+            out += '\a';
+            break;
+        case '0':
+            out += QChar(0);
+            break;
+        case 'x': {
+            qsizetype digits = 0;
+            while (digits < 4 && i + 1 + digits < text.size() && isHexDigit(text[i + 1 + digits].unicode()))
+                ++digits;
+            out += digits ? QChar(text.mid(i + 1, digits).toUShort(nullptr, 16)) : QChar('x');
+            i += digits;
+            break;
+        }
+        default: // a backslash, a quote and any other character stand for themselves
+            out += next;
+        }
+    }
+    if (!quoted)
+        out = out.trimmed();
+    if (out.startsWith(QLatin1String("@@")))
+        return out.mid(1);
+    if (out.startsWith('@'))
+        return std::nullopt;
+    return out;
 }
 
 TIniText::Section& TIniText::section(const QByteArray& name)

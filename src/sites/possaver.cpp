@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <optional>
 
@@ -44,44 +43,15 @@ std::optional<qint32> parseInteger(const QString& text)
     return ok ? std::optional<qint32>(value) : std::nullopt;
 }
 
-// Enters a group of the store for its lifetime; the empty name is the base key.
-class GroupScope {
-public:
-    GroupScope(QSettings& store, const QString& group) : m_store(group.isEmpty() ? nullptr : &store)
-    {
-        if (m_store)
-            m_store->beginGroup(group);
-    }
-    ~GroupScope()
-    {
-        if (m_store)
-            m_store->endGroup();
-    }
-    GroupScope(const GroupScope&) = delete;
-    GroupScope& operator=(const GroupScope&) = delete;
-
-private:
-    QSettings* m_store;
-};
-
 // Reads values of one group; every getter returns the fallback when the value
 // is missing or unusable.
 class StoreReader {
 public:
-    StoreReader(QSettings& store, const QString& group) : m_store(store), m_group(store, group) {}
+    StoreReader(const TIniText& store, const QString& group) : m_store(store), m_group(group) {}
 
-    std::optional<QString> rawText(const QString& key) const
-    {
-        const QVariant value = m_store.value(key);
-        switch (value.typeId()) {
-        case QMetaType::QString:
-            return value.toString();
-        case QMetaType::QStringList: // an unquoted "b,i" written by hand
-            return value.toStringList().join(',');
-        default: // missing, or a typed QSettings value that is no plain string
-            return std::nullopt;
-        }
-    }
+    // Missing, or a typed value that is no plain string: nullopt. An unquoted
+    // "b,i" written by hand is the text "b,i".
+    std::optional<QString> rawText(const QString& key) const { return m_store.Value(m_group, key); }
 
     QString text(const QString& key, const QString& fallback, int maxLength = -1) const
     {
@@ -109,8 +79,8 @@ public:
     }
 
 private:
-    QSettings& m_store;
-    GroupScope m_group;
+    const TIniText& m_store;
+    QString m_group;
 };
 
 class StoreWriter {
@@ -168,7 +138,11 @@ void DecodeFontStyle(const QString& style, QFont& font)
 
 void TPosSaver::LoadSettings(TSettings& s) const
 {
-    QSettings store(SettingsFilePath(), QSettings::IniFormat);
+    // Read with the writer's own reading of the lines (TIniText), so a key
+    // SaveSettings wrote is read back whatever a hand edit left around it.
+    QFile file(SettingsFilePath());
+    const TIniText store(QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                                    : QByteArray());
     {
         StoreReader base(store, kBase);
         s.ShrNast = base.boolean("ShrNast", s.ShrNast);

@@ -1,7 +1,8 @@
 #pragma once
 // TPosSaver: reads and writes the settings store.
 //
-// The store is an INI file (SettingsFilePath()) kept by QSettings: the base-key
+// The store is an INI file (SettingsFilePath()) in the layout QSettings reads,
+// read and written through TIniText (one reading of its lines): the base-key
 // values at the top level, the groups "PozOkna", "Pisava", "Barve" and "Zvoki",
 // every value a string:
 //   - text as is;
@@ -14,8 +15,8 @@
 // loading goes on with the next value. This also holds for the five values
 // converted strictly (Pisanje, Branje, TipPre, TipPri, Velikost): a value that
 // is not a whole number takes its default, the rest still loads, the start
-// continues, and nothing is reported. An unquoted hand-written "b,i", which
-// QSettings reads as a list, is taken as the text "b,i".
+// continues, and nothing is reported. An unquoted hand-written "b,i" is taken
+// as the text "b,i".
 //
 // LoadSettings reads in this order: ShrNast, Pot, DANE; PozOkna; ZNaslov,
 // ZUporIme, ZUporGeslo (each cut to 255 characters), ZVrata, Pisanje, Branje,

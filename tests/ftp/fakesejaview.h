@@ -43,6 +43,7 @@ public:
     QStringList Commands;
     QStringList Statuses;
     QStringList Replies;
+    std::function<void(const QString& line)> OnReply; // after a reply line is recorded
     QString Panels[3];
     std::map<TSejaItem, bool> Enabled;
     QString Caption;
@@ -127,6 +128,8 @@ public:
         record(QStringLiteral("Reply"), line);
         Replies << line;
         Log.Reply(line);
+        if (OnReply)
+            OnReply(line);
     }
     void LogViewOnly(const QString& line) override
     {

@@ -4,11 +4,10 @@
 // ends and unasked replies are handled soundly.
 #include "scriptedsession.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <unistd.h>
 
@@ -192,10 +191,12 @@ TEST(SejaHostile, StallsEndTheTransferAndTheNextFollowsByItself)
         listing(script, fileLine("a.txt", 4) + fileLine("slow.bin", 9))
             .ExpectMatch("PORT .*", {"200 ok"})
             .Expect("REST 2")
+            .Expect("ABOR", {"350 Restarting at 2", "226 ABOR ok"})
             .ExpectMatch("PORT .*", {"200 ok"})
             .Expect("LIST", {"150 Here"})
             .DataOpen()
             .DataSend(fileLine("never", 1))
+            .Expect("ABOR", {"426 Aborted", "226 ABOR ok"})
             .ExpectMatch("PORT .*", {"200 ok"})
             .Expect("RETR slow.bin", {"150 Sending"})
             .DataOpen(QByteArray(), "slow")
@@ -237,16 +238,28 @@ TEST(SejaHostile, EndlessRepliesEndTheConnectionAndTheLogKeepsItsHead)
           QByteArray("257 \"/x\" nobody asked\r\n")}) {
         SCOPED_TRACE(flood.toStdString());
         ServerScript script;
-        script.Send({"220-Welcome"}).SendRepeat(flood, qint64(1) << 30);
+        // Two bursts with a pause between them, each shorter than the bound.
+        constexpr int burst = TFtpSeja::kNajvecVrstic / 2;
+        script.Send({"220-Welcome"})
+            .SendRaw(flood.repeated(burst))
+            .Pause(0.3)
+            .SendRepeat(flood, qint64(1) << 30);
         ScriptedServer server(script);
         QString error;
         ASSERT_TRUE(server.Start(&error)) << error.toStdString();
         TestSession t;
-        int ticks = 0;
-        QTimer timer;
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-        timer.start();
+        // The event loop stays free while the lines are read: an event posted at
+        // the first line runs before the second burst is read (the reader
+        // yields after a short slice, and waits for nothing; counted in lines,
+        // so the machine's speed does not matter).
+        qsizetype linesWhenPosted = -1, linesWhenRun = -1;
+        t.view.OnReply = [&](const QString&) {
+            if (linesWhenPosted >= 0)
+                return;
+            linesWhenPosted = t.view.Replies.size();
+            QMetaObject::invokeMethod(
+                qApp, [&] { linesWhenRun = t.view.Replies.size(); }, Qt::QueuedConnection);
+        };
         t.Connect(server.Port());
         ASSERT_TRUE(server.WaitDone(20000)) << server.Failure().toStdString();
         EXPECT_TRUE(server.Events().contains("send-repeat-stopped"));
@@ -257,7 +270,8 @@ TEST(SejaHostile, EndlessRepliesEndTheConnectionAndTheLogKeepsItsHead)
         EXPECT_LE(t.view.Replies.size(), TFtpSeja::kNajvecVrstic + 1);
         EXPECT_TRUE(t.view.Commands.isEmpty());
         EXPECT_EQ(t.view.Listings, 0);
-        EXPECT_GT(ticks, 0);
+        EXPECT_GE(linesWhenRun, linesWhenPosted);
+        EXPECT_LE(linesWhenRun, 1 + burst);
     }
 }
 
@@ -411,4 +425,30 @@ TEST(SejaHostile, LineEndsAndRepliesNobodyAskedFor)
         EXPECT_EQ(t.view.Caption, "");
         EXPECT_TRUE(t.seja.Connected());
     }
+}
+
+// A listing whose 226 comes together with a flood of replies nobody asked for:
+// the listing arrived whole, so it is shown, and then the connection ends.
+TEST(SejaHostile, AWholeListingIsShownBeforeAFloodEndsTheConnection)
+{
+    ServerScript script;
+    script.Login()
+        .ExpectMatch("PORT .*", {"200 ok"})
+        .Expect("TYPE A", {"200 A"})
+        .Expect("LIST", {"150 Here"})
+        .DataOpen()
+        .DataSend(kListing)
+        .SendRaw("226 Done\r\n" + QByteArray("200 nobody asked\r\n").repeated(TFtpSeja::kNajvecVrstic + 10))
+        .DataClose()
+        .SendRepeat("200 nobody asked\r\n", qint64(1) << 30);
+    ScriptedServer server(script);
+    QString error;
+    ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+    TestSession t;
+    t.Connect(server.Port());
+    ASSERT_TRUE(server.WaitDone(20000)) << server.Failure().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return !t.seja.Connected(); }));
+    EXPECT_EQ(t.view.Listings, 1);
+    EXPECT_EQ(t.view.RowNames(), (QStringList{"..", "pub", "big file.bin"}));
+    EXPECT_TRUE(t.view.Statuses.contains(t.view.GetWord("@idPredolgOdgovor")));
 }

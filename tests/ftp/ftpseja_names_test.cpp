@@ -240,3 +240,23 @@ TEST(SejaNames, LocalNameOfInvalidUtf8UploadsFromItsOwnBytes)
         EXPECT_EQ(readAll(env.Remote(stored.first())), data);
     }
 }
+
+// The directory of a 257 as RFC 959 quotes it: a doubled quote is one, and a
+// name may begin or end with a blank.
+TEST(SejaNames, A257NamesItsDirectoryExactly)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"257 \" pub\" is current directory", " pub"},
+        {"257 \"/pub \" is current directory", "/pub "},
+        {"257 \"/say \"\"hi\"\"\" is current directory", "/say \"hi\""},
+        {"257 \"\"\"\" is current directory", "\""},
+        {"257 \"\" is current directory", ""},
+        {"257 \"/a\" \"b\" created", "/a"},
+        {"257 \"/pub\"", ""},        // no blank after the closing quote: unread
+        {"257 \"/open is here", ""}, // never closed
+        {"257 /pub is current", ""}, // not quoted
+        {"257 \"/x\"y\" weird", ""}, // a single quote inside the name
+    };
+    for (const auto& [line, directory] : cases)
+        EXPECT_EQ(TFtpSeja::Pot257(line), directory) << line.toStdString();
+}

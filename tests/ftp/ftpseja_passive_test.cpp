@@ -137,7 +137,7 @@ TEST(SejaPassive, ActiveModeSwitchesToPassiveOnceWhenTheServerCannotConnectBack)
     struct Case {
         const char* name;
         QByteArray portReply, listReply;
-        bool stall;
+        bool stall; // the LIST is left waiting: it is aborted before the passive retry
     };
     const Case cases[] = {
         {"PORT refused, then LIST refused", "500 PORT not allowed", "503 Use PASV first", false},
@@ -148,6 +148,8 @@ TEST(SejaPassive, ActiveModeSwitchesToPassiveOnceWhenTheServerCannotConnectBack)
         SCOPED_TRACE(c.name);
         ServerScript script;
         script.Login().ExpectMatch("PORT .*", {c.portReply}).Expect("LIST", {c.listReply});
+        if (c.stall)
+            script.Expect("ABOR", {"426 No connection", "226 ABOR ok"});
         script.Expect("EPSV").PassiveListen(kEpsv);
         serve(script, "LIST", fileLine("a.bin", 4));
         // The session stays passive.
@@ -165,9 +167,11 @@ TEST(SejaPassive, ActiveModeSwitchesToPassiveOnceWhenTheServerCannotConnectBack)
         ASSERT_TRUE(waitServer(server));
         ASSERT_TRUE(PumpUntil([&] { return t.view.Listings == 2; }));
         EXPECT_EQ(t.view.RowNames(), (QStringList{"..", "b.bin"}));
-        EXPECT_EQ(withoutPorts(withoutTypes(server.Commands())),
-                  (QByteArrayList{"USER anonymous", "PASS kvado@test", "PORT", "LIST", "EPSV", "LIST", "EPSV",
-                                  "LIST"}));
+        QByteArrayList commands{
+            "USER anonymous", "PASS kvado@test", "PORT", "LIST", "EPSV", "LIST", "EPSV", "LIST"};
+        if (c.stall)
+            commands.insert(4, "ABOR");
+        EXPECT_EQ(withoutPorts(withoutTypes(server.Commands())), commands);
         // One line says why, and the listing's own verdicts follow; no failure is shown.
         EXPECT_EQ(t.view.Statuses, (QStringList{t.view.GetWord("@idPasivno"), t.view.GetWord("@idPriMapo"),
                                                 t.view.GetWord("@idPriMapo")}));
@@ -180,11 +184,13 @@ TEST(SejaPassive, AFailedOrStalledDataConnectionEndsTheTransferOnceAndTheSession
     ServerScript script;
     script.Login().Expect("EPSV").PassiveListen(kEpsv);
     serve(script, "LIST", fileLine("a.bin", 4) + fileLine("b.bin", 4));
-    // A port nobody listens on: the connect fails.
+    // A port nobody listens on: the connect fails, and the RETR left waiting is aborted.
     script.Expect("EPSV", {"229 Entering Extended Passive Mode (|||1|)"})
-        .Expect("RETR a.bin", {"425 Can't open data connection."});
-    // Connected, but nothing ever comes: the stall watch ends it.
+        .Expect("RETR a.bin")
+        .Expect("ABOR", {"425 Can't open data connection.", "226 ABOR ok"});
+    // Connected, but nothing ever comes: the stall watch ends it (and aborts it).
     script.Expect("EPSV").PassiveListen(kEpsv).Expect("RETR b.bin", {"150 Sending"}).DataAccept();
+    script.Expect("ABOR", {"426 Aborted", "226 ABOR ok"});
     script.Expect("EPSV").PassiveListen(kEpsv);
     serve(script, "LIST", fileLine("a.bin", 4)).Pause(0.3);
     ScriptedServer server(script);

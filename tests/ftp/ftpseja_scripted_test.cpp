@@ -4,7 +4,6 @@
 
 #include "net/linesocketbase.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -654,11 +653,9 @@ TEST(SejaScripted, StopReturnsAtOnceWhileTheServerKeepsSending)
     ASSERT_TRUE(PumpUntil([&] { return t.seja.PrejetoBajtov() > 0; }));
     PumpFor(50); // let more arrive than one read takes
     const qint64 before = t.seja.PrejetoBajtov();
-    QElapsedTimer timer;
-    timer.start();
     t.seja.STOPFTPClick();
-    EXPECT_LT(timer.elapsed(), 3000); // a hang guard: the drain used to last as long as the server sent
-    EXPECT_EQ(t.seja.PrejetoBajtov(), before); // nothing is read once Stop is pressed
+    // Nothing is read once Stop is pressed: no drain that lasts as long as the server sends.
+    EXPECT_EQ(t.seja.PrejetoBajtov(), before);
     ASSERT_TRUE(waitServer(server));
     EXPECT_TRUE(server.Events().contains("data-flood-stopped data"));
     EXPECT_TRUE(PumpUntil([&] { return t.view.Statuses.contains(t.view.GetWord("@idPrek")); }));

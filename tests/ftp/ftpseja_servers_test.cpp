@@ -321,7 +321,7 @@ TEST_P(SejaServers, StopInTheMiddleOfA50MiBDownloadThenResume)
     ASSERT_TRUE(refresh(t));
     t.view.PrepisiAnswers = {piNadaljuj};
     ASSERT_TRUE(download(t, {"big.bin"}));
-    EXPECT_TRUE(readAll(local("big.bin")) == big);
+    EXPECT_TRUE(readAll(local("big.bin")) == big) << t.view.Calls.join("\n").toStdString();
 }
 
 TEST_P(SejaServers, TypeRulesAndDataPortSequence)

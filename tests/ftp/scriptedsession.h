@@ -67,7 +67,7 @@ inline QByteArray fileLine(const QByteArray& name, qint64 size)
 }
 
 // Starts the server, connects from the local directory `local` and waits for the first listing.
-inline bool openListed(ScriptedServer& server, TestSession& t, const QString& local)
+inline bool openListed(ScriptedServer& server, TestSession& t, const QString& local, TSejaParametri p = {})
 {
     QString error;
     if (!server.Start(&error)) {
@@ -75,7 +75,7 @@ inline bool openListed(ScriptedServer& server, TestSession& t, const QString& lo
         return false;
     }
     t.view.LocalDir = local;
-    t.Connect(server.Port());
+    t.Connect(server.Port(), p);
     return PumpUntil([&] { return t.view.Listings == 1; }, 10000);
 }
 

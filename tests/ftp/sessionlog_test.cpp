@@ -170,3 +170,32 @@ TEST(SessionLog, OpenFailuresAreSilentButTheExitBannerReportsAWriteError)
     }
     EXPECT_FALSE(log.DnevnikOdprt());
 }
+
+// Unicode controls that would split a line or reverse how it reads are shown
+// escaped, in the view and in the file; everything else stays as it is.
+TEST(SessionLog, UnicodeControlsAreEscapedInTheViewAndTheFile)
+{
+    const std::pair<QString, QString> cases[] = {
+        {QString::fromUtf8("txt.\u202Eexe"), "txt.\\u202Eexe"},      // right-to-left override
+        {QString::fromUtf8("a\u2028b\u2029c"), "a\\u2028b\\u2029c"}, // line and paragraph separators
+        {QString::fromUtf8("a\u0085b\u009Bc"), "a\\x85b\\x9Bc"},     // C1 controls (next line, CSI)
+        {QString::fromUtf8("\u200F\u2066\u2069\u061C"), "\\u200F\\u2066\\u2069\\u061C"},
+        {QString::fromUtf8("čšž \u00A0€ \U0001F600"), QString::fromUtf8("čšž \u00A0€ \U0001F600")},
+    };
+    for (const auto& [name, shown] : cases)
+        EXPECT_EQ(TSessionLog::EscapeControls(name), shown) << shown.toStdString();
+
+    QTemporaryDir dir;
+    TSessionLog log;
+    Recorder view;
+    view.attach(log);
+    log.SetProgramDirectory(dir.path());
+    log.SetLogFileName("Dnevnik.kvl");
+    log.SetCommandPrefix("> ");
+    log.OdpriDnevnik();
+    log.KvadoUkazi(lkCommand, "RETR", QString::fromUtf8("txt.\u202Eexe"));
+    log.Reply(QString::fromUtf8("550 txt.\u202Eexe\u2028forged"));
+    log.CloseWithExitBanner();
+    EXPECT_EQ(view.lines.back().line, QString(23, ' ') + "550 txt.\\u202Eexe\\u2028forged");
+    EXPECT_TRUE(fileLines(dir.filePath("Dnevnik.kvl")).join("\n").contains("> RETR txt.\\u202Eexe"));
+}

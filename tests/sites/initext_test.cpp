@@ -103,3 +103,41 @@ TEST(IniText, AKeyInARepeatedSectionReadsBackAsWritten)
     EXPECT_EQ(values.value("TimeOut").toString(), "9");
     EXPECT_EQ(values.value("Barve/Ukaz").toString(), "2");
 }
+
+// The writer and the reader share one reading of the lines: keys written are
+// read back, and the keys a file had keep their values, whatever bytes are
+// around them (an unbalanced quote, an unclosed header, a CR alone, a value
+// ending in a backslash, and random bytes of the characters that matter).
+TEST(IniText, WrittenKeysReadBackWhateverTheFileHolds)
+{
+    QList<QByteArray> files = {"a\"\nK1=old\n", "[\nK1=old\n", "x=1\rK1=old\r[Zvoki]\r1=s\r",
+                               "Foo=C:\\\nK1=old\n", "[General]\nFoo=\"C:\\\nK1=old\n[Zvoki]\n1=s"};
+    const QByteArray alphabet = "[]=\"\\\r\n;@ K1Zvoki";
+    quint32 seed = 22;
+    for (int n = 0; n < 300; ++n) {
+        QByteArray random;
+        for (int i = 0; i < 60; ++i) {
+            seed = seed * 1103515245u + 12345u; // the same bytes in every run
+            random += alphabet[(seed >> 16) % alphabet.size()];
+        }
+        files << random;
+    }
+    const QStringList groups{"", "Zvoki", "K1"};
+    const QStringList keys{"K1", "1", "Foo", "x"};
+    for (const QByteArray& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        const TIniText before(file);
+        TIniText ini(file);
+        ini.SetValue("", "Pot", "/usr/bin/kvado");
+        ini.SetValue("Zvoki", "2", "a\"b\\");
+        ini.SetValue("PozOkna", "Max", "1");
+        const TIniText after(ini.Text());
+        EXPECT_EQ(after.Value("", "Pot"), "/usr/bin/kvado");
+        EXPECT_EQ(after.Value("Zvoki", "2"), "a\"b\\");
+        EXPECT_EQ(after.Value("PozOkna", "Max"), "1");
+        for (const QString& group : groups)
+            for (const QString& key : keys)
+                EXPECT_EQ(after.Value(group, key), before.Value(group, key))
+                    << group.toStdString() << "/" << key.toStdString();
+    }
+}

@@ -398,3 +398,27 @@ TEST_F(PosSaverTest, WriteFailuresAreReportedAndKeepTheOldFile)
         EXPECT_EQ(error.Message(), "Failed to create key " + fifo);
     }
 }
+
+// A hand-edited file with lines another reader would continue or misplace: what
+// Kvado writes at closing is what it reads at the next start.
+TEST_F(PosSaverTest, HandEditedLinesNeverHideTheValuesWritten)
+{
+    for (const QByteArray& junk : {QByteArray("a\""), QByteArray("["), QByteArray("x=1\rTimeOut=3"),
+                                   QByteArray("Foo=C:\\"), QByteArray("[Zvoki\nFoo=\"C:\\")}) {
+        SCOPED_TRACE(junk.toStdString());
+        writeIni("[General]\n" + junk + "\n");
+        TSettings saved;
+        saved.TimeOut = 42;
+        saved.ZNaslov = "ftp.example.org";
+        saved.Prenosi = 4;
+        saved.Zvoki[0] = "ding.wav";
+        TPosSaver().SaveSettings(saved, TWindowState());
+        EXPECT_TRUE(readIni().contains(junk.left(junk.indexOf('\n')).split('\r').first()))
+            << "hand-written lines stay";
+        const TSettings loaded = load();
+        EXPECT_EQ(loaded.TimeOut, 42);
+        EXPECT_EQ(loaded.ZNaslov, "ftp.example.org");
+        EXPECT_EQ(loaded.Prenosi, 4);
+        EXPECT_EQ(loaded.Zvoki[0], "ding.wav");
+    }
+}

@@ -76,9 +76,9 @@ ServerScript& ServerScript::DataOpen(const QByteArray& from, const QString& name
     return add({{"data_open", bytesValue(from)}, {"name", name}});
 }
 
-ServerScript& ServerScript::PassiveListen(const QByteArray& reply)
+ServerScript& ServerScript::PassiveListen(const QByteArray& reply, bool full)
 {
-    return add({{"passive_listen", bytesValue(reply)}});
+    return add({{"passive_listen", bytesValue(reply)}, {"full", full}});
 }
 
 ServerScript& ServerScript::DataAccept(const QString& name)
@@ -99,6 +99,21 @@ ServerScript& ServerScript::DataReceive(const QString& storeAs, const QString& n
 ServerScript& ServerScript::DataClose(const QString& name)
 {
     return add({{"data_close", true}, {"name", name}});
+}
+
+ServerScript& ServerScript::DataCut(const QString& name)
+{
+    return add({{"data_cut", true}, {"name", name}});
+}
+
+ServerScript& ServerScript::Tls(const QString& pemFile)
+{
+    return add({{"tls", pemFile}});
+}
+
+ServerScript& ServerScript::DataTls(const QString& pemFile, const QString& name)
+{
+    return add({{"data_tls", pemFile}, {"name", name}});
 }
 
 ServerScript& ServerScript::DataReset(const QString& name)

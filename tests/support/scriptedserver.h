@@ -54,14 +54,22 @@ public:
     ServerScript& DataOpen(const QByteArray& from = {}, const QString& name = kData);
     // Passive mode: listens on 127.0.0.1 at a free port and sends `reply` with
     // "{port}" replaced by the port and "{p1},{p2}" by its two bytes.
-    ServerScript& PassiveListen(const QByteArray& reply);
+    // full: the port's accept queue is kept full, so a connect there hangs.
+    ServerScript& PassiveListen(const QByteArray& reply, bool full = false);
     // Accepts the client's connection at the last PassiveListen port; records
     // "data-open NAME" (fails after the step's time-out).
     ServerScript& DataAccept(const QString& name = kData);
     ServerScript& DataSend(const QByteArray& bytes, const QString& name = kData);
     // Receives until the client closes the data connection and stores the bytes (see Stored).
     ServerScript& DataReceive(const QString& storeAs, const QString& name = kData);
+    // Closes a data connection (a TLS one with close_notify first).
     ServerScript& DataClose(const QString& name = kData);
+    // Closes a data connection without close_notify, also a TLS one.
+    ServerScript& DataCut(const QString& name = kData);
+    // TLS on the control connection (after a 234) or on a data connection, with
+    // this side as the server, presenting the certificate and key of a PEM file.
+    ServerScript& Tls(const QString& pemFile);
+    ServerScript& DataTls(const QString& pemFile, const QString& name = kData);
     // Closes the data connection with a reset (SO_LINGER 0) instead of a clean close.
     ServerScript& DataReset(const QString& name = kData);
     // Sends without pause for up to `seconds` or until the client closes the data

@@ -31,12 +31,19 @@ stands for bytes: the characters U+0000..U+00FF are the bytes of the same value.
                                           any, e.g. "127.0.0.2" for a third host)
   {"passive_listen": "227 x ({p1},{p2})"} listen on the control address at a free
                                           port and send the line with "{port}"
-                                          and "{p1},{p2}" filled in (CR LF added)
+                                          and "{p1},{p2}" filled in (CR LF added);
+                                          "full": true keeps its accept queue
+                                          full (a connect there hangs)
   {"data_accept": true, "name": "data"}   accept a connection at that port
   {"data_send": "bytes", "name": "data"}  send bytes on a data connection
   {"data_recv": "file", "name": "data"}   receive until the client closes, store
                                           the bytes as DIR/file
-  {"data_close": true, "name": "data"}    close a data connection
+  {"data_close": true, "name": "data"}    close a data connection (a TLS one with
+                                          close_notify first)
+  {"data_cut": true, "name": "data"}      close it without close_notify
+  {"tls": "PEMFILE"}                      TLS on the control connection, this side
+                                          the server (certificate and key in PEMFILE)
+  {"data_tls": "PEMFILE", "name": "data"} TLS on a data connection, the same way
   {"data_reset": true, "name": "data"}    close it with a reset (SO_LINGER 0)
   {"data_flood": 30, "name": "data"}      send without pause for up to 30 s or
                                           until the client closes it; records
@@ -63,6 +70,7 @@ import json
 import os
 import re
 import socket
+import ssl
 import struct
 import sys
 import time
@@ -163,8 +171,16 @@ class Session:
                 self.passive.close()
             self.passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
             self.passive.bind((self.control.getsockname()[0], 0))
-            self.passive.listen(1)
+            self.passive.listen(0 if step.get("full") else 1)
             port = self.passive.getsockname()[1]
+            if step.get("full"):  # connections of its own fill the accept queue
+                self.fillers = []
+                for _ in range(2):
+                    filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+                    filler.setblocking(False)
+                    filler.connect_ex(("127.0.0.1", port))
+                    self.fillers.append(filler)
+                time.sleep(0.2)
             line = step["passive_listen"].replace("{port}", str(port))
             self.send_lines([line.replace("{p1},{p2}", "%d,%d" % (port // 256, port % 256))])
         elif "data_accept" in step:
@@ -185,8 +201,25 @@ class Session:
             self.receive_data(step, timeout)
         elif "data_close" in step:
             name, sock = self.data_socket(step)
+            if isinstance(sock, ssl.SSLSocket):
+                try:
+                    sock = sock.unwrap()  # close_notify
+                except (OSError, ValueError):
+                    pass
             sock.close()
             del self.data[name]
+        elif "data_cut" in step:
+            name, sock = self.data_socket(step)
+            sock.close()  # an SSLSocket closes without close_notify
+            del self.data[name]
+        elif "tls" in step:
+            self.control = tls_context(step["tls"]).wrap_socket(self.control, server_side=True)
+            self.event("tls")
+        elif "data_tls" in step:
+            name, sock = self.data_socket(step)
+            sock.settimeout(timeout)
+            self.data[name] = tls_context(step["data_tls"]).wrap_socket(sock, server_side=True)
+            self.event("data-tls " + name)
         elif "data_reset" in step:
             name, sock = self.data_socket(step)
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -269,6 +302,12 @@ class Session:
             if not chunk:
                 return True
             self.buffer += chunk
+
+
+def tls_context(pem):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(pem)
+    return context
 
 
 def parse_port(argument):
