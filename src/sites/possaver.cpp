@@ -158,7 +158,7 @@ void TPosSaver::LoadSettings(TSettings& s) const
         s.PozOkna.WinSplit1 = place.integer("WinSplit1", s.PozOkna.WinSplit1);
         s.PozOkna.WinSplit2 = place.integer("WinSplit2", s.PozOkna.WinSplit2);
         s.PozOkna.Max = place.boolean("Max", s.PozOkna.Max);
-        s.PozOkna.Stored = store.contains(QStringLiteral("Sirina")); // inside the group
+        s.PozOkna.Stored = store.Value(kPlacement, QStringLiteral("Sirina")).has_value();
     }
     {
         StoreReader base(store, kBase);
