@@ -442,11 +442,9 @@ void TOknoMoznosti::IzberiJezikChange(int index)
         m_ml6->SetActiveLanguage(quint8(index));
 }
 
+// A language preview keeps what was typed: only the texts of the table change.
 void TOknoMoznosti::ML6AfterLanguageChanged()
 {
-    MozGeslo1->setText(m_settings.PrivGeslo);
-    DnevnikDat->setText(m_settings.Dnevnik);
-    MozPovStop->setText(QString::number(m_settings.TimeOut));
     if (m_applyButton)
         m_applyButton->setText(m_ml6->GetWord("@idUporabi"));
 }
