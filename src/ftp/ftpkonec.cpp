@@ -45,7 +45,8 @@ QString TFtpSeja::OpisPrenosa() const
 
 void TFtpSeja::PreveriPrenos()
 {
-    switch (m_prenos.Sodba(m_seznam.Prirezan(), m_oddajaTece)) {
+    const TSodba sodba = m_prenos.Sodba(m_seznam.Prirezan(), m_oddajaTece);
+    switch (sodba) {
     case sdCakaj:
         return;
     case sdUspeh:
@@ -70,9 +71,10 @@ void TFtpSeja::PreveriPrenos()
         return KoncajPrenos(false, Beseda("@idNepotrjenKonec") + OpisPrenosa() +
                                        QStringLiteral(" (%1)").arg(m_prenos.prejeto));
     case sdNepopoln:
-        return KoncajPrenos(false,
-                            Beseda("@idNepopoln") + m_prenos.lokalnaPot +
-                                QStringLiteral(" (%1/%2)").arg(m_prenos.prejeto).arg(m_prenos.Napovedano()));
+    case sdPredolg:
+        return KoncajPrenos(false, Beseda(sodba == sdNepopoln ? "@idNepopoln" : "@idPredolg") +
+                                       m_prenos.lokalnaPot +
+                                       QStringLiteral(" (%1/%2)").arg(m_prenos.prejeto).arg(m_prenos.Napovedano()));
     }
 }
 

@@ -122,6 +122,16 @@ bool TPrenos::PrekratekPrejem() const
     return napovedano > 0 && prejeto < napovedano;
 }
 
+bool TPrenos::PredolgPrejem() const
+{
+    // A resumed "(N bytes)" may count the whole file or only what is left of
+    // it (the count includes the offset): the larger reading is the bound.
+    qint64 meja = Napovedano();
+    if (objavljenaVelikost >= 0 && vrsta == fzNadaljujPrejem)
+        meja += zamikPrejema;
+    return meja > 0 && prejeto > meja;
+}
+
 TSodba TPrenos::Sodba(bool prirezan, bool oddajaTece) const
 {
     if (vrsta == fzNic || koncniOdgovor == 0)
@@ -145,5 +155,7 @@ TSodba TPrenos::Sodba(bool prirezan, bool oddajaTece) const
         return sdNeuspehDatoteka;
     if (nepotrjen && !(Napovedano() > 0 && prejeto == Napovedano()))
         return sdNepotrjen;
+    if (PredolgPrejem())
+        return sdPredolg;
     return PrekratekPrejem() ? sdNepopoln : sdUspeh;
 }

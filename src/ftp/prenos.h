@@ -70,6 +70,7 @@ enum TSodba : quint8 {
     sdNeuspehOdgovor,  // refused: the final reply says why
     sdNeuspehDatoteka, // failed: the local file is named
     sdNepopoln,        // a download ended short of the size announced
+    sdPredolg,         // a download brought more bytes than the size announced or listed
     sdNepotrjen,       // a TLS data connection ended without close_notify, not at a size known
 };
 
@@ -97,6 +98,10 @@ public:
     // The size the server announced, else the listed one.
     qint64 Napovedano() const { return objavljenaVelikost >= 0 ? objavljenaVelikost : pricakovanaVelikost; }
     bool PrekratekPrejem() const;
+    // More bytes than the size known: a server that sent another file's bytes
+    // (one that queues an aborted RETR for the next data connection) or a
+    // file that grew since it was listed. Either way it is not this file.
+    bool PredolgPrejem() const;
     // oddajaTece: an upload still has bytes to send.
     TSodba Sodba(bool prirezan, bool oddajaTece) const;
 

@@ -347,6 +347,11 @@ struct TScheduler::Impl {
         if (!result.ok && (c->step == TConnection::stFetch || c->step == TConnection::stSend))
             keepPart(c, item);
         if (result.stopped) {
+            // A server may go on with a stopped transfer (one that keeps an
+            // aborted RETR for its next data connection sends that file
+            // there): a background connection is not used again after it.
+            if (c->owned && (c->step == TConnection::stFetch || c->step == TConnection::stSend))
+                c->retiring = true;
             end(c, tsWaiting); // its bytes stay: Start resumes it
         } else {
             switch (c->step) {

@@ -357,6 +357,31 @@ TEST(SejaHostile, NamesLinksAndSizesGiveTheRightFiles)
         EXPECT_TRUE(startingWith(server.Commands(), "REST").isEmpty());
     }
     {
+        SCOPED_TRACE("more bytes than the listing gave: another file's, not a success");
+        QTemporaryDir local;
+        ServerScript script;
+        script.Login();
+        listing(script, fileLine("s.txt", 3))
+            .ExpectMatch("PORT .*", {"200 ok"})
+            .Expect("RETR s.txt", {"150 Opening BINARY mode data connection for s.txt."})
+            .DataOpen()
+            .DataSend("ssssss")
+            .DataClose()
+            .Send({"226 Done"})
+            .Pause(0.5);
+        ScriptedServer server(script);
+        TestSession t;
+        ASSERT_TRUE(openListed(server, t, local.path()));
+        t.view.Select({"s.txt"});
+        t.seja.Pla1PrenesiClick();
+        ASSERT_TRUE(waitServer(server));
+        ASSERT_TRUE(PumpUntil([&] { return !t.seja.PrenosTece(); }));
+        EXPECT_TRUE(
+            t.view.Statuses.contains(t.view.GetWord("@idPredolg") + local.filePath("s.txt") + " (6/3)"))
+            << t.view.Statuses.join("|").toStdString();
+        EXPECT_FALSE(reportsSuccess(t.view));
+    }
+    {
         SCOPED_TRACE("an upload resume against a remote file larger than the local one asks");
         QTemporaryDir local;
         ASSERT_TRUE(writeFile(local.filePath("up.txt"), "up"));
