@@ -158,7 +158,7 @@ TListedDate readThreeTokens(std::span<const QStringView> tokens, qint64 now)
         // Numeric month and day: month first, unless the first cannot be a month.
         const int first = number(tokens[0], 1, 2);
         const int second = dayOf(tokens[1]);
-        if (first < 1 || second < 1 || (first > 12 && second > 12))
+        if (first < 1 || first > 31 || second < 1 || (first > 12 && second > 12))
             return {};
         if (isYear(tokens[2]) && (tokens[2].toInt() < 1900 || tokens[2].toInt() > 2199))
             return {}; // "1 15 4096": a size, not a year
@@ -227,19 +227,14 @@ TListedDate readCompactDate(std::span<const QStringView> tokens, qint64 now)
     if (year < 0 || month < 0 || day < 0)
         return {};
 
-    TListedDate date{1 + clockTokens, -1, !clock.isValid(), false};
+    // A zone offset after a clock belongs to the date even when the date is not told.
+    const std::optional<int> zone = clock.isValid() && tokens.size() > 2 ? zoneOf(tokens[2]) : std::nullopt;
+    TListedDate date{1 + clockTokens + (zone ? 1 : 0), -1, !clock.isValid(), zone.has_value()};
     const QDate calendarDay(year, month, day);
     if (!certain || !calendarDay.isValid() || year < 1970)
         return date;
-    QDateTime at(calendarDay, clock.isValid() ? clock : QTime(0, 0), Qt::UTC);
-    if (clock.isValid() && tokens.size() > 2) {
-        if (const std::optional<int> zone = zoneOf(tokens[2])) {
-            at = at.addSecs(-*zone);
-            date.tokens = 3;
-            date.utc = true;
-        }
-    }
-    date.seconds = at.toSecsSinceEpoch();
+    const QDateTime at(calendarDay, clock.isValid() ? clock : QTime(0, 0), Qt::UTC);
+    date.seconds = at.toSecsSinceEpoch() - zone.value_or(0);
     return date;
 }
 } // namespace
