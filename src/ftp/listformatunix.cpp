@@ -86,6 +86,10 @@ int monthOf(QStringView token)
     for (QChar ch : text)
         if (!ch.isLetter())
             return -1;
+    // The English abbreviations (each list's first spelling) first: nearly every listing uses them.
+    for (std::size_t month = 0; month < kMonthSpellings.size(); ++month)
+        if (text.compare(QStringView(kMonthSpellings[month], 3), Qt::CaseInsensitive) == 0)
+            return int(month) + 1;
     for (std::size_t month = 0; month < kMonthSpellings.size(); ++month)
         for (QStringView spelling : QStringView(kMonthSpellings[month]).tokenize(u'|'))
             if (text.compare(spelling, Qt::CaseInsensitive) == 0)
