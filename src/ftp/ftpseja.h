@@ -69,8 +69,9 @@
 //   ChooseListFormat): a UNIX listing exactly as RazcleniSeznam reads it, DOS/IIS
 //   and VMS listings into the same columns; lines the layout does not know
 //   give no row. Lines that have the layout's shape but cannot be read with
-//   confidence give no row either, and a status line each
-//   (@idNeprebranaVrstica; past the first few, @idSeNeprebranih with the rest's count). A VMS size in blocks is shown as such, never taken as bytes.
+//   confidence give no row either, and a status line each (@idNeprebranaVrstica;
+//   past the first few, @idSeNeprebranih with the rest's count). A VMS size in
+//   blocks is shown as such, never taken as bytes.
 // - Uploads start sending only once the server has answered STOR with 1xx.
 // - Data connections are active (dataConnection 0) or passive (1). Active:
 //   PripraviPrenos listens on the control connection's own local address at
