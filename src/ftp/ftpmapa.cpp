@@ -63,11 +63,21 @@ void TFtpSeja::BrezMlsd()
     PonoviPrenos(m_prenos.ponovitve450);
 }
 
+void TFtpSeja::SporociNeprebrane()
+{
+    const TUnreadLines& neprebrane = m_seznam.Neprebrane();
+    for (const QString& vrstica : neprebrane.lines)
+        Stanje(Beseda("@idNeprebranaVrstica") + vrstica);
+    if (neprebrane.count > neprebrane.lines.size())
+        Stanje(Beseda("@idSeNeprebranih") + QString::number(neprebrane.count - neprebrane.lines.size()));
+}
+
 void TFtpSeja::RazcleniSeznam()
 {
     // The site's server kind says which layout the listing is read with (kind 0 tells it from the listing).
     m_seznam.Razcleni(m_parametri.serverKind, Dekoder());
     m_view->ShowRemoteRows(m_seznam.Tabela());
+    SporociNeprebrane();
     if (m_seznam.Tabela().Cut())
         Stanje(Beseda("@idPreveVnosov") + QString::number(m_seznam.Tabela().Count() - 1));
     m_prenos.prejeto = 0;

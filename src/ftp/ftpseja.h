@@ -68,7 +68,10 @@
 // - A listing is read with the layout the server kind chooses (serverKind,
 //   ChooseListFormat): a UNIX listing exactly as RazcleniSeznam reads it, DOS/IIS
 //   and VMS listings into the same columns; lines the layout does not know
-//   give no row. A VMS size in blocks is shown as such, never taken as bytes.
+//   give no row. Lines that have the layout's shape but cannot be read with
+//   confidence give no row either, and a status line each (@idNeprebranaVrstica;
+//   past the first few, @idSeNeprebranih with the rest's count). A VMS size in
+//   blocks is shown as such, never taken as bytes.
 // - Uploads start sending only once the server has answered STOR with 1xx.
 // - Data connections are active (dataConnection 0) or passive (1). Active:
 //   PripraviPrenos listens on the control connection's own local address at
@@ -386,6 +389,8 @@ private:
     bool Ukaz(const QString& label, const QString& argument, const QString& line, TOdgovorZa za = ozDrugo);
     void Dnevnik(const QString& label, const QString& argument = {});
     void Stanje(const QString& text);
+    // A status line per listing line the last reading left out as unreadable (the first few).
+    void SporociNeprebrane();
     // A message of the main window's word table in the active language.
     QString Beseda(const char* key);
 

@@ -254,6 +254,7 @@ void TFtpSeja::SeznamKoncan(bool uspeh, const QString& razlog)
         TRemoteListing tabela;
         const bool prirezan = m_seznam.Prirezan();
         m_seznam.RazcleniV(m_parametri.serverKind, Dekoder(), tabela);
+        SporociNeprebrane();
         // A walk must not take a cut listing for the whole folder.
         if (prirezan || tabela.Cut()) {
             izid.ok = false;

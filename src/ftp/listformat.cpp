@@ -49,17 +49,10 @@ template <typename OnLine> void forEachLine(QByteArrayView raw, bool joinVms, On
     }
 }
 
-// The mode string of "ls -l": a type letter, nine permission letters and an
-// optional ACL or context mark, then a blank.
-bool looksLikeUnix(QByteArrayView line)
+// A line votes for a rule only when the rule read it (an entry or a line to skip).
+bool recognised(TLineMatch match)
 {
-    if (line.size() < 11 || !QByteArrayView("-dlbcps").contains(line[0]))
-        return false;
-    for (qsizetype i = 1; i < 10; ++i)
-        if (!QByteArrayView("-rwxsStTlL").contains(line[i]))
-            return false;
-    const qsizetype blank = QByteArrayView("+.@").contains(line[10]) ? 11 : 10;
-    return blank < line.size() && IsListBlank(line[blank]);
+    return match == lmSkip || match == lmEntry;
 }
 
 TLineParser parserFor(TListFormat format)
@@ -96,10 +89,10 @@ TListFormat DetectListFormat(QByteArrayView raw)
                 format = candidate;
             }
         };
-        consider(looksLikeUnix(line), lfUnix);
-        consider(ParseDosLine(line, decodeLatin1, scratch) != lmNone, lfDos);
-        consider(ParseMlsdLine(line, decodeLatin1, scratch) != lmNone, lfMlsd);
-        consider(ParseVmsLine(line, decodeLatin1, scratch) != lmNone, lfVms);
+        consider(IsUnixModeString(line), lfUnix);
+        consider(recognised(ParseDosLine(line, decodeLatin1, scratch)), lfDos);
+        consider(recognised(ParseMlsdLine(line, decodeLatin1, scratch)), lfMlsd);
+        consider(recognised(ParseVmsLine(line, decodeLatin1, scratch)), lfVms);
         if (matches == 1) {
             if (votes[format]++ == 0)
                 firstSeen[format] = voters;
@@ -132,13 +125,16 @@ TListFormat ChooseListFormat(int serverKind, bool machineListing, QByteArrayView
 }
 
 void ParseListing(QByteArrayView raw, TListFormat format, TNameDecoder decode,
-                  std::vector<TListedEntry>& entries)
+                  std::vector<TListedEntry>& entries, TUnreadLines* unread)
 {
     const TLineParser parse = parserFor(format);
     TListedEntry entry;
     QString previousAttributes;
     forEachLine(raw, format == lfVms, [&](QByteArrayView line) {
-        if (parse(line, decode, entry) != lmEntry)
+        const TLineMatch match = parse(line, decode, entry);
+        if (match == lmUnread && unread)
+            unread->Add(decode(line));
+        if (match != lmEntry)
             return true;
         // Entries mostly repeat the attributes before them: they share one copy.
         if (entry.attributes == previousAttributes)

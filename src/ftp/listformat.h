@@ -15,7 +15,10 @@
 // - "." and "..", and the machine-listing entries of type cdir and pdir, are
 //   never returned: the table begins with its own parent entry.
 // - A line the chosen rule does not recognise gives no entry; it is never
-//   guessed into a name.
+//   guessed into a name. A line that has the rule's shape but fields the rule
+//   cannot read with confidence (two places a size could be, a token of no
+//   known kind) gives no entry either, and is counted in TUnreadLines, so
+//   that the caller can say so in the log.
 //
 // Which rule reads a listing (ChooseListFormat):
 // - a reply to MLSD is read as machine listing facts (lfMlsd), whatever the
@@ -43,6 +46,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <vector>
@@ -80,6 +84,20 @@ struct TListedEntry {
     bool modifiedZoneKnown = false;
 };
 
+// The lines of a listing that were left out because they could not be read
+// with confidence: how many, and the first kKept of them as decoded text.
+struct TUnreadLines {
+    static constexpr int kKept = 5;
+    int count = 0;
+    QStringList lines;
+
+    void Add(QString line)
+    {
+        if (count++ < kKept)
+            lines.push_back(std::move(line));
+    }
+};
+
 // At most this many recognised lines vote, among at most this many lines.
 constexpr int kDetectVotes = 8;
 constexpr int kDetectLines = 1000;
@@ -94,7 +112,8 @@ TListFormat DetectListFormat(QByteArrayView raw);
 
 // Every entry of the complete lines of raw read with format (lfDos, lfMlsd or
 // lfVms), appended to entries in listing order. A VMS entry whose name fills
-// its line continues on the next line, which starts with blanks. Throws
+// its line continues on the next line, which starts with blanks. Lines left
+// out as unreadable are added to unread when it is given. Throws
 // std::invalid_argument for lfUnix, which RazcleniSeznam reads.
 void ParseListing(QByteArrayView raw, TListFormat format, TNameDecoder decode,
-                  std::vector<TListedEntry>& entries);
+                  std::vector<TListedEntry>& entries, TUnreadLines* unread = nullptr);

@@ -66,3 +66,14 @@ bool IsDotName(QByteArrayView name)
 {
     return name == "." || name == "..";
 }
+
+bool IsUnixModeString(QByteArrayView line)
+{
+    if (line.size() < 11 || !QByteArrayView("-dlbcps").contains(line[0]))
+        return false;
+    for (qsizetype i = 1; i < 10; ++i)
+        if (!QByteArrayView("-rwxsStTlL").contains(line[i]))
+            return false;
+    const qsizetype blank = QByteArrayView("+.@").contains(line[10]) ? 11 : 10;
+    return blank < line.size() && IsListBlank(line[blank]);
+}

@@ -11,8 +11,9 @@
 #include <optional>
 
 // What a line parser made of one line: not its layout, its layout but no
-// entry to show ("." and "..", cdir, pdir), or an entry.
-enum TLineMatch : quint8 { lmNone, lmSkip, lmEntry };
+// entry to show ("." and "..", cdir, pdir), an entry, or its layout but
+// fields it cannot read with confidence (left out and reported, never guessed).
+enum TLineMatch : quint8 { lmNone, lmSkip, lmEntry, lmUnread };
 
 inline bool IsListBlank(char ch)
 {
@@ -43,3 +44,7 @@ QString GroupedSizeText(QByteArrayView digits);
 
 // True for "." and "..".
 bool IsDotName(QByteArrayView name);
+
+// True when line starts with the mode string of "ls -l": a type letter of
+// "-dlbcps", nine permission letters, an optional "+", "." or "@" mark, a blank.
+bool IsUnixModeString(QByteArrayView line);

@@ -30,11 +30,10 @@ bool isVmsName(QByteArrayView token)
     const qsizetype semicolon = token.indexOf(';');
     if (semicolon <= 0 || SmallNumber(token.sliced(semicolon + 1), kMaxVersionDigits) < 0)
         return false;
-    const QByteArrayView stem = token.first(semicolon);
-    for (char ch : stem)
+    for (char ch : token.first(semicolon))
         if (!isNameByte(ch))
             return false;
-    return stem.contains('.');
+    return true;
 }
 
 int monthNumber(QByteArrayView name)
@@ -97,18 +96,65 @@ bool blocksField(QByteArrayView field, QByteArrayView& digits)
     return DigitsValue(digits) && (slash < 0 || DigitsValue(field.sliced(slash + 1)));
 }
 
-// Date, time and protection from the fields after the size.
-void readTail(QByteArrayView rest, TListedEntry& entry)
+// D-MMM-YYYY in shape: digits, a word, digits (the month and the day may still be wrong).
+bool dateShaped(QByteArrayView token)
 {
-    const QDate date = parseDate(TakeToken(rest));
-    rest = SkipBlanks(rest);
-    const QTime time = parseTime(TakeToken(rest));
-    if (date.isValid() && time.isValid())
-        entry.modified = QDateTime(date, time, Qt::UTC);
-    const qsizetype open = rest.indexOf('(');
-    const qsizetype close = open < 0 ? -1 : rest.indexOf(')', open);
-    if (close > open)
-        entry.attributes = QString::fromLatin1(rest.sliced(open, close - open + 1));
+    const qsizetype dash1 = token.indexOf('-');
+    const qsizetype dash2 = dash1 < 0 ? -1 : token.indexOf('-', dash1 + 1);
+    if (dash2 < 0 || !DigitsValue(token.first(dash1)) || !DigitsValue(token.sliced(dash2 + 1)) ||
+        dash2 == dash1 + 1)
+        return false;
+    for (char ch : token.sliced(dash1 + 1, dash2 - dash1 - 1))
+        if (!((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z')))
+            return false;
+    return true;
+}
+
+// The next field of rest: a bracketed owner or parenthesised protection runs
+// to its closing bracket, blanks included; anything else to the next blank.
+QByteArrayView takeField(QByteArrayView& rest)
+{
+    const char close = rest.startsWith('[') ? ']' : rest.startsWith('(') ? ')' : 0;
+    const qsizetype end = close ? rest.indexOf(close) : -1;
+    if (end < 0)
+        return TakeToken(rest);
+    const QByteArrayView field = rest.first(end + 1);
+    rest = rest.sliced(end + 1);
+    return field;
+}
+
+// Size, date with time, owner and protection in any order, each at most once;
+// false when a field is of no known kind or comes twice, or no size is given.
+bool readFields(QByteArrayView rest, QByteArrayView& blocks, TListedEntry& entry)
+{
+    bool owner = false;
+    bool dated = false;
+    for (rest = SkipBlanks(rest); !rest.isEmpty(); rest = SkipBlanks(rest)) {
+        const QByteArrayView field = takeField(rest);
+        QByteArrayView digits;
+        if (field.startsWith('[') && field.endsWith(']') && !owner) {
+            owner = true;
+        } else if (field.startsWith('(') && field.endsWith(')') && entry.attributes.isEmpty()) {
+            entry.attributes = QString::fromLatin1(field);
+        } else if (blocksField(field, digits) && blocks.isEmpty()) {
+            blocks = digits;
+        } else if (dateShaped(field) && !dated) {
+            dated = true;
+            // The time is the next token when it has a colon (a date alone has none).
+            rest = SkipBlanks(rest);
+            QByteArrayView after = rest;
+            const QByteArrayView timeText = TakeToken(after);
+            if (timeText.contains(':'))
+                rest = after;
+            const QDate date = parseDate(field);
+            const QTime time = parseTime(timeText);
+            if (date.isValid() && time.isValid())
+                entry.modified = QDateTime(date, time, Qt::UTC);
+        } else {
+            return false;
+        }
+    }
+    return !blocks.isEmpty();
 }
 } // namespace
 
@@ -126,21 +172,17 @@ TLineMatch ParseVmsLine(QByteArrayView line, TNameDecoder decode, TListedEntry& 
     rest = SkipBlanks(rest);
     if (!isVmsName(token) || rest.isEmpty())
         return lmNone;
-    QByteArrayView blocks;
-    const bool failed = rest.startsWith('%');
-    if (!failed) {
-        if (!blocksField(TakeToken(rest), blocks))
-            return lmNone;
-        rest = SkipBlanks(rest);
-    }
-
     const QByteArrayView stem = token.first(token.indexOf(';'));
     const bool directory = stem.size() > 4 && stem.last(4).compare(".DIR", Qt::CaseInsensitive) == 0;
     const QByteArrayView name = directory ? stem.chopped(4) : token;
-    if (IsDotName(name))
-        return lmSkip;
 
     entry = TListedEntry();
+    QByteArrayView blocks;
+    const bool failed = rest.startsWith('%');
+    if (!failed && !readFields(rest, blocks, entry))
+        return lmUnread;
+    if (IsDotName(name))
+        return lmSkip;
     entry.nameBytes = name.toByteArray();
     entry.name = decode(name);
     entry.kind = directory ? lkDirectory : lkFile;
@@ -149,7 +191,6 @@ TLineMatch ParseVmsLine(QByteArrayView line, TNameDecoder decode, TListedEntry& 
         entry.sizeText = GroupedSizeText(blocks) + QStringLiteral(" blk");
         if (!directory)
             entry.size = *DigitsValue(blocks);
-        readTail(rest, entry);
     }
     return lmEntry;
 }

@@ -2,6 +2,7 @@
 
 #include "core/codepage.h"
 #include "ftp/listformatfields.h"
+#include "ftp/listformatunix.h"
 
 #include <QDateTime>
 
@@ -52,6 +53,16 @@ qint64 leadingNumber(QStringView text)
     return value;
 }
 
+bool isAllDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar ch : text)
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
 // The value of 1 to maxDigits decimal digits, or -1.
 int smallNumber(QStringView text, int maxDigits)
 {
@@ -92,19 +103,26 @@ qint64 wallClockNow()
     return QDateTime(now.date(), now.time(), Qt::UTC).toSecsSinceEpoch();
 }
 
-// One line with its line feed (already cut to kMaxLineLength) into an entry;
-// false when the line holds no entry. now is wallClockNow(), for dates without a year.
-bool parseLine(QStringView line, qint64 now, TRemoteEntry& entry)
+// One line with its line feed (already cut to kMaxLineLength) into an entry.
+// now is wallClockNow(), for dates without a year; modeString tells that the
+// line starts with an "ls -l" mode string.
+//
+// The fixed field split reads every line whose date fields (6 to 8) hold a
+// date. A line with a mode string whose date lies elsewhere (no group, no
+// owner, names with blanks, other date shapes) is read by anchors; when that
+// fails too, a line of nine or more fields is unreadable, and a shorter one
+// is read by the field split as before.
+TUnixReading parseLine(QStringView line, bool modeString, qint64 now, TRemoteEntry& entry)
 {
     if (line.isEmpty())
-        return false;
+        return urNone;
     const QChar first = line[0];
     if (first == QLatin1Char('d') || first == QLatin1Char('l'))
         entry.kind = ekDirectory;
     else if (first == QLatin1Char('-'))
         entry.kind = ekFile;
     else
-        return false;
+        return urNone;
 
     // Eight fields split off one after the other. A step that finds the text
     // empty takes back the text remembered before the previous split.
@@ -112,13 +130,16 @@ bool parseLine(QStringView line, qint64 now, TRemoteEntry& entry)
     QStringView remembered = line;
     QStringView sizeField;
     std::array<QStringView, 3> dateFields; // month, day, year or time
+    bool allFields = true;                 // nine fields or more
     for (int field = 1; field <= kFieldCount; ++field) {
         if (text.isEmpty()) {
             text = remembered;
+            allFields = false;
             continue;
         }
         remembered = text;
         const qsizetype space = text.indexOf(QLatin1Char(' '));
+        allFields = allFields && space >= 0;
         const QStringView value = space < 0 ? QStringView() : text.left(space);
         text = trimmed(space < 0 ? text : text.mid(space + 1));
         if (field == kSizeField)
@@ -127,22 +148,36 @@ bool parseLine(QStringView line, qint64 now, TRemoteEntry& entry)
             dateFields[std::size_t(field - kSizeField - 1)] = value;
     }
 
+    // The date fields hold a date when they are one of three tokens; with a
+    // month name other than an English one the size field must be digits.
+    TListedDate date = ReadListedDate(dateFields, now);
+    if (date.tokens != 3)
+        date = TListedDate();
+    const bool sizeDigits = isAllDigits(sizeField);
+    if (modeString && !(date.tokens == 3 && (sizeDigits || monthNumber(dateFields[0]) > 0))) {
+        const TUnixReading anchored = ReadAnchoredUnixLine(line, now, entry);
+        if (anchored != urNone)
+            return anchored;
+        if (allFields)
+            return urUnread;
+    }
+
     // Only a link line carries a target after " -> "; a file may have the arrow in its name.
     QStringView name = text;
     const qsizetype arrow = first == QLatin1Char('l') ? name.indexOf(QLatin1String(" -> ")) : -1;
     if (arrow >= 0)
         name = name.left(arrow);
     if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
+        return urSkip;
 
     entry.name = name.toString();
     entry.attributes = line.left(kAttributeLength).toString();
     entry.sizeText = GroupThousands(sizeField);
     entry.size = entry.kind == ekFile ? leadingNumber(sizeField) : 0;
-    const TUnixListedTime time = UnixListedTime(dateFields[0], dateFields[1], dateFields[2], now);
-    entry.modified = time.seconds;
-    entry.modifiedDayOnly = time.dayOnly;
-    return true;
+    entry.modified = date.seconds;
+    entry.modifiedDayOnly = date.seconds >= 0 && date.dayOnly;
+    entry.modifiedUtc = date.seconds >= 0 && date.utc;
+    return urEntry;
 }
 
 // One past the line feed that ends the block of lines beginning at start: the
@@ -185,16 +220,19 @@ TRemoteEntry toRow(const TListedEntry& listed)
 
 TUnixListedTime UnixListedTime(QStringView month, QStringView day, QStringView yearOrTime, qint64 now)
 {
+    return UnixListedTimeOf(monthNumber(month), smallNumber(day, 2), yearOrTime, now);
+}
+
+TUnixListedTime UnixListedTimeOf(int month, int day, QStringView yearOrTime, qint64 now)
+{
     TUnixListedTime time;
-    const int monthValue = monthNumber(month);
-    const int dayValue = smallNumber(day, 2);
-    if (monthValue < 0 || dayValue < 1)
+    if (month < 1 || day < 1)
         return time;
     const qsizetype colon = yearOrTime.indexOf(QLatin1Char(':'));
     if (colon < 0) {
         const int year = smallNumber(yearOrTime, 4);
         if (year >= 1970) {
-            time.seconds = secondsOf(year, monthValue, dayValue, 0, 0);
+            time.seconds = secondsOf(year, month, day, 0, 0);
             time.dayOnly = time.seconds >= 0;
         }
         return time;
@@ -205,10 +243,10 @@ TUnixListedTime UnixListedTime(QStringView month, QStringView day, QStringView y
         return time;
     constexpr qint64 kDay = 24 * 60 * 60;
     const int year = QDateTime::fromSecsSinceEpoch(now, Qt::UTC).date().year();
-    time.seconds = secondsOf(year, monthValue, dayValue, hour, minute);
+    time.seconds = secondsOf(year, month, day, hour, minute);
     // A day the current year lacks (29 February) is taken from the year before too.
     if (time.seconds < 0 || time.seconds > now + kDay)
-        time.seconds = secondsOf(year - 1, monthValue, dayValue, hour, minute);
+        time.seconds = secondsOf(year - 1, month, day, hour, minute);
     return time;
 }
 
@@ -225,7 +263,7 @@ QString GroupThousands(QStringView digits)
     return grouped;
 }
 
-void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode)
+void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode, TUnreadLines* unread)
 {
     // No reserve from the line count: a listing of bare line feeds would ask
     // for far more memory than its entries ever take.
@@ -234,27 +272,32 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder 
     qsizetype start = 0;
     for (qsizetype feed = rawListing.indexOf('\n'); feed >= 0; feed = rawListing.indexOf('\n', start)) {
         const qsizetype length = qMin(feed + 1 - start, kMaxLineLength);
-        const QString line = decode(QByteArrayView(rawListing.constData() + start, length));
+        const QByteArrayView bytes(rawListing.constData() + start, length);
+        const QString line = decode(bytes);
         start = feed + 1;
         TRemoteEntry entry;
-        if (parseLine(line, now, entry) && !table.Append(entry))
+        const TUnixReading reading = parseLine(line, IsUnixModeString(bytes), now, entry);
+        if (reading == urUnread && unread)
+            unread->Add(QString(line).remove(QLatin1Char('\r')).remove(QLatin1Char('\n')));
+        if (reading == urEntry && !table.Append(entry))
             break; // the table is full: the rest is not read
     }
     table.Squeeze();
     rawListing.clear();
 }
 
-void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table, TNameDecoder decode)
+void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table, TNameDecoder decode,
+                    TUnreadLines* unread)
 {
     if (format == lfUnix)
-        return RazcleniSeznam(rawListing, table, decode);
+        return RazcleniSeznam(rawListing, table, decode, unread);
     table.Clear();
     std::vector<TListedEntry> entries;
     bool full = false;
     qsizetype end = 0;
     for (qsizetype start = 0; !full && (end = blockEnd(rawListing, start)) > 0; start = end) {
         entries.clear();
-        ParseListing(QByteArrayView(rawListing).sliced(start, end - start), format, decode, entries);
+        ParseListing(QByteArrayView(rawListing).sliced(start, end - start), format, decode, entries, unread);
         for (const TListedEntry& listed : entries) {
             // A name the table would cut could never name its entry in a command.
             if (listed.name.size() > TRemoteListing::kNajdaljseIme)

@@ -34,7 +34,14 @@
 // and ".." are skipped; text after the last line feed is never parsed. When
 // the table is full (its cap) the rest of the listing is skipped.
 // rawListing is empty afterwards.
-void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode = FromCp1250);
+// The field split above reads every line whose date fields hold a date. A
+// line that starts with a mode string but has its date elsewhere (servers
+// that leave out the group, or owner and group, owner names with blanks,
+// other date shapes; listformatunix.h) is read by anchors. Such a line that
+// cannot be read with confidence, when it has nine fields or more, gives no
+// row and is added to unread (when given); a shorter one is read as above.
+void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder decode = FromCp1250,
+                    TUnreadLines* unread = nullptr);
 
 // The same for a listing in the given layout: lfUnix reads as above, the
 // others with ParseListing (lines it does not recognise give no row). The
@@ -42,8 +49,9 @@ void RazcleniSeznam(QByteArray& rawListing, TRemoteListing& table, TNameDecoder 
 // than one block's entries besides the table, and nothing past the table's
 // cap is parsed.
 // decode turns a line's bytes into text (code page 1250 unless the session speaks UTF-8).
+// Lines left out as unreadable are added to unread when it is given.
 void RazcleniSeznam(QByteArray& rawListing, TListFormat format, TRemoteListing& table,
-                    TNameDecoder decode = FromCp1250);
+                    TNameDecoder decode = FromCp1250, TUnreadLines* unread = nullptr);
 
 // The time of a UNIX line's month, day and year-or-time fields ("Mar", "3",
 // "2021" or "12:34") as seconds since 1970 of the server's wall clock, taken as
@@ -56,6 +64,8 @@ struct TUnixListedTime {
     bool dayOnly = false;
 };
 TUnixListedTime UnixListedTime(QStringView month, QStringView day, QStringView yearOrTime, qint64 now);
+// The same with the month (1 to 12) and day as numbers; -1 when either is below 1.
+TUnixListedTime UnixListedTimeOf(int month, int day, QStringView yearOrTime, qint64 now);
 
 // Inserts "," between groups of three characters counted from the right:
 // "1234567" gives "1,234,567". Every character is kept (no length cut).

@@ -22,5 +22,7 @@ void TSeznamFtp::Razcleni(int serverKind, TNameDecoder dekoder)
 void TSeznamFtp::RazcleniV(int serverKind, TNameDecoder dekoder, TRemoteListing& tabela)
 {
     tabela.SetNajvec(m_najvecVnosov);
-    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, m_strojni, m_surov), tabela, dekoder);
+    m_neprebrane = {};
+    ::RazcleniSeznam(m_surov, ChooseListFormat(serverKind, m_strojni, m_surov), tabela, dekoder,
+                     &m_neprebrane);
 }

@@ -9,7 +9,8 @@
 //   chooses (ChooseListFormat; machine facts when Strojni: the listing
 //   answers MLSD) and the
 //   session's decoder; the raw bytes are gone afterwards, and the table holds
-//   at most NajvecVnosov entries (Tabela().Cut() beyond).
+//   at most NajvecVnosov entries (Tabela().Cut() beyond). Neprebrane holds
+//   the lines the last reading left out as unreadable.
 // - No events, no sockets: the session decides when a listing starts and ends.
 #include "ftp/listformat.h"
 #include "ftp/remotelisting.h"
@@ -30,6 +31,7 @@ public:
     void Razcleni(int serverKind, TNameDecoder dekoder);
     // The same into another table (a listing for the transfer queue leaves Tabela as it is).
     void RazcleniV(int serverKind, TNameDecoder dekoder, TRemoteListing& tabela);
+    const TUnreadLines& Neprebrane() const { return m_neprebrane; }
     bool Strojni() const { return m_strojni; }
     void SetStrojni(bool strojni) { m_strojni = strojni; }
 
@@ -42,6 +44,7 @@ private:
     QByteArray m_surov;
     bool m_prirezan = false;
     bool m_strojni = false;
+    TUnreadLines m_neprebrane;
     TRemoteListing m_tabela;
     qsizetype m_najvecji = kNajvecjiSeznam;
     int m_najvecVnosov = TRemoteListing::kNajvecVnosov;
