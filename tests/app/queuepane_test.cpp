@@ -53,7 +53,9 @@ TEST(QueuePane, F5OnALocalFolderSendsTheTreeAndThePaneFollowsTheQueue)
     QTemporaryDir home;
     const QString local = home.path() + "/local";
     ASSERT_TRUE(QDir().mkpath(local));
-    UseHome(home, {{"LokMapa", local}, {"Jezik", "1"}, {"KodiranjeImen", "1"}}); // UTF-8: names as on disk
+    // UTF-8: names as on disk. Passive: pyftpdlib loses a STOR's data now and
+    // then in active mode on several connections (the folder tests say more).
+    UseHome(home, {{"LokMapa", local}, {"Jezik", "1"}, {"KodiranjeImen", "1"}, {"PodatkovnaPovezava", "1"}});
     const TTree tree = MakeTree(local);
     PyftpdServer server;
     QString error;
