@@ -8,7 +8,8 @@
 // and lftp (lftp where installed); vsftpd with TLS required (data connections
 // resuming the control session) against `curl --ssl-reqd -k` (curl cannot do
 // active FTPS against vsftpd: Kvado alone there). vsftpd runs only as root.
-// Also prints the peak memory around Kvado's first download.
+// Also prints Kvado's CPU time per transfer (median) and the peak memory
+// around its first download.
 //
 //   cmake --build build --target ftptransfer_bench && build/tools/bench/ftptransfer_bench [MiB] [pairs]
 #include "ftp/ftpseja.h"
@@ -118,6 +119,16 @@ bool sameFiles(const QString& a, const QString& b)
 double mbPerSecond(qint64 bytes, qint64 ms)
 {
     return ms > 0 ? double(bytes) / 1e6 / (double(ms) / 1000.0) : 0.0;
+}
+
+// CPU milliseconds this process has used (Kvado's share of a transfer; the clients it starts are not
+// counted).
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 long peakKiB()
@@ -234,6 +245,7 @@ private:
 // Times of one direction: Kvado's and each peer's, one per pair.
 struct TTimes {
     std::vector<double> kvado;
+    std::vector<double> kvadoCpu;
     std::vector<std::vector<double>> peers;
     bool ok = true;
 };
@@ -243,13 +255,14 @@ void printTimes(const char* label, const char* direction, const TTimes& times,
 {
     const double kvado = Median(times.kvado);
     const double rate = mbPerSecond(size, qint64(kvado));
-    const char* verdict = times.ok ? "identical" : "FAILED";
+    const QByteArray verdict = QByteArray::number(Median(times.kvadoCpu), 'f', 0) + " ms CPU  " +
+                               (times.ok ? "identical" : "FAILED");
     if (peers.empty())
-        std::printf("%-12s %-9s Kvado %8.1f MB/s  %s\n", label, direction, rate, verdict);
+        std::printf("%-12s %-9s Kvado %8.1f MB/s  %s\n", label, direction, rate, verdict.constData());
     for (size_t p = 0; p < peers.size(); ++p) {
         const double peerRate = mbPerSecond(size, qint64(Median(times.peers[p])));
         std::printf("%-12s %-9s %-4s %8.1f MB/s  Kvado %8.1f MB/s  ratio %.2f  %s\n", label, direction,
-                    peers[p].name, peerRate, rate, peerRate > 0 ? rate / peerRate : 0.0, verdict);
+                    peers[p].name, peerRate, rate, peerRate > 0 ? rate / peerRate : 0.0, verdict.constData());
     }
 }
 
@@ -280,7 +293,9 @@ bool runMode(const char* label, bool passive, const TTarget& target, const QStri
             record(down, down.peers[p], peers[p].run(target, passive, false, "big.bin", local + "/peer.bin"),
                    original, local + "/peer.bin");
         memoryBefore = memoryBefore ? memoryBefore : peakKiB();
+        double cpu = cpuMs();
         const qint64 downMs = kvado.Download("big.bin");
+        down.kvadoCpu.push_back(cpuMs() - cpu);
         memoryAfter = memoryAfter ? memoryAfter : peakKiB();
         QFile::rename(local + "/big.bin", local + "/up.bin");
         record(down, down.kvado, downMs, original, local + "/up.bin");
@@ -288,7 +303,10 @@ bool runMode(const char* label, bool passive, const TTarget& target, const QStri
         for (size_t p = 0; p < peers.size(); ++p)
             record(up, up.peers[p], peers[p].run(target, passive, true, "peer-up.bin", local + "/up.bin"),
                    original, target.folder + "/peer-up.bin");
-        record(up, up.kvado, kvado.Upload("up.bin"), original, target.folder + "/up.bin");
+        cpu = cpuMs();
+        const qint64 upMs = kvado.Upload("up.bin");
+        up.kvadoCpu.push_back(cpuMs() - cpu);
+        record(up, up.kvado, upMs, original, target.folder + "/up.bin");
         QFile::remove(local + "/up.bin");
     }
     printTimes(label, "download", down, peers, size);
