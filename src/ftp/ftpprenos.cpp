@@ -4,6 +4,7 @@
 
 #include "ftp/listingparser.h"
 #include "net/sockerror.h"
+#include "net/streamsocket.h"
 
 #include <QDir>
 
@@ -328,6 +329,12 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
     if (socket != m_prenos.podatkovna || !m_prenos.oddajaZaceta)
         return;
     const auto prikazi = [this] { PrikaziNapredek(m_prenos.poslano); };
+    const auto ponastavljena = [this] { // the server reset it: the upload has failed
+        m_prenos.napaka = true;
+        m_oddajaTece = false;
+        ZapriStreznik();
+        m_prenos.ZapriDatoteko();
+    };
     while (m_oddajaTece) {
         while (m_prenos.neposlano > 0) {
             if (m_faza == fzPrekini)
@@ -335,12 +342,8 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
             int n = 0;
             try {
                 n = socket->Send(m_prenos.oddajni.data() + m_prenos.odmik, m_prenos.neposlano);
-            } catch (const ESockError&) { // the server reset it: the upload has failed
-                m_prenos.napaka = true;
-                m_oddajaTece = false;
-                ZapriStreznik();
-                m_prenos.ZapriDatoteko();
-                return;
+            } catch (const ESockError&) {
+                return ponastavljena();
             }
             if (n <= 0)
                 return prikazi(); // wait for the next write event
@@ -349,9 +352,40 @@ void TFtpSeja::Streznik1Write(TSockCtrl*, TSocketBase* socket)
             m_prenos.neposlano -= n;
             m_prenos.poslano += n;
         }
-        const qint64 prebrano = m_prenos.datoteka.isOpen()
-                                    ? m_prenos.datoteka.read(m_prenos.oddajni.data(), TPrenos::kOddajniBlok)
-                                    : -1;
+        qint64 prebrano = -1; // what the file gave: -1 when reading it failed, 0 at its end
+        if (m_prenos.izDatoteke) {
+            // Plain connections take the file straight from the kernel's cache
+            // (half the copying and system calls of reading it into the send
+            // buffer); TLS, or a file the system cannot send so, goes on
+            // through the buffer from the same offset.
+            if (m_faza == fzPrekini)
+                return;
+            TStreamSocket* const tok = TStreamSocket::Of(socket);
+            int n = TStreamSocket::NotSendable;
+            try {
+                if (tok)
+                    n = tok->SendFile(m_prenos.datoteka.handle(), m_prenos.polozaj, TPrenos::kNeposredniKos);
+            } catch (const ESockError&) {
+                return ponastavljena();
+            }
+            if (n == 0)
+                return prikazi(); // wait for the next write event
+            if (n > 0) {
+                Dejavnost();
+                m_prenos.polozaj += n;
+                m_prenos.poslano += n;
+                continue;
+            }
+            if (n == TStreamSocket::NotSendable) {
+                m_prenos.izDatoteke = false;
+                if (m_prenos.datoteka.isOpen() && m_prenos.datoteka.seek(m_prenos.polozaj))
+                    continue;
+            } else {
+                prebrano = 0;
+            }
+        } else if (m_prenos.datoteka.isOpen()) {
+            prebrano = m_prenos.datoteka.read(m_prenos.oddajni.data(), TPrenos::kOddajniBlok);
+        }
         if (prebrano > 0) {
             m_prenos.neposlano = int(prebrano);
             m_prenos.odmik = 0;

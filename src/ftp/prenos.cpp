@@ -92,6 +92,8 @@ bool TPrenos::OdpriOddajo()
     datoteka.close();
     neposlano = 0;
     odmik = 0;
+    izDatoteke = true;
+    polozaj = vrsta == fzNadaljujOddajo ? zamikOddaje : 0;
     // Opened under the name's own bytes, like a download's file: a local name
     // that is no valid UTF-8 is read from the very file it names.
     const int opisnik = ::open(ToUtf8Kept(lokalnaPot).constData(), O_RDONLY | O_CLOEXEC);

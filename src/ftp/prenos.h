@@ -15,7 +15,8 @@
 //   truncates a download's file (a resume opens the existing file, only when
 //   its size is still zamikPrejema) and never writes through a link;
 //   OdpriOddajo opens an upload's regular file for reading, at zamikOddaje for
-//   a resume.
+//   a resume, and sets it to go out straight from the file (izDatoteke, from
+//   polozaj) until the connection or the system cannot send it so.
 // - Sodba decides the verdict from what is known now: whether to wait (no
 //   final reply yet, or a download's data connection still runs), and else
 //   success or which failure. A TLS data connection that ended without the
@@ -81,6 +82,9 @@ public:
     // fewer system calls than 4096-byte blocks, which cost uploads a third of
     // their speed on a fast link. A partial send still resumes at its offset.
     static constexpr int kOddajniBlok = 16 * kBlok;
+    // Sent straight from the file, an upload asks for this much at a time (the
+    // socket takes what its buffer has room for).
+    static constexpr int kNeposredniKos = 2048 * kBlok;
 
     bool JePrejem() const { return vrsta == fzPrejem || vrsta == fzNadaljujPrejem; }
     bool JeOddaja() const { return vrsta == fzOddaja || vrsta == fzNadaljujOddajo; }
@@ -137,5 +141,7 @@ public:
     std::array<char, kOddajniBlok> oddajni{}; // the send buffer of an upload
     int neposlano = 0;                        // ... bytes still to send
     int odmik = 0;                            // ... from here
-    std::array<char, 32 * kBlok> prejemni{};  // what one read event gathers
+    bool izDatoteke = false; // an upload goes from the file to the socket without the send buffer
+    qint64 polozaj = 0;      // ... the file's offset of its next byte then
+    std::array<char, 32 * kBlok> prejemni{}; // what one read event gathers
 };

@@ -98,6 +98,21 @@ int TStreamSocket::SendNow(const void* buf, int len)
     return CheckError(WinsockAPI().send(Handle(), buf, len, 0), WSAEWOULDBLOCK, sockErrSending);
 }
 
+int TStreamSocket::SendFile(int file, qint64 offset, int len)
+{
+    if (len == 0)
+        return 0;
+    DoInfo(icSending);
+    if (Handle() == -1 || !Connected())
+        return 0;
+    if (m_tls) // the bytes must pass through the encryption
+        return NotSendable;
+    const int n = WinsockAPI().sendfile(Handle(), file, offset, len);
+    if (n == tWinsockAPI::FileNotSendable)
+        return NotSendable;
+    return n == 0 ? FileEnd : CheckError(n, WSAEWOULDBLOCK, sockErrSending);
+}
+
 int TStreamSocket::Recv(void* buf, int len)
 {
     DoInfo(icReceiving);

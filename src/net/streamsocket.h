@@ -28,6 +28,16 @@
 //   OnInfo(icSending); 0 without a handle or when not connected; would-block
 //   returns 0; other errors raise "Error %d (%s) sending". The count may be
 //   less than len.
+// - SendFile(file, offset, len) (choice): sends up to len bytes of the open
+//   file descriptor file from offset without copying them through the
+//   program (the descriptor's own position stays). 0 for len 0 (nothing
+//   reported). Otherwise OnInfo(icSending); 0 without a handle or when not
+//   connected; would-block returns 0 (an FD_WRITE follows); FileEnd when the
+//   file has no byte at offset; NotSendable when this connection or the
+//   system cannot send that file so (TLS is on, or the file cannot be read
+//   this way or failed to read: nothing was sent, the caller reads and Sends
+//   it itself); other errors raise "Error %d (%s) sending" as Send does. The
+//   count may be less than len.
 // - Recv(buf, len): OnInfo(icReceiving); raises "Socket not open" without a
 //   handle or unless State is ssConnected or ssClosing; would-block returns 0;
 //   other errors raise "Error %d (%s) recieving"; 0 means the peer closed.
@@ -68,6 +78,9 @@ public:
     void SetSocketType(int value) override;
     int Send(const void* buf, int len) override;
     int Recv(void* buf, int len) override;
+    static constexpr int FileEnd = -1;
+    static constexpr int NotSendable = -2;
+    int SendFile(int file, qint64 offset, int len);
     void Listen(const QString& hostName, int queueLength, quint16 port, const QString& serviceName,
                 QString& ipAddress) override;
     void Connect(const QString& hostName, TAsyncOptions options, quint16 port, const QString& serviceName,

@@ -17,6 +17,7 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -290,6 +291,33 @@ int tWinsockAPI::send(int s, const void* buf, int len, int flags)
     TAsyncSelect::AfterSend(s, n < 0 && (saved == EAGAIN || saved == EWOULDBLOCK));
     errno = saved;
     return n < 0 ? Fail() : int(n);
+}
+
+int tWinsockAPI::sendfile(int s, int fd, qint64 offset, int count)
+{
+    Bind();
+    off_t from = offset;
+    const ssize_t n = ::sendfile(s, fd, &from, size_t(qMax(count, 0)));
+    const int saved = errno;
+    TAsyncSelect::AfterSend(s, n < 0 && (saved == EAGAIN || saved == EWOULDBLOCK));
+    if (n >= 0)
+        return int(n);
+    switch (saved) { // the socket's own failures; any other is the file's
+    case EAGAIN:
+    case EINTR:
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        errno = saved;
+        return Fail();
+    default:
+        return FileNotSendable;
+    }
 }
 
 int tWinsockAPI::sendto(int s, const void* buf, int len, int flags, const sockaddr* to, int tolen)

@@ -22,6 +22,13 @@
 //   re-enables FD_READ, a send that would block re-enables FD_WRITE, accepting
 //   re-enables FD_ACCEPT, connect and listen tell the selection what the
 //   socket has become. Callers need do nothing more than call them.
+// - sendfile(s, fd, offset, count) sends up to count bytes of the file fd
+//   from offset straight from the kernel's page cache (no copy through the
+//   program; the file's own position stays), and drives FD_WRITE like send.
+//   It returns the count sent (0 at the file's end), -1 with the socket's
+//   error in WSAGetLastError (would-block too), or FileNotSendable when the
+//   system cannot send from that file (no support for it, or reading it
+//   failed): then nothing was sent and the caller reads the file itself.
 // - closesocket ends the socket's selection first: no notification for the
 //   closed handle is delivered afterwards, even if it was already posted.
 #include "net/sockerror.h"
@@ -127,6 +134,8 @@ public:
     int recvfrom(int s, void* buf, int len, int flags, sockaddr* from, int* fromlen);
     int send(int s, const void* buf, int len, int flags);
     int sendto(int s, const void* buf, int len, int flags, const sockaddr* to, int tolen);
+    static constexpr int FileNotSendable = -2;
+    int sendfile(int s, int fd, qint64 offset, int count);
     int socket(int af, int type, int protocol);
     int gethostname(char* name, int namelen);
     int WSAStartup(quint16 versionRequested);

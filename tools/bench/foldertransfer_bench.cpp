@@ -18,8 +18,9 @@
 #include "transfer/scheduler.h"
 #include "transfer/transferqueue.h"
 
+#include "benchwait.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,17 +34,6 @@
 #include <vector>
 
 namespace {
-
-bool pumpUntil(const std::function<bool()>& done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
 
 // folders × files of `size` bytes under root.
 void makeTree(const QString& root, int folders, int files, int size)
@@ -141,7 +131,7 @@ double kvadoMirror(int port, const QString& root, const QString& target, int con
     browsing.Parametri() = parametersOf(port);
     browsing.SetTimeOut(30);
     browsing.Povezi();
-    if (!pumpUntil([&] { return view.listings > 0 && browsing.Ready(); }, 30000))
+    if (!WaitUntil([&] { return view.listings > 0 && browsing.Ready(); }, 30000))
         return -1;
     TFtpTransferSession browsingSession(browsing);
     TTransferQueue queue;
@@ -159,11 +149,11 @@ double kvadoMirror(int port, const QString& root, const QString& target, int con
     };
     scheduler.Download(topFolders(root), QStringLiteral("/"), target);
     if (duringTransfer) {
-        if (!pumpUntil([&] { return queue.Totals().filesDone > 0 || finished; }, 60000))
+        if (!WaitUntil([&] { return queue.Totals().filesDone > 0 || finished; }, 60000))
             return -1;
         duringTransfer(browsing, view);
     }
-    if (!pumpUntil([&] { return finished; }, 600000))
+    if (!WaitUntil([&] { return finished; }, 600000))
         return -1;
     const double seconds = clock.nsecsElapsed() / 1e9;
     const QString failed = queue.Totals().failed ? QStringLiteral(" (failed items)") : QString();
@@ -179,11 +169,12 @@ double lftpMirror(int port, const QString& target, int parallel)
     clock.start();
     QProcess lftp;
     lftp.start(QStringLiteral("lftp"),
-               {QStringLiteral("-c"), QStringLiteral("set ftp:passive-mode on; set net:max-retries 1; "
-                                                     "open -u bench,bench -p %1 127.0.0.1; mirror --parallel=%2 / %3")
-                                          .arg(port)
-                                          .arg(parallel)
-                                          .arg(target)});
+               {QStringLiteral("-c"),
+                QStringLiteral("set ftp:passive-mode on; set net:max-retries 1; "
+                               "open -u bench,bench -p %1 127.0.0.1; mirror --parallel=%2 / %3")
+                    .arg(port)
+                    .arg(parallel)
+                    .arg(target)});
     // A peer that hangs (seen once: lftp waiting on four idle connections) costs the pair, not the run.
     if (!lftp.waitForFinished(180000) || lftp.exitCode() != 0) {
         lftp.kill();
@@ -192,12 +183,6 @@ double lftpMirror(int port, const QString& target, int parallel)
         return -1;
     }
     return clock.nsecsElapsed() / 1e9;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // Pairs of lftp and Kvado, alternating which goes first; prints each pair and the median ratio.
@@ -232,8 +217,8 @@ void compare(const char* title, const QString& root, int delayMs, int parallel, 
             lftpTimes.push_back(peer);
         }
     }
-    std::printf("%s: lftp %.3f s, Kvado %.3f s, ratio %.2f (median of %zu pairs)\n", title, median(lftpTimes),
-                median(kvadoTimes), median(ratios), ratios.size());
+    std::printf("%s: lftp %.3f s, Kvado %.3f s, ratio %.2f (median of %zu pairs)\n", title, Median(lftpTimes),
+                Median(kvadoTimes), Median(ratios), ratios.size());
     std::fflush(stdout);
 }
 
@@ -257,8 +242,8 @@ int main(int argc, char** argv)
 
     QTemporaryDir large;
     makeTree(large.path(), 1000, 10000, 4096);
-    compare("10,000 files in 1,000 folders, plain loopback, lftp --parallel=4 / Kvado 4 connections", large.path(),
-            0, 4, 4, qMin(pairs, 3), 10000);
+    compare("10,000 files in 1,000 folders, plain loopback, lftp --parallel=4 / Kvado 4 connections",
+            large.path(), 0, 4, 4, qMin(pairs, 3), 10000);
 
     // A listing of the browsing session while the background connections work.
     {
@@ -270,12 +255,13 @@ int main(int argc, char** argv)
             clock.start();
             const int before = view.listings;
             browsing.Pla1OsveziFTPClick();
-            if (pumpUntil([&] { return view.listings > before; }, 10000))
+            if (WaitUntil([&] { return view.listings > before; }, 10000))
                 shownAfter = clock.nsecsElapsed() / 1e6;
         });
-        std::printf("a listing in the browsing session while 4 background connections transfer: shown after %.0f "
-                    "ms (goal: within 1000 ms)\n",
-                    shownAfter);
+        std::printf(
+            "a listing in the browsing session while 4 background connections transfer: shown after %.0f "
+            "ms (goal: within 1000 ms)\n",
+            shownAfter);
     }
     return 0;
 }
