@@ -83,7 +83,7 @@ TRemoteEntry Folder(const QString& name)
 // The queue, its scheduler and the sessions that serve it, on one real server.
 class FolderQueue : public QueueServer {
 protected:
-    QStringList allLog;
+    QStringList allLog; // every session line in order, for a failure message
     // connections 0: the browsing session of a connected window serves the queue.
     void OpenQueue(int connections)
     {
