@@ -90,6 +90,18 @@ protected:
         return s;
     }
 
+    // Fetches big.bin from the start and runs interrupt once its first bytes have come.
+    TSessionResult FetchInterrupted(TFtpTransferSession& s, Events& e, qint64 size,
+                                    std::function<void()> interrupt)
+    {
+        e.onProgress = [&e, interrupt](qint64) {
+            const std::function<void()> run = interrupt; // the handler is gone once cleared
+            e.onProgress = nullptr;
+            run();
+        };
+        return e.Run([&] { s.Fetch(remote("big.bin"), local("big.bin"), 0, size); });
+    }
+
     QStringList commands; // a background session's commands as its log shows them
     QStringList log;      // its other lines
 };
@@ -195,11 +207,7 @@ TEST_P(QueueSessions, BackgroundStopLeavesThePartReadyToResume)
     auto s = background();
     Events e(*s);
     ASSERT_TRUE(e.Open());
-    e.onProgress = [&](qint64) {
-        e.onProgress = nullptr;
-        s->Stop();
-    };
-    TSessionResult r = e.Run([&] { s->Fetch(remote("big.bin"), local("big.bin"), 0, big.size()); });
+    TSessionResult r = FetchInterrupted(*s, e, big.size(), [&] { s->Stop(); });
     EXPECT_TRUE(r.stopped && !r.ok);
     const qint64 part = QFileInfo(local("big.bin")).size();
     EXPECT_GT(part, 0);
@@ -222,11 +230,7 @@ TEST_P(QueueSessions, BackgroundServerKilledFailsTheOperationThenCloses)
     auto s = background();
     Events e(*s);
     ASSERT_TRUE(e.Open());
-    e.onProgress = [&](qint64) {
-        e.onProgress = nullptr;
-        server().Server().Stop();
-    };
-    const TSessionResult r = e.Run([&] { s->Fetch(remote("big.bin"), local("big.bin"), 0, big.size()); });
+    const TSessionResult r = FetchInterrupted(*s, e, big.size(), [&] { server().Server().Stop(); });
     EXPECT_FALSE(r.ok || r.stopped);
     EXPECT_FALSE(r.reason.isEmpty());
     ASSERT_TRUE(PumpUntil([&] { return e.order.contains("closed"); }, 15000));
