@@ -266,8 +266,10 @@ bool TFtpSeja::Preberi(const QString& vrstica)
         return true;
     m_utisano = true;
     // A listing its 226 has declared complete is read to its end and shown
-    // first (KoncajPrenos then ends the connection).
-    if (m_prenos.vrsta == fzLIST && m_prenos.koncniOdgovor / 100 == 2 && m_prenos.podatkovna)
+    // first (KoncajPrenos then ends the connection), also when its data
+    // connection has not been taken yet (the stall watch bounds the wait).
+    if (m_prenos.vrsta == fzLIST && m_prenos.koncniOdgovor / 100 == 2 &&
+        (m_prenos.podatkovna || !m_prenos.sprejeto))
         return false;
     ZapriKontrolno(Beseda("@idPredolgOdgovor"));
     return false;
